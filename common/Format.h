@@ -1,0 +1,6 @@
+// printf-style formatting into a string, as the traces and messages of both programs use it.
+#pragma once
+
+#include <string>
+
+std::string FormatText(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,63 @@
+// CSockets: the one networking class of both programs. It starts and stops Winsock for the
+// process, wraps one TCP socket with one IPv4 address record, and keeps the machine's own IPv4
+// addresses. Every operation is one synchronous Winsock call and writes a trace line.
+#pragma once
+
+#include "WinSock.h"
+
+#include <string>
+
+class CSockets
+{
+public:
+    static constexpr int kMaxLocalAddresses = 10;
+
+    CSockets();
+    // Frees the address list only: the socket and Winsock are the caller's to close and stop.
+    ~CSockets();
+    CSockets(const CSockets&) = delete;
+    CSockets& operator=(const CSockets&) = delete;
+
+    bool StartSockets();
+    void ShutdownSockets();
+    bool GetSocketsInit();
+
+    bool SocketCreate();
+    void SocketClose();
+    bool SocketSetOption(int nLevel, int nOptionName, const char* pOptionValue, int nOptionLength);
+    bool SocketBind();
+    int SocketGetPort();
+    void SocketSetPort(int nPort);
+    void SocketAddressClear();
+    void SocketAddressSetFamily(short nFamily);
+    void SocketAddressSetPort(unsigned short nPort);
+    void SocketAddressSetAddress(std::string strAddress);
+    bool SocketSetListen();
+    bool SocketShutdown();
+    bool SocketWSAEventSelect(WSAEVENT hEvent, long lNetworkEvents);
+    bool SocketWSAEnumNetworkEvents(WSAEVENT hEvent, LPWSANETWORKEVENTS pNetworkEvents);
+    SOCKET SocketAccept(CSockets& listening, sockaddr* pAddress, int* pAddressLength);
+    bool SocketConnect();
+    int SocketSend(const char* pBuffer, int nLength, int nFlags);
+    int SocketSend(SOCKET hSocket, const char* pBuffer, int nLength, int nFlags);
+    int SocketReceive(char* pBuffer, int nLength, int nFlags);
+    int SocketReceive(SOCKET hSocket, char* pBuffer, int nLength, int nFlags);
+
+    // Empty text for an index outside the list.
+    std::string GetLocalAddress(int nIndex) const;
+    int GetLocalAddressCount() const;
+    std::string GetLocalHostName() const;
+
+private:
+    bool QueryLocalAddresses();
+    void ClearLocalAddresses();
+
+    bool m_bSocketsRunning;
+    SOCKET m_hSocket;
+    sockaddr_in m_saAddress;
+    int m_nPort;
+    std::string m_strTrace;
+    std::string* m_pLocalAddresses[kMaxLocalAddresses];
+    int m_nLocalAddressIndex;
+    int m_nLocalAddressCount;
+};

@@ -1,0 +1,71 @@
+// A connection-sharing service held in memory: the service behind NetSharingManager for the demo
+// and the tests. Tests build one with any connections and faults and register its class object
+// for CLSID_NetSharingManager.
+#pragma once
+
+#include "NetSharing.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CMemorySharingService : public std::enable_shared_from_this<CMemorySharingService>
+{
+public:
+    // What an item of the every-connection enumeration is.
+    enum class EItemKind {
+        Connection,
+        NotAnObject,          // a number instead of an object
+        WithoutNetConnection, // an object that does not expose INetConnection
+    };
+
+    struct SConnection {
+        std::wstring strName;
+        NETCON_MEDIATYPE MediaType = NCM_LAN;
+        NETCON_STATUS Status = NCS_CONNECTED;
+        bool bSharingEnabled = false;
+        SHARINGCONNECTIONTYPE SharingType = ICSSHARINGTYPE_PRIVATE;
+        bool bPropertiesReadable = true;
+        // A failure code here makes EnableSharing or DisableSharing fail with it, changing nothing.
+        HRESULT hrEnableSharing = S_OK;
+        HRESULT hrDisableSharing = S_OK;
+    };
+
+    static std::shared_ptr<CMemorySharingService> Create();
+    // "Local Area Connection" (Lan, Connected) and "My ISP" (Dialup, Disconnected), not shared.
+    static std::shared_ptr<CMemorySharingService> CreateWithDefaultConnections();
+    // The one service of this process that CoCreateInstance gives when no other is registered.
+    static std::shared_ptr<CMemorySharingService> Machine();
+
+    int AddConnection(const SConnection& connection);
+    void AddItem(EItemKind kind);
+    void RemoveConnection(int nId);
+    SConnection GetConnection(int nId) const;
+    // A failure code here makes the manager's creation fail with it.
+    void SetCreateResult(HRESULT hr);
+
+    // The class factory of this service's manager, for CoRegisterClassObject.
+    HRESULT GetClassObject(REFIID riid, void** ppv);
+    HRESULT CreateManager(REFIID riid, void** ppv);
+
+    // What the service's COM objects ask of it.
+    struct SItem {
+        EItemKind Kind;
+        int nId;
+    };
+    std::vector<SItem> GetItems() const;
+    bool ReadConnection(int nId, SConnection& connection) const;
+    HRESULT EnableSharing(int nId, SHARINGCONNECTIONTYPE type);
+    HRESULT DisableSharing(int nId);
+
+private:
+    CMemorySharingService() = default;
+
+    mutable std::mutex m_Mutex;
+    std::vector<SItem> m_Items;
+    std::map<int, SConnection> m_Connections;
+    int m_nNextId = 0;
+    HRESULT m_hrCreate = S_OK;
+};

@@ -1,0 +1,59 @@
+// Runs inside a private network namespace that has only loopback.
+#include "Sockets.h"
+
+#include "TraceCapture.h"
+
+#include <gtest/gtest.h>
+
+TEST(SocketsNetnsTest, loopbackOnlyMachineListsOneAddress)
+{
+    CSockets sockets;
+    ASSERT_TRUE(sockets.StartSockets());
+    EXPECT_EQ(sockets.GetLocalAddressCount(), 1);
+    EXPECT_EQ(sockets.GetLocalAddress(0), "127.0.0.1");
+    sockets.ShutdownSockets();
+}
+
+TEST(SocketsNetnsTest, interfaceListQueryReportsOneRecord)
+{
+    WSADATA wsaData;
+    ASSERT_EQ(Winsock::WSAStartup(MAKEWORD(2, 2), &wsaData), 0);
+    const SOCKET s = Winsock::socket(AF_INET, SOCK_DGRAM, 0);
+    INTERFACE_INFO records[10] = {};
+    DWORD dwBytes = 0;
+    EXPECT_EQ(Winsock::WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, records, sizeof records,
+                                &dwBytes, nullptr, nullptr),
+              0);
+    EXPECT_EQ(dwBytes, 76u);
+    EXPECT_EQ(records[0].iiAddress.AddressIn.sin_family, AF_INET);
+    EXPECT_NE(records[0].iiFlags & 0x04u, 0u) << "loopback flag";
+    // A buffer too small for the list still gets what fits, and the call reports the shortage.
+    dwBytes = 1;
+    EXPECT_EQ(Winsock::WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, records, 10, &dwBytes,
+                                nullptr, nullptr),
+              SOCKET_ERROR);
+    EXPECT_EQ(Winsock::WSAGetLastError(), WSAEFAULT);
+    EXPECT_EQ(dwBytes, 0u);
+    Winsock::closesocket(s);
+    Winsock::WSACleanup();
+}
+
+// Here nothing can leave the machine, so a connect to the broadcast address is harmless.
+TEST(SocketsNetnsTest, hostNameAsAddressIsStoredAsNoneAndFailsAtConnect)
+{
+    CSockets sockets;
+    ASSERT_TRUE(sockets.StartSockets());
+    ASSERT_TRUE(sockets.SocketCreate());
+    sockets.SocketAddressClear();
+    sockets.SocketAddressSetPort(10000);
+    sockets.SocketAddressSetFamily(AF_INET);
+    sockets.SocketAddressSetAddress("localhost");
+    CTraceCapture capture;
+    EXPECT_FALSE(sockets.SocketConnect());
+    EXPECT_EQ(capture.Text(), "CSockets::SocketConnect(): connect() returned " +
+                                  std::to_string(Winsock::WSAGetLastError()) + "\n");
+    EXPECT_EQ(Winsock::WSAGetLastError(), WSAENETUNREACH);
+    EXPECT_EQ(Winsock::inet_addr("localhost"), INADDR_NONE);
+    sockets.SocketClose();
+    sockets.ShutdownSockets();
+}
