@@ -7,86 +7,88 @@ namespace
 
 using ServicePtr = std::shared_ptr<CMemorySharingService>;
 
-// Every object below reads the service's state when asked, never a copy of it.
-class CMemoryConnection : public CComObject<INetConnection>
+// A connection's own objects: each reads the service's state when asked, never a copy of it.
+template <typename TInterface>
+class CConnectionObject : public CComObject<TInterface>
 {
 public:
-    CMemoryConnection(ServicePtr pService, int nId)
-        : CComObject(IID_INetConnection), m_pService(std::move(pService)), m_nId(nId)
-    {
-    }
     const ServicePtr& Service() const { return m_pService; }
     int Id() const { return m_nId; }
 
-private:
+protected:
+    CConnectionObject(REFIID iid, ServicePtr pService, int nId)
+        : CComObject<TInterface>(iid), m_pService(std::move(pService)), m_nId(nId)
+    {
+    }
+
+    template <typename TValue, typename TField>
+    HRESULT Read(TValue* pValue, TField field) const
+    {
+        CMemorySharingService::SConnection connection;
+        if (pValue == nullptr || !m_pService->ReadConnection(m_nId, connection))
+            return E_FAIL;
+        *pValue = field(connection);
+        return S_OK;
+    }
+
     ServicePtr m_pService;
     int m_nId;
 };
 
-class CMemoryConnectionProps : public CComObject<INetConnectionProps>
+using SConnection = CMemorySharingService::SConnection;
+
+class CMemoryConnection : public CConnectionObject<INetConnection>
+{
+public:
+    CMemoryConnection(ServicePtr pService, int nId)
+        : CConnectionObject(IID_INetConnection, std::move(pService), nId)
+    {
+    }
+};
+
+class CMemoryConnectionProps : public CConnectionObject<INetConnectionProps>
 {
 public:
     CMemoryConnectionProps(ServicePtr pService, int nId)
-        : CComObject(IID_INetConnectionProps), m_pService(std::move(pService)), m_nId(nId)
+        : CConnectionObject(IID_INetConnectionProps, std::move(pService), nId)
     {
     }
 
     HRESULT get_Name(BSTR* pbstrName) override
     {
-        CMemorySharingService::SConnection connection;
-        if (pbstrName == nullptr || !m_pService->ReadConnection(m_nId, connection))
-            return E_FAIL;
-        *pbstrName = SysAllocString(connection.strName.c_str());
-        return *pbstrName != nullptr ? S_OK : E_OUTOFMEMORY;
+        return Read(pbstrName,
+                    [](const SConnection& c) { return SysAllocString(c.strName.c_str()); });
     }
 
     HRESULT get_Status(NETCON_STATUS* pStatus) override
     {
-        CMemorySharingService::SConnection connection;
-        if (pStatus == nullptr || !m_pService->ReadConnection(m_nId, connection))
-            return E_FAIL;
-        *pStatus = connection.Status;
-        return S_OK;
+        return Read(pStatus, [](const SConnection& c) { return c.Status; });
     }
 
     HRESULT get_MediaType(NETCON_MEDIATYPE* pMediaType) override
     {
-        CMemorySharingService::SConnection connection;
-        if (pMediaType == nullptr || !m_pService->ReadConnection(m_nId, connection))
-            return E_FAIL;
-        *pMediaType = connection.MediaType;
-        return S_OK;
+        return Read(pMediaType, [](const SConnection& c) { return c.MediaType; });
     }
-
-private:
-    ServicePtr m_pService;
-    int m_nId;
 };
 
-class CMemorySharingConfiguration : public CComObject<INetSharingConfiguration>
+class CMemorySharingConfiguration : public CConnectionObject<INetSharingConfiguration>
 {
 public:
     CMemorySharingConfiguration(ServicePtr pService, int nId)
-        : CComObject(IID_INetSharingConfiguration), m_pService(std::move(pService)), m_nId(nId)
+        : CConnectionObject(IID_INetSharingConfiguration, std::move(pService), nId)
     {
     }
 
     HRESULT get_SharingEnabled(VARIANT_BOOL* pbEnabled) override
     {
-        CMemorySharingService::SConnection connection;
-        if (pbEnabled == nullptr || !m_pService->ReadConnection(m_nId, connection))
-            return E_FAIL;
-        *pbEnabled = connection.bSharingEnabled ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
+        return Read(pbEnabled, [](const SConnection& c) {
+            return c.bSharingEnabled ? VARIANT_TRUE : VARIANT_FALSE;
+        });
     }
 
     HRESULT get_SharingConnectionType(SHARINGCONNECTIONTYPE* pType) override
     {
-        CMemorySharingService::SConnection connection;
-        if (pType == nullptr || !m_pService->ReadConnection(m_nId, connection))
-            return E_FAIL;
-        *pType = connection.SharingType;
-        return S_OK;
+        return Read(pType, [](const SConnection& c) { return c.SharingType; });
     }
 
     HRESULT DisableSharing() override { return m_pService->DisableSharing(m_nId); }
@@ -95,10 +97,6 @@ public:
     {
         return m_pService->EnableSharing(m_nId, Type);
     }
-
-private:
-    ServicePtr m_pService;
-    int m_nId;
 };
 
 class CMemoryEnumVariant : public CComObject<IEnumVARIANT>
