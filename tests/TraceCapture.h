@@ -1,5 +1,5 @@
-// Captures what the code under test writes to the debugger output (standard error here) while
-// the object lives.
+// Captures what the code under test writes to the debugger output (standard error here), or to
+// another descriptor such as standard output, while the object lives.
 #pragma once
 
 #include <cstdio>
@@ -9,12 +9,12 @@
 class CTraceCapture
 {
 public:
-    CTraceCapture()
+    explicit CTraceCapture(int nFd = STDERR_FILENO) : m_nFd(nFd)
     {
-        std::fflush(stderr);
+        FlushAll();
         m_pFile = std::tmpfile();
-        m_nSavedFd = ::dup(STDERR_FILENO);
-        ::dup2(::fileno(m_pFile), STDERR_FILENO);
+        m_nSavedFd = ::dup(m_nFd);
+        ::dup2(::fileno(m_pFile), m_nFd);
     }
     ~CTraceCapture()
     {
@@ -42,12 +42,19 @@ private:
     {
         if (m_nSavedFd < 0)
             return;
-        std::fflush(stderr);
-        ::dup2(m_nSavedFd, STDERR_FILENO);
+        FlushAll();
+        ::dup2(m_nSavedFd, m_nFd);
         ::close(m_nSavedFd);
         m_nSavedFd = -1;
     }
 
+    static void FlushAll()
+    {
+        std::fflush(stdout);
+        std::fflush(stderr);
+    }
+
+    int m_nFd;
     std::FILE* m_pFile = nullptr;
     int m_nSavedFd = -1;
 };

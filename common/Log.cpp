@@ -1,0 +1,103 @@
+#include "Log.h"
+
+#include "Format.h"
+#include "MessageBox.h"
+
+#include <cstdio>
+
+CLog::CLog(const SLogVariant& variant, CWnd* pParent) : CDialog(IDD, pParent), m_Variant(variant)
+{
+    MapCommand(m_Variant.nClearId, BN_CLICKED, &CLog::OnBnClickedClear);
+    if (m_Variant.nPrintId != 0)
+        MapCommand(m_Variant.nPrintId, BN_CLICKED, &CLog::OnBnClickedPrint);
+    if (m_Variant.nSaveId != 0)
+        MapCommand(m_Variant.nSaveId, BN_CLICKED, &CLog::OnBnClickedSave);
+}
+
+void CLog::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, m_Variant.nListId, m_LogList);
+}
+
+BOOL CLog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_LogList.InsertColumn(0, "Date & Time", LVCFMT_LEFT, kDateTimeWidth);
+    m_LogList.InsertColumn(1, "Message", LVCFMT_LEFT, kMessageWidth);
+    AppendPendingEntries();
+    return TRUE;
+}
+
+BOOL CLog::PreTranslateMessage(MSG* pMsg)
+{
+    if (m_Variant.bKeyFilter && pMsg->message == WM_KEYDOWN) {
+        if (pMsg->wParam == VK_RETURN)
+            return TRUE;
+        if (pMsg->wParam == VK_ESCAPE) {
+            if (CWnd* pParent = GetParent())
+                pParent->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+            return TRUE;
+        }
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+std::string CLog::FormatTimestamp(std::time_t time)
+{
+    std::tm local{};
+    localtime_r(&time, &local);
+    return FormatText("%02d-%02d-%02d %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
+                      local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+void CLog::AddEntry(std::string strText)
+{
+    {
+        std::lock_guard lock(m_PendingMutex);
+        m_PendingEntries.push_back(SEntry{FormatTimestamp(std::time(nullptr)), std::move(strText)});
+    }
+    // Entries wait in call order until the window's thread appends them; a caller on another
+    // thread waits until its entry is on the page.
+    SendCall([this] { AppendPendingEntries(); });
+}
+
+void CLog::AppendPendingEntries()
+{
+    if (!m_LogList.IsWindow())
+        return;
+    std::deque<SEntry> entries;
+    {
+        std::lock_guard lock(m_PendingMutex);
+        entries.swap(m_PendingEntries);
+    }
+    for (const SEntry& entry : entries)
+        AppendEntry(entry);
+}
+
+void CLog::AppendEntry(const SEntry& entry)
+{
+    const int nRow = m_LogList.GetItemCount();
+    m_LogList.InsertItem(nRow, entry.strTimestamp);
+    m_LogList.SetItemText(nRow, 1, entry.strText);
+    // Only the newest entries are kept, so that a long-running program does not grow without end.
+    if (m_LogList.GetItemCount() > kMaxEntries)
+        m_LogList.DeleteItem(0);
+    std::printf("%s %s\n", entry.strTimestamp.c_str(), entry.strText.c_str());
+    std::fflush(stdout);
+}
+
+void CLog::OnBnClickedClear()
+{
+    m_LogList.DeleteAllItems();
+}
+
+void CLog::OnBnClickedPrint()
+{
+    MessageBox(this, "Print the log", "WIP", MB_ICONINFORMATION | MB_OK);
+}
+
+void CLog::OnBnClickedSave()
+{
+    MessageBox(this, "Save the log", "WIP", MB_ICONINFORMATION | MB_OK);
+}

@@ -1,0 +1,60 @@
+// CLog: the Log page of both programs, a two-column list of timestamped entries, newest at the
+// bottom. The two programs' variants differ in their control ids, their buttons, and whether
+// Enter and Escape are filtered (server) or left to the standard dialog keys (client).
+#pragma once
+
+#include "Dialog.h"
+#include "ListCtrl.h"
+
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <string>
+
+struct SLogVariant {
+    int nListId;
+    int nClearId;
+    int nPrintId; // 0: no Print button
+    int nSaveId;  // 0: no Save button
+    bool bKeyFilter;
+};
+
+class CLog : public CDialog
+{
+public:
+    static constexpr UINT IDD = 131;
+    static constexpr int kMaxEntries = 100000;
+    static constexpr int kDateTimeWidth = 110; // pixels
+    static constexpr int kMessageWidth = 330;  // pixels
+
+    explicit CLog(const SLogVariant& variant, CWnd* pParent = nullptr);
+
+    // Callable from any thread: entries appear whole and in the order of the calls, each with
+    // the time of its call.
+    void AddEntry(std::string strText);
+    static std::string FormatTimestamp(std::time_t time);
+
+    void OnBnClickedClear();
+    void OnBnClickedPrint();
+    void OnBnClickedSave();
+
+    CDialog* m_pMainDlg = nullptr;
+    CListCtrl m_LogList;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+
+private:
+    struct SEntry {
+        std::string strTimestamp;
+        std::string strText;
+    };
+    void AppendPendingEntries();
+    void AppendEntry(const SEntry& entry);
+
+    SLogVariant m_Variant;
+    std::mutex m_PendingMutex;
+    std::deque<SEntry> m_PendingEntries;
+};

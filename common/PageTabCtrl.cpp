@@ -1,0 +1,87 @@
+#include "PageTabCtrl.h"
+
+CPageTabCtrl::CPageTabCtrl(CDialog* pConnectionsPage, CDialog* pCommsPage, CDialog* pLogPage)
+    : m_pPages{pConnectionsPage, pCommsPage, pLogPage}, m_nCurrentPage(0),
+      m_nPageCount(kPageCount)
+{
+}
+
+CPageTabCtrl::~CPageTabCtrl()
+{
+    for (int i = 0; i < m_nPageCount; ++i)
+        delete m_pPages[i];
+}
+
+void CPageTabCtrl::CreatePages()
+{
+    m_nCurrentPage = 0;
+    m_pPages[0]->Create(kPageTemplates[0], this);
+    m_pPages[0]->ShowWindow(SW_SHOW);
+    for (int i = 1; i < m_nPageCount; ++i) {
+        m_pPages[i]->Create(kPageTemplates[i], this);
+        m_pPages[i]->ShowWindow(SW_HIDE);
+    }
+    PositionPages();
+}
+
+void CPageTabCtrl::PositionPages()
+{
+    RECT rcClient;
+    RECT rcTab;
+    GetClientRect(&rcClient);
+    GetItemRect(0, &rcTab);
+    const int x = rcTab.left;
+    const int y = rcTab.bottom + 1;
+    const int nWidth = rcClient.right - rcTab.left - 3;
+    const int nHeight = rcClient.bottom - y - 3;
+    m_pPages[0]->SetWindowPos(x, y, nWidth, nHeight, SWP_SHOWWINDOW);
+    for (int i = 1; i < m_nPageCount; ++i)
+        m_pPages[i]->SetWindowPos(x, y, nWidth, nHeight, SWP_HIDEWINDOW);
+}
+
+void CPageTabCtrl::ShowPage(int nPage)
+{
+    if (nPage < 0 || nPage >= m_nPageCount)
+        return;
+    m_pPages[m_nCurrentPage]->ShowWindow(SW_HIDE);
+    m_nCurrentPage = nPage;
+    m_pPages[m_nCurrentPage]->ShowWindow(SW_SHOW);
+    SetCurSel(nPage);
+}
+
+void CPageTabCtrl::SwitchTo(int nPage)
+{
+    if (nPage < 0 || nPage >= m_nPageCount || nPage == m_nCurrentPage)
+        return;
+    m_pPages[m_nCurrentPage]->ShowWindow(SW_HIDE);
+    m_nCurrentPage = nPage;
+    m_pPages[m_nCurrentPage]->ShowWindow(SW_SHOW);
+}
+
+void CPageTabCtrl::OnLButtonDown(UINT nFlags, POINT point)
+{
+    const int nShownBefore = m_nCurrentPage;
+    CTabCtrl::OnLButtonDown(nFlags, point);
+    const int nSelected = GetCurSel();
+    if (nSelected == nShownBefore || nSelected < 0 || nSelected >= m_nPageCount)
+        return;
+    SwitchTo(nSelected);
+    m_pPages[m_nCurrentPage]->SetFocus();
+}
+
+// The page always follows the selected tab, also when the keyboard moved it; only a click
+// moves the focus into the page.
+void CPageTabCtrl::OnSelChange()
+{
+    SwitchTo(GetCurSel());
+}
+
+BOOL CPageTabCtrl::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
+        if (CWnd* pParent = GetParent())
+            pParent->PostMessage(WM_KEYDOWN, pMsg->wParam, 0);
+        return TRUE;
+    }
+    return CTabCtrl::PreTranslateMessage(pMsg);
+}

@@ -1,0 +1,324 @@
+#include "Dialog.h"
+
+#include "DialogUnits.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTreeWidget>
+
+namespace {
+
+QRect PixelRect(const RECT& rcDialogUnits, const QFont& font)
+{
+    const RECT rc = MapDialogRect(rcDialogUnits, font);
+    return QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+}
+
+QWidget* MakeListView(const SControlTemplate& control, QWidget* pParent)
+{
+    auto* pList = new QTreeWidget(pParent);
+    pList->setRootIsDecorated(false);
+    pList->setUniformRowHeights(true);
+    pList->setItemsExpandable(false);
+    pList->setColumnCount(0);
+    pList->header()->setSectionsMovable(false);
+    pList->header()->setStretchLastSection(false);
+    pList->setSelectionMode((control.dwStyle & LVS_SINGLESEL) != 0
+                                ? QAbstractItemView::SingleSelection
+                                : QAbstractItemView::ExtendedSelection);
+    if ((control.dwStyle & WS_BORDER) == 0)
+        pList->setFrameShape(QFrame::NoFrame);
+    if ((control.dwStyle & LVS_SHOWSELALWAYS) == 0) {
+        // The selection is not shown while the list has no focus.
+        QPalette palette = pList->palette();
+        palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                         palette.color(QPalette::Inactive, QPalette::Base));
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                         palette.color(QPalette::Inactive, QPalette::Text));
+        pList->setPalette(palette);
+    }
+    return pList;
+}
+
+// A tab control: a row of tabs over a framed pane; its pages are placed on it by its owner.
+QWidget* MakeTabControl(QWidget* pParent)
+{
+    auto* pTabControl = new QWidget(pParent);
+    auto* pPane = new QFrame(pTabControl);
+    pPane->setObjectName(QStringLiteral("pane"));
+    pPane->setFrameShape(QFrame::StyledPanel);
+    auto* pTabBar = new QTabBar(pTabControl);
+    pTabBar->setObjectName(QStringLiteral("tabs"));
+    pTabBar->setFocusPolicy(Qt::StrongFocus);
+    pTabBar->setDrawBase(false);
+    pTabBar->setExpanding(false);
+    return pTabControl;
+}
+
+QWidget* MakeButton(const SControlTemplate& control, QWidget* pParent)
+{
+    auto* pButton = new QPushButton(QString::fromStdString(control.strText), pParent);
+    pButton->setAutoDefault(false);
+    pButton->setDefault((control.dwStyle & BS_DEFPUSHBUTTON) != 0);
+    return pButton;
+}
+
+} // namespace
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+{
+}
+
+CDialog::~CDialog() = default;
+
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
+{
+    const SDialogTemplate* pTemplate =
+        CResources::Current().FindDialog(static_cast<int>(nIDTemplate));
+    if (pTemplate == nullptr)
+        return FALSE;
+    m_nIDTemplate = nIDTemplate;
+    MakeWindow(*pTemplate, pParentWnd);
+    OnInitDialog();
+    if ((pTemplate->dwStyle & WS_VISIBLE) != 0)
+        ShowWindow(SW_SHOW);
+    return TRUE;
+}
+
+void CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd)
+{
+    const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
+    QWidget* pParent = pParentWnd != nullptr ? pParentWnd->GetWidget() : nullptr;
+    auto* pWidget = new QWidget(bChild ? pParent : nullptr);
+    const QFont font = DialogFont(dialogTemplate.strFont, dialogTemplate.nPointSize);
+    pWidget->setFont(font);
+    pWidget->setObjectName(QStringLiteral("IDD_%1").arg(dialogTemplate.nId));
+    const QRect rcSize = PixelRect(DialogUnits(0, 0, dialogTemplate.cx, dialogTemplate.cy), font);
+    if (bChild) {
+        pWidget->resize(rcSize.size());
+        pWidget->hide();
+    } else {
+        Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowCloseButtonHint;
+        if ((dialogTemplate.dwStyle & WS_MINIMIZEBOX) != 0)
+            flags |= Qt::WindowMinimizeButtonHint;
+        pWidget->setWindowFlags(flags);
+        pWidget->setFixedSize(rcSize.size());
+        pWidget->setWindowTitle(QString::fromStdString(dialogTemplate.strCaption));
+        m_SystemMenu = CMenu();
+        m_SystemMenu.AppendMenu(MF_STRING, SC_MINIMIZE, "Minimize");
+        m_SystemMenu.AppendMenu(MF_STRING, SC_CLOSE, "Close");
+    }
+    AttachOwned(pWidget, dialogTemplate.dwStyle);
+    m_Controls.clear();
+    for (const SControlTemplate& control : dialogTemplate.Controls) {
+        QWidget* pControl = MakeControl(control, pWidget);
+        pControl->setGeometry(PixelRect(control.rcDialogUnits, font));
+        pControl->setObjectName(QString::fromStdString(control.strName));
+        pControl->setProperty("controlId", control.nId);
+        pControl->setVisible((control.dwStyle & WS_VISIBLE) != 0);
+        pControl->setEnabled((control.dwStyle & WS_DISABLED) == 0);
+        if ((control.dwStyle & WS_TABSTOP) == 0 && control.Kind != EControlKind::TabControl)
+            pControl->setFocusPolicy(Qt::NoFocus);
+        m_Controls[control.nId] = pControl;
+    }
+}
+
+QWidget* CDialog::MakeControl(const SControlTemplate& control, QWidget* pParent)
+{
+    const int nID = control.nId;
+    switch (control.Kind) {
+    case EControlKind::Button: {
+        QWidget* pButton = MakeButton(control, pParent);
+        QObject::connect(static_cast<QPushButton*>(pButton), &QPushButton::clicked, pButton,
+                         [this, nID] { Notify(nID, BN_CLICKED); });
+        return pButton;
+    }
+    case EControlKind::Edit: {
+        auto* pEdit = new QLineEdit(QString::fromStdString(control.strText), pParent);
+        QObject::connect(pEdit, &QLineEdit::textChanged, pEdit,
+                         [this, nID] { Notify(nID, EN_CHANGE); });
+        return pEdit;
+    }
+    case EControlKind::Static:
+        return new QLabel(QString::fromStdString(control.strText), pParent);
+    case EControlKind::Icon: {
+        auto* pLabel = new QLabel(pParent);
+        const std::string strPath = CResources::Current().FindIcon(std::stoi(control.strText));
+        pLabel->setPixmap(QIcon(QString::fromStdString(strPath)).pixmap(32, 32));
+        return pLabel;
+    }
+    case EControlKind::ListView: return MakeListView(control, pParent);
+    case EControlKind::TabControl: return MakeTabControl(pParent);
+    }
+    return new QWidget(pParent);
+}
+
+void CDialog::Notify(int nID, WORD wNotifyCode)
+{
+    SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(nID), wNotifyCode), 0);
+}
+
+INT_PTR CDialog::DoModal()
+{
+    if (!IsWindow() && !Create(m_nIDTemplate, m_pParentWnd))
+        return -1;
+    QEventLoop loop;
+    m_pModalLoop = &loop;
+    m_nModalResult = IDCANCEL;
+    ShowWindow(SW_SHOW);
+    if (IsWindowVisible())
+        loop.exec();
+    m_pModalLoop = nullptr;
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_nModalResult = nResult;
+    ShowWindow(SW_HIDE);
+    if (m_pModalLoop != nullptr)
+        m_pModalLoop->exit(nResult);
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate != FALSE);
+    const bool bWasInExchange = m_bInDataExchange;
+    m_bInDataExchange = true;
+    DoDataExchange(&dx);
+    m_bInDataExchange = bWasInExchange;
+    return dx.m_bFailed ? FALSE : TRUE;
+}
+
+QWidget* CDialog::GetDlgItem(int nID) const
+{
+    auto it = m_Controls.find(nID);
+    return it == m_Controls.end() ? nullptr : it->second.data();
+}
+
+void CDialog::SetDlgItemText(int nID, const std::string& strText)
+{
+    QWidget* pControl = GetDlgItem(nID);
+    const QString strValue = QString::fromStdString(strText);
+    if (auto* pLabel = qobject_cast<QLabel*>(pControl))
+        pLabel->setText(strValue);
+    else if (auto* pEdit = qobject_cast<QLineEdit*>(pControl))
+        pEdit->setText(strValue);
+    else if (auto* pButton = qobject_cast<QPushButton*>(pControl))
+        pButton->setText(strValue);
+}
+
+CMenu* CDialog::GetSystemMenu(BOOL)
+{
+    return (GetStyle() & WS_CHILD) != 0 ? nullptr : &m_SystemMenu;
+}
+
+void CDialog::ShowSystemMenu(POINT point)
+{
+    const UINT nCommand = m_SystemMenu.Track(point);
+    if (nCommand != 0)
+        PostMessage(WM_SYSCOMMAND, nCommand, 0);
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Alt+Space opens the system menu at the window's top-left corner.
+    if (message == WM_SYSKEYDOWN && wParam == VK_SPACE && GetSystemMenu(FALSE) != nullptr) {
+        POINT point{0, 0};
+        ClientToScreen(&point);
+        ShowSystemMenu(point);
+        return 1;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL CDialog::OnContextMenu(CWnd*, POINT point)
+{
+    if (GetSystemMenu(FALSE) == nullptr || point.x < 0)
+        return FALSE;
+    const QPoint local = GetWidget()->mapFromGlobal(QPoint(point.x, point.y));
+    for (const auto& [nID, pControl] : m_Controls) {
+        if (pControl != nullptr && pControl->isVisible() && pControl->geometry().contains(local))
+            return FALSE;
+    }
+    ShowSystemMenu(point);
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::OnOK()
+{
+    // A page inside another window is never ended by a key: it would leave an empty tab.
+    if ((GetStyle() & WS_CHILD) == 0)
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    if ((GetStyle() & WS_CHILD) == 0)
+        EndDialog(IDCANCEL);
+}
+
+void CDialog::OnClose()
+{
+    OnCancel();
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
+{
+    // Notifications raised by the controls while members are copied reach no handler.
+    if (m_bInDataExchange)
+        return TRUE;
+    const int nID = LOWORD(wParam);
+    auto it = m_Commands.find({nID, HIWORD(wParam)});
+    if (it != m_Commands.end()) {
+        it->second();
+        return TRUE;
+    }
+    if (nID == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        OnOK();
+        return TRUE;
+    }
+    if (nID == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
+        OnCancel();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message != WM_KEYDOWN)
+        return FALSE;
+    // The standard dialog keys: Enter presses the focused push button, or else gives the
+    // dialog its OK command; Escape gives it its Cancel command.
+    if (pMsg->wParam == VK_RETURN) {
+        auto* pButton = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        if (pButton != nullptr && GetWidget()->isAncestorOf(pButton))
+            pButton->click();
+        else
+            SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return TRUE;
+    }
+    if (pMsg->wParam == VK_ESCAPE) {
+        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return TRUE;
+    }
+    return FALSE;
+}

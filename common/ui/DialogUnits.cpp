@@ -1,0 +1,36 @@
+#include "DialogUnits.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+
+namespace {
+
+constexpr const char* kShellDialogFace = "MS Shell Dlg";
+constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+int MulDiv(int nNumber, int nNumerator, int nDenominator)
+{
+    const long long nProduct = static_cast<long long>(nNumber) * nNumerator;
+    const long long nHalf = nDenominator / 2;
+    return static_cast<int>((nProduct >= 0 ? nProduct + nHalf : nProduct - nHalf) / nDenominator);
+}
+
+} // namespace
+
+RECT MapDialogRect(const RECT& rcDialogUnits, const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    const int nBaseX = (metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)) / 26 + 1) / 2;
+    const int nBaseY = metrics.height();
+    return RECT{MulDiv(rcDialogUnits.left, nBaseX, 4), MulDiv(rcDialogUnits.top, nBaseY, 8),
+                MulDiv(rcDialogUnits.right, nBaseX, 4), MulDiv(rcDialogUnits.bottom, nBaseY, 8)};
+}
+
+QFont DialogFont(const std::string& strFace, int nPointSize)
+{
+    QFont font = QApplication::font();
+    if (!strFace.empty() && strFace != kShellDialogFace)
+        font.setFamily(QString::fromStdString(strFace));
+    font.setPointSize(nPointSize);
+    return font;
+}

@@ -1,0 +1,30 @@
+// CListCtrl: a list view in report view over a control of a dialog. Rows keep the order in which
+// they were inserted; the selection mark is the row selected last, -1 when there is none.
+#pragma once
+
+#include "Wnd.h"
+
+class QTreeWidget;
+
+class CListCtrl : public CWnd
+{
+public:
+    int InsertColumn(int nCol, const std::string& strHeading, int nFormat = LVCFMT_LEFT,
+                     int nWidth = -1);
+    int GetItemCount() const;
+    int InsertItem(int nItem, const std::string& strItem);
+    BOOL SetItemText(int nItem, int nSubItem, const std::string& strText);
+    std::string GetItemText(int nItem, int nSubItem) const;
+    BOOL DeleteItem(int nItem);
+    BOOL DeleteAllItems();
+    int GetSelectionMark() const;
+    int SetSelectionMark(int nIndex);
+
+    QTreeWidget* GetTree() const;
+
+private:
+    void Track();
+
+    int m_nSelectionMark = -1;
+    bool m_bTracking = false;
+};

@@ -1,0 +1,25 @@
+// Modal message boxes: caption, text, an icon and OK. Without a screen a box is written to
+// standard error as "caption: text" and answered OK. Tests and automation can observe and answer
+// every box through the hook.
+#pragma once
+
+#include "UiTypes.h"
+
+#include <functional>
+#include <string>
+
+class CWnd;
+
+struct SMessageBox {
+    CWnd* pOwner;
+    std::string strText;
+    std::string strCaption;
+    UINT nType;
+};
+
+int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption,
+               UINT nType);
+
+// Answers every box in place of the user while set; none restores the real boxes.
+using MessageBoxHook = std::function<int(const SMessageBox& box)>;
+void SetMessageBoxHook(MessageBoxHook hook);

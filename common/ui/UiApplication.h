@@ -1,0 +1,21 @@
+// The windowing library's application: it chooses the platform before Qt starts. With no display
+// (neither DISPLAY nor WAYLAND_DISPLAY set) and no platform chosen, a program runs on Qt's
+// offscreen platform, where message boxes go to standard error.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+class CUiApplication
+{
+public:
+    CUiApplication(int& argc, char** argv);
+    ~CUiApplication();
+    CUiApplication(const CUiApplication&) = delete;
+    CUiApplication& operator=(const CUiApplication&) = delete;
+
+    static bool IsHeadless();
+
+private:
+    std::unique_ptr<QApplication> m_pApplication;
+};

@@ -1,0 +1,88 @@
+// CWnd: a window of the windowing layer over one Qt widget. It carries the library's message
+// model: a hook that sees every key-down before dispatch (PreTranslateMessage, walked from the
+// window that has the key up through its parents), posted and sent messages, and calls made from
+// another thread that run on the window's thread while the caller waits.
+#pragma once
+
+#include "UiTypes.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CWnd;
+
+struct MSG {
+    CWnd* hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+struct SWndLink;
+
+class CWnd
+{
+public:
+    CWnd();
+    // Destroys the window if this object made it.
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    QWidget* GetWidget() const { return m_pWidget; }
+    bool IsWindow() const { return m_pWidget != nullptr; }
+    // The window object of a widget, or of its nearest ancestor that has one.
+    static CWnd* FromWidget(const QWidget* pWidget);
+    static CWnd* FromWidgetOrAncestor(const QWidget* pWidget);
+
+    // Takes over a widget made elsewhere (a dialog's control), without owning it.
+    void Attach(QWidget* pWidget);
+
+    CWnd* GetParent() const;
+    DWORD GetStyle() const { return m_dwStyle; }
+    BOOL ShowWindow(int nCmdShow);
+    BOOL IsWindowVisible() const;
+    BOOL SetWindowPos(int x, int y, int cx, int cy, UINT nFlags);
+    CWnd* SetFocus();
+    void GetClientRect(RECT* pRect) const;
+    void GetWindowRect(RECT* pRect) const;
+    void ClientToScreen(POINT* pPoint) const;
+    void ClientToScreen(RECT* pRect) const;
+    void SetWindowText(const std::string& strText);
+    std::string GetWindowText() const;
+
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Runs the call on the window's thread; from another thread the caller waits until it has
+    // run. False when the window went away before the call could run.
+    bool SendCall(const std::function<void()>& call);
+    static bool IsOnWindowThread();
+
+    virtual BOOL PreTranslateMessage(MSG* pMsg);
+    // Offers the message to its window and each parent in turn; true once one has taken it.
+    static BOOL WalkPreTranslateTree(MSG* pMsg);
+
+protected:
+    // Makes this object the owner of a new widget.
+    void AttachOwned(QWidget* pWidget, DWORD dwStyle);
+    void SetStyle(DWORD dwStyle) { m_dwStyle = dwStyle; }
+
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    virtual void OnSysCommand(UINT nID, LPARAM lParam);
+    virtual void OnClose();
+    // A context menu asked for at a screen point, (-1, -1) from the keyboard; true if handled.
+    virtual BOOL OnContextMenu(CWnd* pWnd, POINT point);
+
+private:
+    friend class CWndBridge;
+    void Detach();
+
+    QPointer<QWidget> m_pWidget;
+    std::shared_ptr<SWndLink> m_pLink;
+    DWORD m_dwStyle = 0;
+    bool m_bOwnsWidget = false;
+};

@@ -1,0 +1,245 @@
+#include "Log.h"
+
+#include "ClientResources.h"
+#include "DialogUnits.h"
+#include "MessageBox.h"
+#include "ServerResources.h"
+#include "TraceCapture.h"
+#include "UiTestSupport.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTreeWidget>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+const QRegularExpression kTimestamp(
+    QStringLiteral("^\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
+
+class LogTest : public ::testing::Test
+{
+protected:
+    void Open(const CResources& programResources, const SLogVariant& variant)
+    {
+        m_Resources = WithTestWindows(programResources);
+        CResources::SetCurrent(&m_Resources);
+        m_pLog = new CLog(variant);
+        m_pWindow = std::make_unique<CTestMainWindow>(m_pLog);
+        ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
+        m_pWindow->ShowWindow(SW_SHOW);
+        m_pWindow->GetWidget()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow->GetWidget()));
+    }
+
+    void TearDown() override
+    {
+        SetMessageBoxHook(nullptr);
+        m_pWindow.reset();
+        CResources::SetCurrent(nullptr);
+    }
+
+    QTreeWidget* List() const { return m_pLog->m_LogList.GetTree(); }
+    QPushButton* Button(const char* pszName) const
+    {
+        return m_pLog->GetWidget()->findChild<QPushButton*>(pszName);
+    }
+    std::string Message(int nRow) const { return m_pLog->m_LogList.GetItemText(nRow, 1); }
+
+    // Adds entries with standard output captured, and returns what was written there.
+    std::string AddEntries(const std::vector<std::string>& texts)
+    {
+        CTraceCapture capture(STDOUT_FILENO);
+        for (const std::string& strText : texts)
+            m_pLog->AddEntry(strText);
+        return capture.Text();
+    }
+
+    void PressKey(QWidget* pWidget, Qt::Key key)
+    {
+        pWidget->setFocus();
+        ASSERT_TRUE(WaitFor([&] { return pWidget->hasFocus(); }));
+        QTest::keyClick(pWidget, key);
+        QTest::qWait(0);
+        QCoreApplication::processEvents();
+    }
+
+    CResources m_Resources;
+    CLog* m_pLog = nullptr;
+    std::unique_ptr<CTestMainWindow> m_pWindow;
+};
+
+} // namespace
+
+TEST_F(LogTest, timestampIsDayMonthYearAndTime)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(CLog::FormatTimestamp(1078495629), "05-03-2004 14:07:09");
+    EXPECT_EQ(CLog::FormatTimestamp(0), "01-01-1970 00:00:00");
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(LogTest, pageHasTheTemplateSizesAndItsTwoColumns)
+{
+    Open(ServerResources(), kServerLogVariant);
+    const QFont font = m_pLog->GetWidget()->font();
+    const RECT rcList = MapDialogRect(DialogUnits(7, 7, 298, 146), font);
+    EXPECT_EQ(List()->geometry(), QRect(rcList.left, rcList.top, rcList.right - rcList.left,
+                                        rcList.bottom - rcList.top));
+    const RECT rcSave = MapDialogRect(DialogUnits(275, 157, 30, 12), font);
+    EXPECT_EQ(Button("IDC_LOG_SAVE")->geometry().topLeft(), QPoint(rcSave.left, rcSave.top));
+    EXPECT_EQ(Button("IDC_LOG_PRINT")->text(), "Print");
+    ASSERT_EQ(List()->columnCount(), 2);
+    EXPECT_EQ(List()->headerItem()->text(0), "Date & Time");
+    EXPECT_EQ(List()->headerItem()->text(1), "Message");
+    EXPECT_EQ(List()->header()->sectionSize(0), 110);
+    EXPECT_EQ(List()->header()->sectionSize(1), 330);
+}
+
+TEST_F(LogTest, entriesAppendWithTimestampWithoutSelectingOrScrolling)
+{
+    Open(ServerResources(), kServerLogVariant);
+    std::vector<std::string> texts{"Program started", ""};
+    for (int i = 0; i < 200; ++i)
+        texts.push_back("Entry " + std::to_string(i));
+    const std::string strOutput = AddEntries(texts);
+    ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 202);
+    EXPECT_EQ(Message(0), "Program started");
+    EXPECT_EQ(Message(1), "");
+    EXPECT_EQ(Message(201), "Entry 199");
+    const QString strTime = QString::fromStdString(m_pLog->m_LogList.GetItemText(0, 0));
+    EXPECT_TRUE(kTimestamp.match(strTime).hasMatch()) << strTime.toStdString();
+    EXPECT_TRUE(List()->selectedItems().isEmpty());
+    EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
+    // Each entry is also a line on standard output: timestamp, a space, the message.
+    EXPECT_EQ(strOutput.substr(0, strTime.size() + 17),
+              strTime.toStdString() + " Program started\n");
+    EXPECT_NE(strOutput.find(" Entry 199\n"), std::string::npos);
+}
+
+TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
+{
+    Open(ServerResources(), kServerLogVariant);
+    constexpr int kEach = 300;
+    std::atomic<int> nDone{0};
+    CTraceCapture capture(STDOUT_FILENO);
+    auto add = [&](const char* pszThread) {
+        for (int i = 0; i < kEach; ++i)
+            m_pLog->AddEntry(std::string(pszThread) + " " + std::to_string(i));
+        ++nDone;
+    };
+    std::thread first(add, "first");
+    std::thread second(add, "second");
+    for (int i = 0; i < kEach; ++i)
+        m_pLog->AddEntry("ui " + std::to_string(i));
+    EXPECT_TRUE(WaitFor([&] { return nDone == 2; }, 20000));
+    first.join();
+    second.join();
+    capture.Text();
+    ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 3 * kEach);
+    std::map<std::string, int> next;
+    for (int nRow = 0; nRow < 3 * kEach; ++nRow) {
+        const std::string strText = Message(nRow);
+        const std::size_t nSpace = strText.find(' ');
+        ASSERT_NE(nSpace, std::string::npos) << strText;
+        const std::string strThread = strText.substr(0, nSpace);
+        EXPECT_EQ(std::stoi(strText.substr(nSpace + 1)), next[strThread]++) << strText;
+        EXPECT_TRUE(kTimestamp.match(QString::fromStdString(m_pLog->m_LogList.GetItemText(nRow, 0)))
+                        .hasMatch());
+    }
+}
+
+TEST_F(LogTest, clearEmptiesTheListAndNewEntriesStartAtTheTop)
+{
+    Open(ServerResources(), kServerLogVariant);
+    QTest::mouseClick(Button("IDC_LOG_CLEAR"), Qt::LeftButton);
+    EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
+    AddEntries({"one", "two"});
+    QTest::mouseClick(Button("IDC_LOG_CLEAR"), Qt::LeftButton);
+    EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
+    AddEntries({"three"});
+    ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
+    EXPECT_EQ(Message(0), "three");
+}
+
+TEST_F(LogTest, printAndSaveShowTheWipBoxEveryTimeAndChangeNothing)
+{
+    Open(ServerResources(), kServerLogVariant);
+    AddEntries({"kept"});
+    std::vector<SMessageBox> boxes;
+    SetMessageBoxHook([&](const SMessageBox& box) {
+        boxes.push_back(box);
+        return IDOK;
+    });
+    QTest::mouseClick(Button("IDC_LOG_PRINT"), Qt::LeftButton);
+    QTest::mouseClick(Button("IDC_LOG_SAVE"), Qt::LeftButton);
+    QTest::mouseClick(Button("IDC_LOG_PRINT"), Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].strCaption, "WIP");
+    EXPECT_EQ(boxes[0].strText, "Print the log");
+    EXPECT_EQ(boxes[0].nType, MB_ICONINFORMATION | MB_OK);
+    EXPECT_EQ(boxes[0].pOwner, m_pLog);
+    EXPECT_EQ(boxes[1].strText, "Save the log");
+    EXPECT_EQ(boxes[2].strText, "Print the log");
+    ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
+    EXPECT_EQ(Message(0), "kept");
+}
+
+TEST_F(LogTest, withoutAScreenTheBoxGoesToStandardError)
+{
+    Open(ServerResources(), kServerLogVariant);
+    CTraceCapture capture;
+    QTest::mouseClick(Button("IDC_LOG_SAVE"), Qt::LeftButton);
+    EXPECT_EQ(capture.Text(), "WIP: Save the log\n");
+}
+
+TEST_F(LogTest, keepsOnlyTheNewestEntries)
+{
+    Open(ServerResources(), kServerLogVariant);
+    std::vector<std::string> texts;
+    for (int i = 0; i <= CLog::kMaxEntries + 1; ++i)
+        texts.push_back(std::to_string(i));
+    AddEntries(texts);
+    ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), CLog::kMaxEntries);
+    EXPECT_EQ(Message(0), "2");
+    EXPECT_EQ(Message(CLog::kMaxEntries - 1), std::to_string(CLog::kMaxEntries + 1));
+}
+
+TEST_F(LogTest, serverPageSwallowsEnterAndSendsEscapeToTheMainWindow)
+{
+    Open(ServerResources(), kServerLogVariant);
+    AddEntries({"row"});
+    PressKey(List(), Qt::Key_Return);
+    PressKey(Button("IDC_LOG_CLEAR"), Qt::Key_Return);
+    EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
+    EXPECT_TRUE(m_pLog->IsWindowVisible());
+    EXPECT_TRUE(m_pWindow->m_Keys.empty());
+    PressKey(List(), Qt::Key_Escape);
+    ASSERT_TRUE(WaitFor([&] { return !m_pWindow->m_Keys.empty(); }));
+    EXPECT_EQ(m_pWindow->m_Keys, std::vector<WPARAM>{VK_ESCAPE});
+    EXPECT_TRUE(m_pLog->IsWindowVisible());
+}
+
+TEST_F(LogTest, clientPageKeepsTheDialogKeysButStaysShown)
+{
+    Open(ClientResources(), kClientLogVariant);
+    EXPECT_EQ(m_pLog->GetDlgItem(1003), List());
+    EXPECT_EQ(Button("IDC_LOG_PRINT"), nullptr);
+    AddEntries({"row"});
+    PressKey(List(), Qt::Key_Return);
+    PressKey(List(), Qt::Key_Escape);
+    QTest::qWait(20);
+    EXPECT_TRUE(m_pLog->IsWindowVisible());
+    EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
+    EXPECT_TRUE(m_pWindow->m_Keys.empty());
+    // Enter on the focused Clear button presses it.
+    PressKey(Button("IDC_LOG_CLEAR"), Qt::Key_Return);
+    EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
+    EXPECT_TRUE(m_pLog->IsWindowVisible());
+}

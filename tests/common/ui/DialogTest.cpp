@@ -1,0 +1,281 @@
+#include "Dialog.h"
+
+#include "DialogUnits.h"
+#include "ListCtrl.h"
+#include "MessageBox.h"
+#include "TraceCapture.h"
+#include "UiTestSupport.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kDialogId = 200;
+constexpr int kEditNumber = 3001;
+constexpr int kEditText = 3002;
+constexpr int kButtonGo = 3003;
+constexpr int kList = 3004;
+constexpr int kMenuId = 132;
+constexpr UINT kCommandShare = 32771;
+constexpr UINT kCommandUnshare = 32772;
+constexpr UINT kAboutCommand = 0x0010;
+
+CResources MakeResources()
+{
+    CResources resources;
+    resources.Dialogs[kDialogId] = SDialogTemplate{
+        kDialogId,
+        "Exchange",
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SHELLFONT,
+        200,
+        120,
+        "MS Shell Dlg",
+        8,
+        {{EControlKind::Edit, kEditNumber, "", WS_VISIBLE | WS_TABSTOP, DialogUnits(7, 7, 60, 14),
+          "IDC_NUMBER"},
+         {EControlKind::Edit, kEditText, "", WS_VISIBLE | WS_TABSTOP, DialogUnits(7, 27, 60, 14),
+          "IDC_TEXT"},
+         {EControlKind::Button, kButtonGo, "Go", WS_VISIBLE | WS_TABSTOP,
+          DialogUnits(80, 7, 40, 14), "IDC_GO"},
+         {EControlKind::ListView, kList, "", WS_VISIBLE | WS_TABSTOP | LVS_REPORT,
+          DialogUnits(7, 47, 120, 60), "IDC_LIST"}}};
+    resources.Menus[kMenuId] = SMenuTemplate{
+        kMenuId,
+        {{0,
+          "Context Menu",
+          MF_STRING,
+          {{kCommandShare, "Share this connection", MF_STRING, {}},
+           {kCommandUnshare, "Disable this share", MF_STRING, {}}}}}};
+    return resources;
+}
+
+class CExchangeDialog : public CDialog
+{
+public:
+    CExchangeDialog() : CDialog(kDialogId)
+    {
+        MapCommand(kEditNumber, EN_CHANGE, &CExchangeDialog::OnNumberChanged);
+        MapCommand(kButtonGo, BN_CLICKED, &CExchangeDialog::OnGo);
+        MapCommand(kCommandShare, 0, &CExchangeDialog::OnShare);
+    }
+
+    void OnNumberChanged()
+    {
+        ++m_nChanges;
+        UpdateData(TRUE);
+    }
+    void OnGo() { ++m_nGo; }
+    void OnShare() { ++m_nShare; }
+
+    void OnSysCommand(UINT nID, LPARAM lParam) override
+    {
+        m_SysCommands.push_back(nID);
+        CDialog::OnSysCommand(nID, lParam);
+    }
+
+    int m_nNumber = 10000;
+    std::string m_strText = "192.168.0.1";
+    int m_nChanges = 0;
+    int m_nGo = 0;
+    int m_nShare = 0;
+    std::vector<UINT> m_SysCommands;
+    CListCtrl m_List;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        CDialog::DoDataExchange(pDX);
+        DDX_Text(pDX, kEditNumber, m_nNumber);
+        DDX_Text(pDX, kEditText, m_strText);
+        DDX_Control(pDX, kList, m_List);
+    }
+};
+
+class DialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CResources::SetCurrent(&m_Resources);
+        ASSERT_TRUE(m_Dialog.Create(kDialogId));
+        m_Dialog.ShowWindow(SW_SHOW);
+    }
+    void TearDown() override
+    {
+        CMenu::SetTrackHook(nullptr);
+        SetMessageBoxHook(nullptr);
+        CResources::SetCurrent(nullptr);
+    }
+
+    QLineEdit* Edit(int nID) { return qobject_cast<QLineEdit*>(m_Dialog.GetDlgItem(nID)); }
+
+    CResources m_Resources = MakeResources();
+    CExchangeDialog m_Dialog;
+};
+
+} // namespace
+
+TEST_F(DialogTest, pixelSizesComeFromDialogUnitsThroughTheFont)
+{
+    const QFont font = m_Dialog.GetWidget()->font();
+    const RECT rcSize = MapDialogRect(DialogUnits(0, 0, 200, 120), font);
+    EXPECT_EQ(m_Dialog.GetWidget()->size(), QSize(rcSize.right, rcSize.bottom));
+    const RECT rcBase = MapDialogRect(DialogUnits(0, 0, 4, 8), font);
+    EXPECT_GT(rcBase.right, 0);
+    EXPECT_EQ(rcBase.bottom, QFontMetrics(font).height());
+    // A larger font gives larger units.
+    QFont large = font;
+    large.setPointSize(font.pointSize() * 2);
+    const RECT rcLarge = MapDialogRect(DialogUnits(0, 0, 200, 120), large);
+    EXPECT_GT(rcLarge.right, rcSize.right * 3 / 2);
+    EXPECT_GT(rcLarge.bottom, rcSize.bottom * 3 / 2);
+}
+
+TEST_F(DialogTest, copyingMembersToControlsRaisesNoNotification)
+{
+    EXPECT_EQ(Edit(kEditNumber)->text(), "10000");
+    EXPECT_EQ(Edit(kEditText)->text(), "192.168.0.1");
+    m_Dialog.m_nNumber = 42;
+    m_Dialog.UpdateData(FALSE);
+    EXPECT_EQ(Edit(kEditNumber)->text(), "42");
+    EXPECT_EQ(m_Dialog.m_nChanges, 0);
+    // Typing reaches the handler, whose exchange reads every control.
+    Edit(kEditText)->setText("localhost");
+    QTest::keyClick(Edit(kEditNumber), Qt::Key_7);
+    EXPECT_EQ(m_Dialog.m_nChanges, 1);
+    EXPECT_EQ(m_Dialog.m_nNumber, 427);
+    EXPECT_EQ(m_Dialog.m_strText, "localhost");
+}
+
+TEST_F(DialogTest, textThatIsNoNumberFailsTheExchangeAndKeepsTheMember)
+{
+    Edit(kEditNumber)->setText("12x");
+    EXPECT_EQ(m_Dialog.m_nNumber, 10000);
+    EXPECT_FALSE(m_Dialog.UpdateData(TRUE));
+    Edit(kEditNumber)->setText(" 8080 ");
+    EXPECT_TRUE(m_Dialog.UpdateData(TRUE));
+    EXPECT_EQ(m_Dialog.m_nNumber, 8080);
+}
+
+TEST_F(DialogTest, commandsAreRoutedByControlId)
+{
+    QTest::mouseClick(qobject_cast<QPushButton*>(m_Dialog.GetDlgItem(kButtonGo)), Qt::LeftButton);
+    EXPECT_EQ(m_Dialog.m_nGo, 1);
+    EXPECT_TRUE(m_Dialog.SendMessage(WM_COMMAND, MAKEWPARAM(kButtonGo, BN_CLICKED), 0));
+    EXPECT_EQ(m_Dialog.m_nGo, 2);
+    EXPECT_FALSE(m_Dialog.SendMessage(WM_COMMAND, MAKEWPARAM(4242, BN_CLICKED), 0));
+}
+
+TEST_F(DialogTest, enterEndsATopLevelDialogWithOk)
+{
+    CExchangeDialog dialog;
+    QTimer::singleShot(0, [&] {
+        dialog.GetWidget()->activateWindow();
+        QTest::keyClick(qobject_cast<QLineEdit*>(dialog.GetDlgItem(kEditText)), Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_FALSE(dialog.IsWindowVisible());
+}
+
+TEST_F(DialogTest, popUpMenuFromResourcesSendsTheChosenCommandToItsOwner)
+{
+    CMenu menu;
+    ASSERT_TRUE(menu.LoadMenu(kMenuId));
+    CMenu* pPopup = menu.GetSubMenu(0);
+    ASSERT_NE(pPopup, nullptr);
+    EXPECT_EQ(menu.GetSubMenu(1), nullptr);
+    pPopup->EnableMenuItem(kCommandShare, MF_BYCOMMAND | MF_ENABLED);
+    pPopup->EnableMenuItem(kCommandUnshare, MF_BYCOMMAND | MF_GRAYED);
+    POINT shownAt{};
+    CMenu::SetTrackHook([&](const CMenu& shown, POINT point) {
+        shownAt = point;
+        EXPECT_TRUE(shown.IsEnabled(kCommandShare));
+        EXPECT_FALSE(shown.IsEnabled(kCommandUnshare));
+        return kCommandShare;
+    });
+    pPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, 15, 25, &m_Dialog);
+    EXPECT_EQ(shownAt, (POINT{15, 25}));
+    EXPECT_TRUE(WaitFor([&] { return m_Dialog.m_nShare == 1; }));
+}
+
+TEST_F(DialogTest, rightClickBesideTheControlsOpensTheSystemMenu)
+{
+    m_Dialog.GetSystemMenu(FALSE)->AppendMenu(MF_SEPARATOR);
+    m_Dialog.GetSystemMenu(FALSE)->AppendMenu(MF_STRING, kAboutCommand, "&About Tarnlow...");
+    std::vector<std::string> items;
+    CMenu::SetTrackHook([&](const CMenu& shown, POINT) {
+        items.clear();
+        for (const auto& item : shown.Items())
+            items.push_back(item.strText);
+        return kAboutCommand;
+    });
+    QWidget* pWidget = m_Dialog.GetWidget();
+    const QPoint beside(pWidget->width() - 5, pWidget->height() - 5);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, beside, pWidget->mapToGlobal(beside));
+    QApplication::sendEvent(pWidget, &click);
+    EXPECT_EQ(items, (std::vector<std::string>{"Minimize", "Close", "", "&About Tarnlow..."}));
+    EXPECT_TRUE(WaitFor([&] { return m_Dialog.m_SysCommands == std::vector<UINT>{kAboutCommand}; }));
+
+    // Over a control it is the control's business.
+    items.clear();
+    QWidget* pEdit = Edit(kEditText);
+    QContextMenuEvent onEdit(QContextMenuEvent::Mouse, QPoint(2, 2), pEdit->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(pWidget, &onEdit);
+    EXPECT_TRUE(items.empty());
+}
+
+TEST_F(DialogTest, altSpaceOpensTheSystemMenuAndMinimizeWorks)
+{
+    CMenu::SetTrackHook([](const CMenu&, POINT) { return SC_MINIMIZE; });
+    m_Dialog.GetWidget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Dialog.GetWidget()));
+    QTest::keyClick(Edit(kEditText), Qt::Key_Space, Qt::AltModifier);
+    EXPECT_TRUE(WaitFor([&] { return m_Dialog.GetWidget()->isMinimized(); }));
+    EXPECT_EQ(m_Dialog.m_SysCommands, std::vector<UINT>{SC_MINIMIZE});
+}
+
+TEST_F(DialogTest, messageBoxesAreAnsweredByTheHookOrWrittenWhenHeadless)
+{
+    {
+        CTraceCapture capture;
+        EXPECT_EQ(MessageBox(&m_Dialog, "Failed to start TCP/IP", "Info", MB_ICONSTOP | MB_OK),
+                  IDOK);
+        EXPECT_EQ(capture.Text(), "Info: Failed to start TCP/IP\n");
+    }
+    SMessageBox seen{};
+    SetMessageBoxHook([&](const SMessageBox& box) {
+        seen = box;
+        return IDCANCEL;
+    });
+    EXPECT_EQ(MessageBox(&m_Dialog, "text", "caption", MB_ICONINFORMATION), IDCANCEL);
+    EXPECT_EQ(seen.strCaption, "caption");
+    EXPECT_EQ(seen.pOwner, &m_Dialog);
+}
+
+TEST_F(DialogTest, listKeepsInsertionOrderAndTheSelectionMark)
+{
+    CListCtrl& list = m_Dialog.m_List;
+    ASSERT_EQ(list.InsertColumn(0, "Name", LVCFMT_LEFT, 160), 0);
+    ASSERT_EQ(list.InsertColumn(1, "Shared", LVCFMT_LEFT, 60), 1);
+    EXPECT_EQ(list.GetSelectionMark(), -1);
+    for (const char* pszName : {"A", "B", "C"}) {
+        const int nRow = list.InsertItem(list.GetItemCount(), pszName);
+        list.SetItemText(nRow, 1, std::string(pszName) + "!");
+    }
+    EXPECT_EQ(list.GetItemText(2, 0), "C");
+    EXPECT_EQ(list.GetItemText(1, 1), "B!");
+    EXPECT_EQ(list.GetItemText(7, 0), "");
+    QTreeWidget* pTree = list.GetTree();
+    const QRect rcRow = pTree->visualItemRect(pTree->topLevelItem(1));
+    QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {}, rcRow.center());
+    EXPECT_EQ(list.GetSelectionMark(), 1);
+    list.DeleteItem(0);
+    EXPECT_EQ(list.GetSelectionMark(), 0);
+    list.DeleteAllItems();
+    EXPECT_EQ(list.GetSelectionMark(), -1);
+    EXPECT_EQ(list.GetItemCount(), 0);
+}
