@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr const char* kShellDialogFace = "MS Shell Dlg";
 constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr int kReferenceBaseX = 6;
 
 int MulDiv(int nNumber, int nNumerator, int nDenominator)
 {
@@ -15,15 +18,25 @@ int MulDiv(int nNumber, int nNumerator, int nDenominator)
     return static_cast<int>((nProduct >= 0 ? nProduct + nHalf : nProduct - nHalf) / nDenominator);
 }
 
+int BaseX(const QFontMetrics& metrics)
+{
+    return (metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)) / 26 + 1) / 2;
+}
+
 } // namespace
 
 RECT MapDialogRect(const RECT& rcDialogUnits, const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int nBaseX = (metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)) / 26 + 1) / 2;
+    const int nBaseX = BaseX(metrics);
     const int nBaseY = metrics.height();
     return RECT{MulDiv(rcDialogUnits.left, nBaseX, 4), MulDiv(rcDialogUnits.top, nBaseY, 8),
                 MulDiv(rcDialogUnits.right, nBaseX, 4), MulDiv(rcDialogUnits.bottom, nBaseY, 8)};
+}
+
+int ScaleDialogPixels(int nPixels, const QFont& font)
+{
+    return std::max(nPixels, MulDiv(nPixels, BaseX(QFontMetrics(font)), kReferenceBaseX));
 }
 
 QFont DialogFont(const std::string& strFace, int nPointSize)

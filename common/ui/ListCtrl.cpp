@@ -1,5 +1,7 @@
 #include "ListCtrl.h"
 
+#include "DialogUnits.h"
+
 #include <QHeaderView>
 #include <QTreeWidget>
 
@@ -41,7 +43,7 @@ int CListCtrl::InsertColumn(int nCol, const std::string& strHeading, int, int nW
     for (int i = 0; i < headings.size(); ++i)
         pTree->headerItem()->setTextAlignment(i, Qt::AlignLeft | Qt::AlignVCenter);
     if (nWidth >= 0)
-        pTree->header()->resizeSection(nCol, nWidth);
+        pTree->header()->resizeSection(nCol, ScaleDialogPixels(nWidth, pTree->font()));
     return nCol;
 }
 

@@ -16,10 +16,10 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-namespace {
+namespace
+{
 
-const QRegularExpression kTimestamp(
-    QStringLiteral("^\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
+const QRegularExpression kTimestamp(QStringLiteral("^\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
 
 class LogTest : public ::testing::Test
 {
@@ -98,8 +98,13 @@ TEST_F(LogTest, pageHasTheTemplateSizesAndItsTwoColumns)
     ASSERT_EQ(List()->columnCount(), 2);
     EXPECT_EQ(List()->headerItem()->text(0), "Date & Time");
     EXPECT_EQ(List()->headerItem()->text(1), "Message");
-    EXPECT_EQ(List()->header()->sectionSize(0), 110);
-    EXPECT_EQ(List()->header()->sectionSize(1), 330);
+    // The widths of the original dialog font, kept for the text of this platform's font.
+    EXPECT_EQ(List()->header()->sectionSize(0), ScaleDialogPixels(110, List()->font()));
+    EXPECT_EQ(List()->header()->sectionSize(1), ScaleDialogPixels(330, List()->font()));
+    EXPECT_GE(List()->header()->sectionSize(0), 110);
+    const QString strTimestamp = QString::fromStdString(CLog::FormatTimestamp(0));
+    EXPECT_LT(QFontMetrics(List()->font()).horizontalAdvance(strTimestamp),
+              List()->header()->sectionSize(0));
 }
 
 TEST_F(LogTest, entriesAppendWithTimestampWithoutSelectingOrScrolling)
