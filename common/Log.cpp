@@ -2,6 +2,7 @@
 
 #include "Format.h"
 #include "MessageBox.h"
+#include "PageKeys.h"
 
 #include <cstdio>
 
@@ -31,15 +32,8 @@ BOOL CLog::OnInitDialog()
 
 BOOL CLog::PreTranslateMessage(MSG* pMsg)
 {
-    if (m_Variant.bKeyFilter && pMsg->message == WM_KEYDOWN) {
-        if (pMsg->wParam == VK_RETURN)
-            return TRUE;
-        if (pMsg->wParam == VK_ESCAPE) {
-            if (CWnd* pParent = GetParent())
-                pParent->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
-            return TRUE;
-        }
-    }
+    if (m_Variant.bKeyFilter && FilterPageKeys(this, pMsg))
+        return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
 }
 

@@ -2,41 +2,121 @@
 
 #include "resource.h"
 
-namespace {
+namespace
+{
 
+constexpr const char* kFont = "MS Shell Dlg";
+constexpr int kPointSize = 8;
 constexpr DWORD kPageStyle = DS_SHELLFONT | WS_CHILD;
-constexpr DWORD kListStyle =
-    LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
+constexpr DWORD kListStyle = LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
 constexpr DWORD kButtonStyle = BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE;
+constexpr DWORD kEditStyle = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
+constexpr DWORD kStaticStyle = SS_LEFT | WS_VISIBLE;
+
+SDialogTemplate AboutBox()
+{
+    return {IDD_ABOUTBOX,
+            "About Tarnlow Server",
+            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+            235,
+            55,
+            kFont,
+            kPointSize,
+            {{EControlKind::Icon, -1, "128", WS_VISIBLE, DialogUnits(11, 17, 20, 20), "IDC_ICON"},
+             {EControlKind::Static, -2, "Tarnlow Server Version 0.1", kStaticStyle,
+              DialogUnits(40, 10, 119, 8), "IDC_VERSION"},
+             {EControlKind::Static, -3, "Made by the Tarnlow team", kStaticStyle,
+              DialogUnits(40, 25, 119, 8), "IDC_NOTICE"},
+             {EControlKind::Button, IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
+              DialogUnits(178, 7, 50, 16), "IDOK"}}};
+}
+
+SDialogTemplate MainWindow()
+{
+    return {IDD_TARNLOWSERVER_DIALOG,
+            "Verrow",
+            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
+                WS_MINIMIZEBOX,
+            331,
+            201,
+            kFont,
+            kPointSize,
+            {{EControlKind::TabControl, IDC_TAB, "", WS_VISIBLE | WS_TABSTOP,
+              DialogUnits(7, 7, 317, 187), "IDC_TAB"}}};
+}
+
+SDialogTemplate ConnectionsPage()
+{
+    return {
+        IDD_CONNECTIONS,
+        "",
+        kPageStyle,
+        312,
+        129,
+        kFont,
+        kPointSize,
+        {{EControlKind::ListView, IDC_CONNECTION_LIST, "", kListStyle, DialogUnits(7, 7, 298, 97),
+          "IDC_CONNECTION_LIST"},
+         {EControlKind::Button, IDC_REFRESH, "Refresh", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
+          DialogUnits(7, 110, 35, 12), "IDC_REFRESH"},
+         {EControlKind::Static, -1, "IP Address:", kStaticStyle, DialogUnits(180, 114, 38, 8),
+          "IDC_IP_LABEL"},
+         {EControlKind::Static, IDC_IP_ADDRESS, "none", kStaticStyle, DialogUnits(223, 114, 82, 8),
+          "IDC_IP_ADDRESS"}}};
+}
+
+SDialogTemplate CommsPage()
+{
+    return {IDD_COMMS,
+            "",
+            kPageStyle,
+            313,
+            126,
+            kFont,
+            kPointSize,
+            {{EControlKind::Static, -1, "Receive port", kStaticStyle, DialogUnits(17, 23, 42, 8),
+              "IDC_RECEIVE_PORT_LABEL"},
+             {EControlKind::Edit, IDC_RECEIVE_PORT, "", kEditStyle, DialogUnits(103, 22, 41, 11),
+              "IDC_RECEIVE_PORT"},
+             {EControlKind::Static, -2, "Response timeout (msec)", kStaticStyle,
+              DialogUnits(17, 40, 82, 8), "IDC_RESPONSE_TIMEOUT_LABEL"},
+             {EControlKind::Edit, IDC_RESPONSE_TIMEOUT, "", kEditStyle,
+              DialogUnits(103, 39, 41, 11), "IDC_RESPONSE_TIMEOUT"}}};
+}
+
+SDialogTemplate LogPage()
+{
+    return {IDD_LOG,
+            "",
+            kPageStyle,
+            312,
+            176,
+            kFont,
+            kPointSize,
+            {{EControlKind::ListView, IDC_LOG_LIST, "", kListStyle, DialogUnits(7, 7, 298, 146),
+              "IDC_LOG_LIST"},
+             {EControlKind::Button, IDC_LOG_CLEAR, "Clear", kButtonStyle,
+              DialogUnits(7, 157, 30, 12), "IDC_LOG_CLEAR"},
+             {EControlKind::Button, IDC_LOG_PRINT, "Print", kButtonStyle,
+              DialogUnits(140, 157, 30, 12), "IDC_LOG_PRINT"},
+             {EControlKind::Button, IDC_LOG_SAVE, "Save", kButtonStyle,
+              DialogUnits(275, 157, 30, 12), "IDC_LOG_SAVE"}}};
+}
 
 CResources MakeResources()
 {
     CResources resources;
-    resources.Dialogs[IDD_LOG] = SDialogTemplate{
-        IDD_LOG,
-        "",
-        kPageStyle,
-        312,
-        176,
-        "MS Shell Dlg",
-        8,
-        {
-            {EControlKind::ListView, IDC_LOG_LIST, "", kListStyle, DialogUnits(7, 7, 298, 146),
-             "IDC_LOG_LIST"},
-            {EControlKind::Button, IDC_LOG_CLEAR, "Clear", kButtonStyle,
-             DialogUnits(7, 157, 30, 12), "IDC_LOG_CLEAR"},
-            {EControlKind::Button, IDC_LOG_PRINT, "Print", kButtonStyle,
-             DialogUnits(140, 157, 30, 12), "IDC_LOG_PRINT"},
-            {EControlKind::Button, IDC_LOG_SAVE, "Save", kButtonStyle,
-             DialogUnits(275, 157, 30, 12), "IDC_LOG_SAVE"},
-        }};
+    for (const SDialogTemplate& dialog :
+         {AboutBox(), MainWindow(), ConnectionsPage(), CommsPage(), LogPage()})
+        resources.Dialogs[dialog.nId] = dialog;
+    resources.Strings[IDS_ABOUTBOX] = "&About Tarnlow Server...";
+    resources.Icons[IDR_MAINFRAME] = ":/icons/tarnlow-server";
     return resources;
 }
 
 } // namespace
 
-const SLogVariant kServerLogVariant{IDC_LOG_LIST, IDC_LOG_CLEAR, IDC_LOG_PRINT, IDC_LOG_SAVE,
-                                    true};
+const SLogVariant kServerLogVariant{IDC_LOG_LIST, IDC_LOG_CLEAR, IDC_LOG_PRINT, IDC_LOG_SAVE, true};
 
 const CResources& ServerResources()
 {

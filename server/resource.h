@@ -1,8 +1,22 @@
 // Tarnlow Server's resource ids.
 #pragma once
 
+#define IDM_ABOUTBOX 0x0010
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_TARNLOWSERVER_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDD_CONNECTIONS 129
+#define IDD_COMMS 130
 #define IDD_LOG 131
+
+#define IDC_TAB 1000
+#define IDC_CONNECTION_LIST 1001
 #define IDC_LOG_LIST 1002
 #define IDC_LOG_CLEAR 1003
 #define IDC_LOG_PRINT 1004
+#define IDC_RECEIVE_PORT 1004
+#define IDC_REFRESH 1005
 #define IDC_LOG_SAVE 1005
+#define IDC_IP_ADDRESS 1006
+#define IDC_RESPONSE_TIMEOUT 1006

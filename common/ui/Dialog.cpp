@@ -13,7 +13,8 @@
 #include <QTabBar>
 #include <QTreeWidget>
 
-namespace {
+namespace
+{
 
 QRect PixelRect(const RECT& rcDialogUnits, const QFont& font)
 {
@@ -106,8 +107,8 @@ void CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
         pWidget->resize(rcSize.size());
         pWidget->hide();
     } else {
-        Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                Qt::WindowCloseButtonHint;
+        Qt::WindowFlags flags =
+            Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
         if ((dialogTemplate.dwStyle & WS_MINIMIZEBOX) != 0)
             flags |= Qt::WindowMinimizeButtonHint;
         pWidget->setWindowFlags(flags);
@@ -152,12 +153,14 @@ QWidget* CDialog::MakeControl(const SControlTemplate& control, QWidget* pParent)
         return new QLabel(QString::fromStdString(control.strText), pParent);
     case EControlKind::Icon: {
         auto* pLabel = new QLabel(pParent);
-        const std::string strPath = CResources::Current().FindIcon(std::stoi(control.strText));
-        pLabel->setPixmap(QIcon(QString::fromStdString(strPath)).pixmap(32, 32));
+        pLabel->setPixmap(
+            CResources::Current().LoadIcon(std::stoi(control.strText)).pixmap(32, 32));
         return pLabel;
     }
-    case EControlKind::ListView: return MakeListView(control, pParent);
-    case EControlKind::TabControl: return MakeTabControl(pParent);
+    case EControlKind::ListView:
+        return MakeListView(control, pParent);
+    case EControlKind::TabControl:
+        return MakeTabControl(pParent);
     }
     return new QWidget(pParent);
 }
@@ -169,20 +172,24 @@ void CDialog::Notify(int nID, WORD wNotifyCode)
 
 INT_PTR CDialog::DoModal()
 {
+    m_bEnded = false;
+    m_nModalResult = IDCANCEL;
     if (!IsWindow() && !Create(m_nIDTemplate, m_pParentWnd))
         return -1;
+    // A dialog may end during its own initialisation; it is then never shown.
+    if (m_bEnded)
+        return m_nModalResult;
     QEventLoop loop;
     m_pModalLoop = &loop;
-    m_nModalResult = IDCANCEL;
     ShowWindow(SW_SHOW);
-    if (IsWindowVisible())
-        loop.exec();
+    loop.exec();
     m_pModalLoop = nullptr;
     return m_nModalResult;
 }
 
 void CDialog::EndDialog(int nResult)
 {
+    m_bEnded = true;
     m_nModalResult = nResult;
     ShowWindow(SW_HIDE);
     if (m_pModalLoop != nullptr)

@@ -69,4 +69,5 @@ private:
     CMenu m_SystemMenu;
     QEventLoop* m_pModalLoop = nullptr;
     int m_nModalResult = IDCANCEL;
+    bool m_bEnded = false;
 };

@@ -1,6 +1,7 @@
 #include "Resources.h"
 
-namespace {
+namespace
+{
 
 const CResources* g_pCurrent = nullptr;
 
@@ -29,10 +30,15 @@ std::string CResources::LoadString(int nId) const
     return pString != nullptr ? *pString : std::string();
 }
 
-std::string CResources::FindIcon(int nId) const
+QIcon CResources::LoadIcon(int nId) const
 {
+    QIcon icon;
     const std::string* pPath = Find(Icons, nId);
-    return pPath != nullptr ? *pPath : std::string();
+    if (pPath == nullptr)
+        return icon;
+    for (const int nSize : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral("%1-%2.png").arg(QString::fromStdString(*pPath)).arg(nSize));
+    return icon;
 }
 
 void CResources::SetCurrent(const CResources* pResources)

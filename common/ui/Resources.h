@@ -5,6 +5,7 @@
 
 #include "UiTypes.h"
 
+#include <QIcon>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ struct SControlTemplate {
     int nId;
     std::string strText; // for an icon: the icon resource id in decimal
     DWORD dwStyle;
-    RECT rcDialogUnits; // left, top, right and bottom, as x, y, x + cx, y + cy
+    RECT rcDialogUnits;  // left, top, right and bottom, as x, y, x + cx, y + cy
     std::string strName; // the control's symbolic name, for tests and accessibility
 };
 
@@ -62,12 +63,14 @@ public:
     std::map<int, SDialogTemplate> Dialogs;
     std::map<int, SMenuTemplate> Menus;
     std::map<int, std::string> Strings;
-    std::map<int, std::string> Icons; // icon id to the path of its image in the Qt resources
+    // Icon id to the path of its images in the Qt resources, without "-SIZE.png".
+    std::map<int, std::string> Icons;
 
     const SDialogTemplate* FindDialog(int nId) const;
     const SMenuTemplate* FindMenu(int nId) const;
     std::string LoadString(int nId) const;
-    std::string FindIcon(int nId) const;
+    // The icon in all its sizes; a null icon when there is none.
+    QIcon LoadIcon(int nId) const;
 
     static void SetCurrent(const CResources* pResources);
     static const CResources& Current();

@@ -1,9 +1,16 @@
 #include "UiApplication.h"
 
-#include <QGuiApplication>
-#include <cstdlib>
+#include "Wnd.h"
 
-namespace {
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
 
 bool HasEnvironment(const char* pszName)
 {
@@ -18,6 +25,15 @@ void ChoosePlatform()
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
+// A signal handler may only write to a descriptor; the window thread reads the other end.
+int g_nSignalFds[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_nSignalFds[0], &c, 1);
+}
+
 } // namespace
 
 CUiApplication::CUiApplication(int& argc, char** argv)
@@ -26,7 +42,30 @@ CUiApplication::CUiApplication(int& argc, char** argv)
     m_pApplication = std::make_unique<QApplication>(argc, argv);
 }
 
-CUiApplication::~CUiApplication() = default;
+CUiApplication::~CUiApplication()
+{
+    m_pSignalNotifier.reset();
+}
+
+void CUiApplication::CloseOnTerminationSignals(CWnd* pMainWnd)
+{
+    if (g_nSignalFds[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_nSignalFds) != 0)
+        return;
+    m_pSignalNotifier = std::make_unique<QSocketNotifier>(g_nSignalFds[1], QSocketNotifier::Read);
+    QObject::connect(m_pSignalNotifier.get(), &QSocketNotifier::activated, [pMainWnd] {
+        char c = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_nSignalFds[1], &c, 1);
+        pMainWnd->PostMessage(WM_CLOSE);
+    });
+    struct sigaction action {
+    };
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
 
 bool CUiApplication::IsHeadless()
 {

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <memory>
 
+class CWnd;
+class QSocketNotifier;
+
 class CUiApplication
 {
 public:
@@ -15,7 +18,10 @@ public:
     CUiApplication& operator=(const CUiApplication&) = delete;
 
     static bool IsHeadless();
+    // SIGINT and SIGTERM close the window through its normal close path (WM_CLOSE).
+    void CloseOnTerminationSignals(CWnd* pMainWnd);
 
 private:
     std::unique_ptr<QApplication> m_pApplication;
+    std::unique_ptr<QSocketNotifier> m_pSignalNotifier;
 };

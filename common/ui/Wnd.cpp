@@ -1,11 +1,15 @@
 #include "Wnd.h"
 
+#include "Kernel.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QThread>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -17,7 +21,8 @@ struct SWndLink {
     class CWndBridge* pBridge = nullptr;
 };
 
-namespace {
+namespace
+{
 
 const QEvent::Type kPostedMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type kCallEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -66,15 +71,24 @@ WPARAM VirtualKey(int nKey)
 {
     switch (nKey) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Tab: return VK_TAB;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    default: return (nKey >= Qt::Key_0 && nKey <= Qt::Key_Z) ? static_cast<WPARAM>(nKey) : 0;
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Tab:
+        return VK_TAB;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    default:
+        return (nKey >= Qt::Key_0 && nKey <= Qt::Key_Z) ? static_cast<WPARAM>(nKey) : 0;
     }
 }
 
@@ -183,9 +197,10 @@ protected:
         }
         if (pEvent->type() == QEvent::ContextMenu) {
             auto* pMenuEvent = static_cast<QContextMenuEvent*>(pEvent);
-            const POINT point = pMenuEvent->reason() == QContextMenuEvent::Keyboard
-                                    ? POINT{-1, -1}
-                                    : POINT{pMenuEvent->globalPos().x(), pMenuEvent->globalPos().y()};
+            const POINT point =
+                pMenuEvent->reason() == QContextMenuEvent::Keyboard
+                    ? POINT{-1, -1}
+                    : POINT{pMenuEvent->globalPos().x(), pMenuEvent->globalPos().y()};
             return pWnd->OnContextMenu(pWnd, point) != FALSE;
         }
         return false;
@@ -213,8 +228,8 @@ CWnd* CWnd::FromWidget(const QWidget* pWidget)
 {
     if (pWidget == nullptr)
         return nullptr;
-    const auto* pBridge = pWidget->findChild<CWndBridge*>(QStringLiteral("CWndBridge"),
-                                                           Qt::FindDirectChildrenOnly);
+    const auto* pBridge =
+        pWidget->findChild<CWndBridge*>(QStringLiteral("CWndBridge"), Qt::FindDirectChildrenOnly);
     return pBridge != nullptr ? pBridge->Wnd() : nullptr;
 }
 
@@ -408,6 +423,22 @@ bool CWnd::SendCall(const std::function<void()>& call)
     return pState->bRan;
 }
 
+DWORD WaitForSingleObjectPumping(HANDLE hHandle, DWORD dwMilliseconds)
+{
+    constexpr DWORD kSliceMs = 10;
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const DWORD dwResult = WaitForSingleObject(hHandle, kSliceMs);
+        if (dwResult != WAIT_TIMEOUT)
+            return dwResult;
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        if (dwMilliseconds != INFINITE && elapsed.count() >= dwMilliseconds)
+            return WAIT_TIMEOUT;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
 BOOL CWnd::PreTranslateMessage(MSG*)
 {
     return FALSE;
@@ -425,10 +456,16 @@ BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_COMMAND: return OnCommand(wParam, lParam);
-    case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wParam), lParam); return 0;
-    case WM_CLOSE: OnClose(); return 0;
-    default: return 0;
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam);
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    default:
+        return 0;
     }
 }
 

@@ -23,6 +23,11 @@ struct MSG {
 
 struct SWndLink;
 
+// Waits for a kernel object while the window thread goes on running the messages and calls that
+// other threads post to its windows (not the user's input), so that a thread which waits for
+// the window thread can finish.
+DWORD WaitForSingleObjectPumping(HANDLE hHandle, DWORD dwMilliseconds);
+
 class CWnd
 {
 public:

@@ -1,0 +1,171 @@
+#include "Connections.h"
+
+#include "Log.h"
+#include "MessageBox.h"
+#include "PageKeys.h"
+#include "TarnlowServerDlg.h"
+#include "UiApplication.h"
+#include "resource.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+
+// Raised by a refresh that the listener asked for: shown later, without holding the listener.
+constexpr UINT WM_SHOW_NO_DIALUP_NOTICE = 0x8001;
+
+const char* const kMediaTypeTexts[] = {"None",       "Direct cable", "ISDN",           "Lan",
+                                       "Dialup",     "Tunnel",       "Point to Point", "Bridge",
+                                       "Shared Lan", "Shared Dialup"};
+const char* const kStatusTexts[] = {"Disconnected",
+                                    "Connecting",
+                                    "Connected",
+                                    "Disconnecting",
+                                    "Hardware not present",
+                                    "Hardware disabled",
+                                    "Hardware malfunction",
+                                    "Media disconnected",
+                                    "Authenicating",
+                                    "Authentication succeeded",
+                                    "Authenication failed"};
+
+template <std::size_t N>
+std::string TextOf(const char* const (&texts)[N], int nCode)
+{
+    // As unsigned numbers, so that negative codes fall beyond the table.
+    return static_cast<unsigned>(nCode) < N ? texts[nCode] : "Unknown";
+}
+
+struct SRow {
+    std::string strName;
+    int nMediaType;
+    int nStatus;
+    bool bShared;
+};
+
+} // namespace
+
+CConnections::CConnections() : CDialog(IDD)
+{
+    MapCommand(IDC_REFRESH, BN_CLICKED, &CConnections::OnBnClickedRefresh);
+}
+
+void CConnections::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_CONNECTION_LIST, m_ConnectionList);
+}
+
+BOOL CConnections::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_ConnectionList.InsertColumn(0, "Name", LVCFMT_LEFT, 160);
+    m_ConnectionList.InsertColumn(1, "Type", LVCFMT_LEFT, 120);
+    m_ConnectionList.InsertColumn(2, "Connection status", LVCFMT_LEFT, 100);
+    m_ConnectionList.InsertColumn(3, "Shared", LVCFMT_LEFT, 60);
+    return TRUE;
+}
+
+BOOL CConnections::PreTranslateMessage(MSG* pMsg)
+{
+    return FilterPageKeys(this, pMsg) || CDialog::PreTranslateMessage(pMsg);
+}
+
+std::string CConnections::GetMediaTypeString(int nMediaType)
+{
+    return TextOf(kMediaTypeTexts, nMediaType);
+}
+
+std::string CConnections::GetStatusString(int nStatus)
+{
+    return TextOf(kStatusTexts, nStatus);
+}
+
+void CConnections::PopulateConnectionList()
+{
+    const bool bFromWindowThread = IsOnWindowThread();
+    SendCall([this, bFromWindowThread] { Populate(bFromWindowThread); });
+}
+
+void CConnections::RefreshConnectionList()
+{
+    const bool bFromWindowThread = IsOnWindowThread();
+    SendCall([this, bFromWindowThread] {
+        m_ConnectionList.DeleteAllItems();
+        Populate(bFromWindowThread);
+    });
+}
+
+void CConnections::Populate(bool bFromWindowThread)
+{
+    std::vector<SRow> rows;
+    int nDialupConnections = 0;
+    {
+        std::lock_guard lock(m_NetConnectionMutex);
+        m_NetConnection.QueryConnections();
+        nDialupConnections = m_NetConnection.m_nDialupConnections;
+        for (int i = 0; nDialupConnections != 0 && i < m_NetConnection.m_nConnections; ++i)
+            rows.push_back(SRow{m_NetConnection.GetName(i), m_NetConnection.GetMediaType(i),
+                                m_NetConnection.GetStatus(i), m_NetConnection.IsShared(i) != 0});
+    }
+    if (nDialupConnections == 0) {
+        if (bFromWindowThread)
+            ShowNoDialupNotice();
+        else
+            PostMessage(WM_SHOW_NO_DIALUP_NOTICE);
+        return;
+    }
+    for (const SRow& row : rows)
+        AddConnectionToList(row.strName, row.nMediaType, row.nStatus, row.bShared);
+    if (m_pMainDlg != nullptr && m_pMainDlg->m_pLogPage != nullptr)
+        m_pMainDlg->m_pLogPage->AddEntry("Populated connection list");
+}
+
+LRESULT CConnections::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SHOW_NO_DIALUP_NOTICE) {
+        // A server that is closing has no one left to tell.
+        if (m_pMainDlg == nullptr || !m_pMainDlg->IsClosing())
+            ShowNoDialupNotice();
+        return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CConnections::ShowNoDialupNotice()
+{
+    // One notice at a time: refreshes while it is open add no second one.
+    if (m_bNoticeOpen)
+        return;
+    m_bNoticeOpen = true;
+    MessageBox(this, "There are no Dial-up connections on this machine", "Information",
+               MB_ICONINFORMATION | MB_OK);
+    m_bNoticeOpen = false;
+}
+
+void CConnections::AddConnectionToList(const std::string& strName, int nMediaType, int nStatus,
+                                       bool bShared)
+{
+    const int nRow = m_ConnectionList.GetItemCount();
+    m_ConnectionList.InsertItem(nRow, strName);
+    m_ConnectionList.SetItemText(nRow, 1, GetMediaTypeString(nMediaType));
+    m_ConnectionList.SetItemText(nRow, 2, GetStatusString(nStatus));
+    m_ConnectionList.SetItemText(nRow, 3, bShared ? "Yes" : "No");
+}
+
+void CConnections::SetIPAddress(const std::string& strAddress)
+{
+    SetDlgItemText(IDC_IP_ADDRESS, strAddress);
+    // Without a screen no one sees the label: say it on the terminal instead.
+    if (CUiApplication::IsHeadless()) {
+        std::printf("IP Address: %s\n", strAddress.c_str());
+        std::fflush(stdout);
+    }
+}
+
+void CConnections::OnBnClickedRefresh()
+{
+    RefreshConnectionList();
+}

@@ -1,0 +1,100 @@
+// Request handling of CTarnlowServerDlg: the server's side of the control protocol, run on the
+// listener thread for every request received.
+#include "TarnlowServerDlg.h"
+
+#include "ControlProtocol.h"
+#include "Format.h"
+
+using namespace ControlProtocol;
+
+bool CTarnlowServerDlg::ProcessRequest(SOCKET hClient, const char* pBuffer, int nBytes)
+{
+    OutputDebugStringA("CTarnlowServerDlg::ProcessRequest()\n");
+    const std::string strRequest = TextOfReceived(pBuffer, nBytes);
+    m_pLogPage->AddEntry("Message Received: " + strRequest);
+    const std::string strCommandPart = CommandPart(strRequest);
+    switch (RecogniseCommand(strCommandPart)) {
+    case ECommand::Greeting:
+        return ReplyAndLog(hClient, BuildReply(m_strHostName, kHello));
+    case ECommand::ConnectionList: {
+        std::string strEntries;
+        int nConnections = 0;
+        {
+            std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
+            nConnections = m_pConnectionsPage->m_NetConnection.m_nConnections;
+            strEntries = ConnectionEntries();
+        }
+        return SendReply(hClient,
+                         BuildConnectionListReply(m_strHostName, nConnections, strEntries));
+    }
+    case ECommand::Share:
+        return ChangeSharing(hClient, strCommandPart, "Share request for connection %d", 1);
+    case ECommand::Unshare:
+        return ChangeSharing(hClient, strCommandPart, "Unshare request for connection %d", 0);
+    case ECommand::Connect:
+        return Acknowledge(hClient, "Connect request for connection %d");
+    case ECommand::Disconnect:
+        return Acknowledge(hClient, "Disconnect request for connection %d");
+    case ECommand::Farewell:
+        return true;
+    case ECommand::Unknown:
+        return SendReply(hClient, BuildReply(m_strHostName, kUnknown));
+    }
+    return true;
+}
+
+// The caller holds the sharing manager's lock.
+std::string CTarnlowServerDlg::ConnectionEntries()
+{
+    CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
+    std::string strEntries;
+    for (int i = 0; i < netConnection.m_nConnections; ++i)
+        strEntries += BuildConnectionEntry(
+            netConnection.GetName(i), CConnections::GetStatusString(netConnection.GetStatus(i)),
+            CConnections::GetMediaTypeString(netConnection.GetMediaType(i)),
+            netConnection.IsShared(i) != 0);
+    return strEntries;
+}
+
+bool CTarnlowServerDlg::SendReply(SOCKET hClient, const std::string& strReply)
+{
+    if (m_Sockets.SocketSend(hClient, strReply.data(), static_cast<int>(strReply.size()), 0) ==
+        SOCKET_ERROR) {
+        OutputDebugStringA("CTarnlowServerDlg::ProcessRequest(): error replying to client\n");
+        return false;
+    }
+    return true;
+}
+
+bool CTarnlowServerDlg::ReplyAndLog(SOCKET hClient, const std::string& strReply)
+{
+    if (!SendReply(hClient, strReply))
+        return false;
+    m_pLogPage->AddEntry("Replied with: " + strReply);
+    return true;
+}
+
+bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strCommandPart,
+                                      const char* pszLogFormat, VARIANT_BOOL bShared)
+{
+    const int nIndex = ReadIndex(strCommandPart);
+    m_strRequest = FormatText(pszLogFormat, nIndex);
+    m_pLogPage->AddEntry(m_strRequest);
+    bool bChanged = false;
+    {
+        std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
+        bChanged = m_pConnectionsPage->m_NetConnection.SetShared(nIndex, bShared);
+    }
+    if (!ReplyAndLog(hClient, BuildReply(m_strHostName, bChanged ? kOkay : kFailed)))
+        return false;
+    m_pConnectionsPage->RefreshConnectionList();
+    return true;
+}
+
+bool CTarnlowServerDlg::Acknowledge(SOCKET hClient, const char* pszLogFormat)
+{
+    // Connect and disconnect read no index and change nothing.
+    m_strRequest = FormatText(pszLogFormat, 0);
+    m_pLogPage->AddEntry(m_strRequest);
+    return ReplyAndLog(hClient, BuildReply(m_strHostName, kOkay));
+}

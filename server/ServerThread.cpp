@@ -1,0 +1,181 @@
+// The listener thread of CTarnlowServerDlg: it accepts one client at a time, reads its one
+// request and hands it to ProcessRequest, until the stop event is signalled.
+#include "TarnlowServerDlg.h"
+
+#include "Format.h"
+
+#include <cstring>
+
+namespace
+{
+
+constexpr long kListenerEvents = FD_READ | FD_ACCEPT | FD_CONNECT;
+constexpr int kMinPort = 1;
+constexpr int kMaxPort = 65535;
+constexpr const char* kAnyAddress = "0.0.0.0";
+
+// Accept failures that only mean the client went away before it could be accepted.
+bool ClientWentAway(int nError)
+{
+    return nError == WSAEWOULDBLOCK || nError == WSAECONNABORTED || nError == WSAECONNRESET;
+}
+
+std::string ErrorText(const char* pszCall)
+{
+    return FormatText("CTarnlowServerDlg::ServerThread(): %s failed with error: %d\n", pszCall,
+                      Winsock::WSAGetLastError());
+}
+
+} // namespace
+
+bool CTarnlowServerDlg::StartServerThread()
+{
+    m_bServerRunning = true;
+    m_pServerThread = CreateThread(nullptr, 0, ServerThreadProc, this, 0, nullptr);
+    if (m_pServerThread == nullptr)
+        m_bServerRunning = false;
+    return m_bServerRunning;
+}
+
+void CTarnlowServerDlg::StopServerThread()
+{
+    m_bServerRunning = false;
+    if (m_hStopEvent != nullptr)
+        SetEvent(m_hStopEvent);
+}
+
+DWORD CTarnlowServerDlg::ServerThreadProc(LPVOID pParam)
+{
+    auto* pDlg = static_cast<CTarnlowServerDlg*>(pParam);
+    pDlg->ServerThread(pDlg);
+    return 0;
+}
+
+void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
+{
+    OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Start\n");
+    SOCKET hClient = INVALID_SOCKET;
+    bool bWaited = false;
+    try {
+        pDlg->OpenListeningSocket();
+        while (pDlg->m_bServerRunning)
+            pDlg->RunListenerCycle(hClient, bWaited);
+    } catch (const std::string& strThrown) {
+        const std::string strError = strThrown + "Server Thread is exiting\n";
+        OutputDebugStringA(strError.c_str());
+        // The log says that the server no longer listens, whether it never started or stopped.
+        pDlg->m_pLogPage->AddEntry(bWaited ? "Stopped listening for clients"
+                                           : "Failed to start listening for clients");
+    }
+    if (hClient != INVALID_SOCKET)
+        Winsock::closesocket(hClient);
+    OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Finish\n");
+}
+
+void CTarnlowServerDlg::OpenListeningSocket()
+{
+    if (!m_Sockets.SocketCreate())
+        throw ErrorText("socket create");
+    const int nReuse = 1;
+    m_Sockets.SocketSetOption(SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&nReuse),
+                              sizeof nReuse);
+    const int nPort = m_pCommsPage->GetReceivePort();
+    m_Sockets.SocketAddressClear();
+    m_Sockets.SocketAddressSetFamily(AF_INET);
+    m_Sockets.SocketAddressSetPort(static_cast<unsigned short>(nPort));
+    // With no interface listed, any address of the machine will do.
+    m_Sockets.SocketAddressSetAddress(m_Sockets.GetLocalAddressCount() > 0
+                                          ? m_Sockets.GetLocalAddress(0)
+                                          : std::string(kAnyAddress));
+    // A port beyond TCP's range fails as a bind would, instead of binding another port.
+    const bool bPortInRange = nPort >= kMinPort && nPort <= kMaxPort;
+    if (!bPortInRange)
+        Winsock::WSASetLastError(WSAEINVAL);
+    if (!bPortInRange || !m_Sockets.SocketBind()) {
+        const std::string strError = ErrorText("bind()");
+        m_Sockets.SocketClose();
+        throw strError;
+    }
+    if (!m_Sockets.SocketSetListen()) {
+        const std::string strError = ErrorText("listen()");
+        m_Sockets.SocketClose();
+        throw strError;
+    }
+}
+
+void CTarnlowServerDlg::FailListener(const std::string& strError, WSAEVENT hEvent)
+{
+    if (hEvent != WSA_INVALID_EVENT)
+        Winsock::WSACloseEvent(hEvent);
+    m_Sockets.SocketShutdown();
+    m_Sockets.SocketClose();
+    throw strError;
+}
+
+void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
+{
+    const WSAEVENT hEvent = Winsock::WSACreateEvent();
+    if (hEvent == WSA_INVALID_EVENT)
+        FailListener(ErrorText("WSACreateEvent()"), WSA_INVALID_EVENT);
+    if (!m_Sockets.SocketWSAEventSelect(hEvent, kListenerEvents))
+        FailListener(ErrorText("WSAEventSelect()"), hEvent);
+    m_pLogPage->AddEntry("Waiting for a socket event");
+    const HANDLE handles[] = {hEvent, m_hStopEvent};
+    bWaited = true;
+    const DWORD dwResult = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Event\n");
+    if (dwResult == WAIT_OBJECT_0) {
+        ServeClient(hEvent, hClient);
+        Winsock::WSACloseEvent(hEvent);
+        return;
+    }
+    if (dwResult == WAIT_OBJECT_0 + 1) {
+        Winsock::WSACloseEvent(hEvent);
+        m_Sockets.SocketShutdown();
+        m_Sockets.SocketClose();
+        const std::string strTrace = "CTarnlowServerDlg::ServerThread(): Heeding request to stop "
+                                     "server... Server thread is exiting\n";
+        OutputDebugStringA(strTrace.c_str());
+        return;
+    }
+    m_pLogPage->AddEntry("Unhandled socket event");
+    FailListener(FormatText("CTarnlowServerDlg::ServerThread(): Unexpected return code from "
+                            "WaitForMultipleObjects() :%d : error : %d...\n",
+                            static_cast<int>(dwResult), static_cast<int>(GetLastError())),
+                 hEvent);
+}
+
+void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
+{
+    WSANETWORKEVENTS networkEvents{};
+    if (!m_Sockets.SocketWSAEnumNetworkEvents(hEvent, &networkEvents))
+        FailListener(ErrorText("WSAEnumNetworkEvents()"), hEvent);
+    if ((networkEvents.lNetworkEvents & FD_ACCEPT) == 0)
+        return;
+    m_pLogPage->AddEntry("Socket accept request received");
+    sockaddr_in peer{};
+    int nPeerLength = sizeof peer;
+    hClient = m_Sockets.SocketAccept(m_Sockets, reinterpret_cast<sockaddr*>(&peer), &nPeerLength);
+    if (hClient == INVALID_SOCKET) {
+        const std::string strError = ErrorText("accept()");
+        if (!ClientWentAway(Winsock::WSAGetLastError()))
+            FailListener(strError, hEvent);
+        OutputDebugStringA(strError.c_str());
+        return;
+    }
+    m_pLogPage->AddEntry(
+        FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
+    char cBuffer[kReceiveBufferBytes];
+    std::memset(cBuffer, 0, sizeof cBuffer);
+    Sleep(kRequestPauseMs);
+    const int nReceived = m_Sockets.SocketReceive(hClient, cBuffer, sizeof cBuffer, 0);
+    if (nReceived == SOCKET_ERROR) {
+        // A client that is silent, slow or gone costs its own connection, not the listener.
+        OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Error receiving on socket\n");
+        m_pLogPage->AddEntry("Communication with client garbled");
+    } else if (nReceived > 0 && !ProcessRequest(hClient, cBuffer, nReceived)) {
+        m_pLogPage->AddEntry("Communication with client garbled");
+    }
+    Winsock::closesocket(hClient);
+    hClient = INVALID_SOCKET;
+}

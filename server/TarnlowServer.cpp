@@ -1,0 +1,14 @@
+// Tarnlow Server: shows its main window until it is closed.
+#include "ServerResources.h"
+#include "TarnlowServerDlg.h"
+#include "UiApplication.h"
+
+int main(int argc, char** argv)
+{
+    CUiApplication application(argc, argv);
+    CResources::SetCurrent(&ServerResources());
+    CTarnlowServerDlg dlg;
+    application.CloseOnTerminationSignals(&dlg);
+    dlg.DoModal();
+    return 0;
+}

@@ -1,0 +1,141 @@
+#include "TarnlowServerDlg.h"
+
+#include "AboutDlg.h"
+#include "MessageBox.h"
+#include "ServerResources.h"
+#include "resource.h"
+
+CTarnlowServerDlg::CTarnlowServerDlg(CWnd* pParent)
+    : CDialog(IDD, pParent), m_tabCtrl(new CConnections, new CComms, new CLog(kServerLogVariant)),
+      m_hIcon(CResources::Current().LoadIcon(IDR_MAINFRAME))
+{
+}
+
+CTarnlowServerDlg::~CTarnlowServerDlg()
+{
+    if (m_pServerThread != nullptr)
+        CloseHandle(m_pServerThread);
+    if (m_hStopEvent != nullptr)
+        CloseHandle(m_hStopEvent);
+}
+
+void CTarnlowServerDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_TAB, m_tabCtrl);
+}
+
+BOOL CTarnlowServerDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
+        const std::string strAboutMenu = CResources::Current().LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.empty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+    GetWidget()->setWindowIcon(m_hIcon);
+    if (!InitialiseServer())
+        SendMessage(WM_CLOSE);
+    return TRUE;
+}
+
+bool CTarnlowServerDlg::InitialiseCOM()
+{
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    m_bCOMInitialised = hr == S_OK || hr == S_FALSE;
+    if (!m_bCOMInitialised) {
+        MessageBox(this, "Failed to initialise COM!", "Fatal error", MB_OK);
+        return false;
+    }
+    if (CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
+                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr) != S_OK) {
+        MessageBox(this, "Failed to set security on COM!", "Fatal error", MB_OK);
+        return false;
+    }
+    return true;
+}
+
+bool CTarnlowServerDlg::InitialiseServer()
+{
+    if (!InitialiseCOM())
+        return false;
+    m_tabCtrl.InsertItem(0, "Connections");
+    m_tabCtrl.InsertItem(1, "Communications");
+    m_tabCtrl.InsertItem(2, "Log");
+    m_tabCtrl.CreatePages();
+    m_pConnectionsPage = static_cast<CConnections*>(m_tabCtrl.m_pPages[0]);
+    m_pCommsPage = static_cast<CComms*>(m_tabCtrl.m_pPages[1]);
+    m_pLogPage = static_cast<CLog*>(m_tabCtrl.m_pPages[2]);
+    m_pConnectionsPage->m_pMainDlg = this;
+    m_pCommsPage->m_pMainDlg = this;
+    m_pLogPage->m_pMainDlg = this;
+    m_tabCtrl.ShowPage(2);
+    m_pLogPage->AddEntry("Program started");
+    m_pConnectionsPage->PopulateConnectionList();
+    m_pLogPage->AddEntry("TCP/IP: Starting");
+    if (!m_Sockets.StartSockets()) {
+        m_pLogPage->AddEntry("TCP/IP: Failed");
+        return false;
+    }
+    m_strHostName = m_Sockets.GetLocalHostName();
+    // Each server has a stop event of its own, so that closing one never stops another.
+    m_hStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_pLogPage->AddEntry("TCP/IP: Started");
+    if (!StartServerThread()) {
+        m_pLogPage->AddEntry("Failed to start listening for clients");
+        return false;
+    }
+    m_pLogPage->AddEntry("Listening for clients");
+    // With no interface at all the listener takes any address, and the label keeps "none".
+    if (m_Sockets.GetLocalAddressCount() > 0)
+        m_pConnectionsPage->SetIPAddress(m_Sockets.GetLocalAddress(0));
+    return true;
+}
+
+void CTarnlowServerDlg::CleanClose()
+{
+    // A second close request finds everything stopped already.
+    if (m_bClosing)
+        return;
+    m_bClosing = true;
+    OutputDebugStringA("CTarnlowServerDlg::CleanClose()\n");
+    StopServerThread();
+    // The listener may be waiting for this thread (a log entry, a refresh): keep serving it.
+    if (m_pServerThread != nullptr)
+        WaitForSingleObjectPumping(m_pServerThread, kListenerStopWaitMs);
+    if (m_Sockets.GetSocketsInit())
+        m_Sockets.ShutdownSockets();
+    if (m_bCOMInitialised)
+        CoUninitialize();
+}
+
+BOOL CTarnlowServerDlg::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN) {
+        if (pMsg->wParam == VK_RETURN)
+            return TRUE;
+        if (pMsg->wParam == VK_ESCAPE) {
+            ShowWindow(SW_MINIMIZE);
+            return TRUE;
+        }
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+void CTarnlowServerDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(nID, lParam);
+}
+
+void CTarnlowServerDlg::OnClose()
+{
+    CleanClose();
+    CDialog::OnClose();
+}

@@ -1,0 +1,75 @@
+// CTarnlowServerDlg: Tarnlow Server's main window. It owns the tab control with the three pages,
+// the socket wrapper, COM for the sharing manager, the stop event and the listener thread; its
+// initialisation starts the server in a fixed order and CleanClose stops it in reverse.
+#pragma once
+
+#include "Comms.h"
+#include "Connections.h"
+#include "Log.h"
+#include "PageTabCtrl.h"
+#include "Sockets.h"
+
+#include <QIcon>
+#include <atomic>
+#include <string>
+
+class CTarnlowServerDlg : public CDialog
+{
+public:
+    static constexpr UINT IDD = 102;
+    static constexpr DWORD kListenerStopWaitMs = 10000;
+    static constexpr DWORD kRequestPauseMs = 50;
+    static constexpr int kReceiveBufferBytes = 2048;
+
+    explicit CTarnlowServerDlg(CWnd* pParent = nullptr);
+    ~CTarnlowServerDlg() override;
+
+    bool InitialiseCOM();
+    bool InitialiseServer();
+    void CleanClose();
+    bool IsClosing() const { return m_bClosing; }
+
+    // The listener thread.
+    bool StartServerThread();
+    void StopServerThread();
+    static DWORD ServerThreadProc(LPVOID pParam);
+    void ServerThread(CTarnlowServerDlg* pDlg);
+
+    // Handles one client's request on the listener thread; false if and only if the reply could
+    // not be sent.
+    bool ProcessRequest(SOCKET hClient, const char* pBuffer, int nBytes);
+
+    CPageTabCtrl m_tabCtrl;
+    CSockets m_Sockets;
+    CConnections* m_pConnectionsPage = nullptr;
+    CComms* m_pCommsPage = nullptr;
+    CLog* m_pLogPage = nullptr;
+    bool m_bCOMInitialised = false;
+    HANDLE m_pServerThread = nullptr;
+    QIcon m_hIcon;
+    std::string m_strRequest;
+    HANDLE m_hStopEvent = nullptr;
+    std::atomic<bool> m_bServerRunning{false};
+    std::string m_strHostName;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    void OnSysCommand(UINT nID, LPARAM lParam) override;
+    void OnClose() override;
+
+private:
+    void OpenListeningSocket();
+    void RunListenerCycle(SOCKET& hClient, bool& bWaited);
+    void ServeClient(WSAEVENT hEvent, SOCKET& hClient);
+    [[noreturn]] void FailListener(const std::string& strError, WSAEVENT hEvent);
+    bool SendReply(SOCKET hClient, const std::string& strReply);
+    bool ReplyAndLog(SOCKET hClient, const std::string& strReply);
+    bool ChangeSharing(SOCKET hClient, const std::string& strCommandPart, const char* pszLogFormat,
+                       VARIANT_BOOL bShared);
+    bool Acknowledge(SOCKET hClient, const char* pszLogFormat);
+    std::string ConnectionEntries();
+
+    bool m_bClosing = false;
+};
