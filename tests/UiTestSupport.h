@@ -74,8 +74,7 @@ public:
     {
         if (pMsg->message == WM_KEYDOWN && pMsg->hwnd == this)
             m_Keys.push_back(pMsg->wParam);
-        if (pMsg->message == WM_KEYDOWN &&
-            (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE))
+        if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE))
             return TRUE;
         return CDialog::PreTranslateMessage(pMsg);
     }

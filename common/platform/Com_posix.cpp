@@ -146,7 +146,9 @@ void CoUninitialize()
     --t_nInitialisations;
     if (t_nInitialisations == 0 && t_dwApartment == COINIT_MULTITHREADED) {
         std::lock_guard lock(Com().Mutex);
-        --Com().nMultithreaded;
+        // Once the last user is gone, COM leaves the process and security may be set anew.
+        if (--Com().nMultithreaded == 0)
+            Com().bSecurityInitialised = false;
     }
 }
 

@@ -1,0 +1,51 @@
+// A plain TCP client for tests: one request to 127.0.0.1, the reply read until the peer closes.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// Connects to 127.0.0.1:nPort; -1 on failure.
+inline int ConnectLoopback(unsigned short nPort)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(nPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
+
+// Everything the peer sends until it closes, or until nothing has come for nTimeoutMs.
+inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000)
+{
+    std::string strReply;
+    char cBuffer[4096];
+    pollfd fd{s, POLLIN, 0};
+    while (::poll(&fd, 1, nTimeoutMs) > 0) {
+        const ssize_t n = ::recv(s, cBuffer, sizeof cBuffer, 0);
+        if (n <= 0)
+            break;
+        strReply.append(cBuffer, static_cast<std::size_t>(n));
+    }
+    return strReply;
+}
+
+// Sends one request in one send and returns the whole reply.
+inline std::string Exchange(const std::string& strRequest, unsigned short nPort)
+{
+    const int s = ConnectLoopback(nPort);
+    if (s < 0)
+        return "(no connection)";
+    ::send(s, strRequest.data(), strRequest.size(), MSG_NOSIGNAL);
+    std::string strReply = ReadUntilClosed(s);
+    ::close(s);
+    return strReply;
+}

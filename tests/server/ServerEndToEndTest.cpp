@@ -1,0 +1,185 @@
+// Runs the real tarnlow-server inside a private loopback-only network namespace, alone there,
+// so it listens on its default port 10000.
+#include "LoopbackClient.h"
+#include "ProcessRunner.h"
+
+#include <atomic>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+
+constexpr unsigned short kServerPort = 10000;
+const std::string kStderrPath = "tarnlow-server-stderr.log";
+
+std::string HostName()
+{
+    char cName[257] = {};
+    ::gethostname(cName, 256);
+    return cName;
+}
+
+// The message of a log line: what follows "DD-MM-YYYY HH:MM:SS ".
+std::vector<std::string> Messages(const std::vector<std::string>& lines, std::size_t nFrom = 0)
+{
+    std::vector<std::string> messages;
+    for (std::size_t i = nFrom; i < lines.size(); ++i) {
+        const std::string& strLine = lines[i];
+        if (strLine.size() >= 20 && strLine[2] == '-' && strLine[5] == '-' && strLine[10] == ' ')
+            messages.push_back(strLine.substr(20));
+    }
+    return messages;
+}
+
+std::string ReadFile(const std::string& strPath)
+{
+    std::ifstream file(strPath);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class ServerEndToEndTest : public ::testing::Test
+{
+protected:
+    void Start()
+    {
+        m_pServer = std::make_unique<CProcessRunner>(TARNLOW_SERVER_PATH, kStderrPath);
+        ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", 10s));
+    }
+
+    // Sends one request and waits until the server is waiting again.
+    std::string Request(const std::string& strRequest)
+    {
+        const std::size_t nBefore = m_pServer->Lines().size();
+        const std::string strReply = Exchange(strRequest, kServerPort);
+        EXPECT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", 10s, nBefore));
+        return strReply;
+    }
+
+    std::vector<std::string> MessagesSince(std::size_t nFrom)
+    {
+        return Messages(m_pServer->Lines(), nFrom);
+    }
+
+    void StopAndExpectCleanExit()
+    {
+        m_pServer->Signal(SIGTERM);
+        const int nStatus = m_pServer->WaitForExit(10s);
+        ASSERT_NE(nStatus, -1) << "the server did not end within 10 seconds";
+        EXPECT_TRUE(WIFEXITED(nStatus)) << "status " << nStatus;
+        EXPECT_EQ(WEXITSTATUS(nStatus), 0);
+        EXPECT_NE(ReadFile(kStderrPath).find("CTarnlowServerDlg::CleanClose()\n"),
+                  std::string::npos);
+    }
+
+    const std::string m_strHost = HostName();
+    std::unique_ptr<CProcessRunner> m_pServer;
+};
+
+} // namespace
+
+TEST_F(ServerEndToEndTest, startsInOrderAndAnswersAGreeting)
+{
+    Start();
+    EXPECT_EQ(Messages(m_pServer->Lines()),
+              (std::vector<std::string>{"Program started", "Populated connection list",
+                                        "TCP/IP: Starting", "TCP/IP: Started",
+                                        "Listening for clients", "Waiting for a socket event"}));
+    EXPECT_TRUE(m_pServer->WaitForLine("IP Address: 127.0.0.1", 1s));
+    const std::size_t nBefore = m_pServer->Lines().size();
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+    EXPECT_EQ(MessagesSince(nBefore),
+              (std::vector<std::string>{
+                  "Socket accept request received", "Accepted a connection from 127.0.0.1",
+                  "Message Received: PC7:Hello", "Replied with: " + m_strHost + ":Hello",
+                  "Waiting for a socket event"}));
+    StopAndExpectCleanExit();
+}
+
+TEST_F(ServerEndToEndTest, shareAndUnshareChangeTheNextConnectionList)
+{
+    Start();
+    const std::string strLan = "(Local Area Connection:Connected:Lan:False:)";
+    EXPECT_EQ(Request("PC7:ConnectionList"),
+              m_strHost + ":2:" + strLan + "(My ISP:Disconnected:Dialup:False:)");
+    EXPECT_EQ(Request("PC7:Share:1"), m_strHost + ":Okay");
+    EXPECT_EQ(Request("PC7:ConnectionList"),
+              m_strHost + ":2:" + strLan + "(My ISP:Disconnected:Dialup:True:)");
+    EXPECT_EQ(Request("PC7:Share:0"), m_strHost + ":Failed");
+    EXPECT_EQ(Request("PC7:Unshare:1"), m_strHost + ":Okay");
+    EXPECT_EQ(Request("PC7:ConnectionList"),
+              m_strHost + ":2:" + strLan + "(My ISP:Disconnected:Dialup:False:)");
+    StopAndExpectCleanExit();
+}
+
+TEST_F(ServerEndToEndTest, silentOrVanishingClientsAreDroppedAndServiceGoesOn)
+{
+    Start();
+    const int nSilent = ConnectLoopback(kServerPort);
+    ASSERT_GE(nSilent, 0);
+    EXPECT_TRUE(m_pServer->WaitForLine("Communication with client garbled", 10s));
+    EXPECT_EQ(ReadUntilClosed(nSilent), "");
+    ::close(nSilent);
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+
+    const std::size_t nBefore = m_pServer->Lines().size();
+    ::close(ConnectLoopback(kServerPort));
+    EXPECT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", 10s, nBefore + 1));
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+    StopAndExpectCleanExit();
+}
+
+TEST_F(ServerEndToEndTest, answersTwentyClientsAtOnce)
+{
+    Start();
+    constexpr int kClients = 20;
+    std::vector<std::string> replies(kClients);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i)
+        clients.emplace_back(
+            [&, i] { replies[i] = Exchange("PC" + std::to_string(i) + ":Hello", kServerPort); });
+    for (std::thread& client : clients)
+        client.join();
+    for (int i = 0; i < kClients; ++i)
+        EXPECT_EQ(replies[i], m_strHost + ":Hello") << "client " << i;
+    StopAndExpectCleanExit();
+}
+
+TEST_F(ServerEndToEndTest, portInUseIsReportedAndTheWindowStays)
+{
+    const int nBlocker = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int nReuse = 1;
+    ::setsockopt(nBlocker, SOL_SOCKET, SO_REUSEADDR, &nReuse, sizeof nReuse);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kServerPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(nBlocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(nBlocker, 1), 0);
+    m_pServer = std::make_unique<CProcessRunner>(TARNLOW_SERVER_PATH, kStderrPath);
+    EXPECT_TRUE(m_pServer->WaitForLine("Failed to start listening for clients", 10s));
+    EXPECT_NE(
+        ReadFile(kStderrPath).find("bind() failed with error: 10048\nServer Thread is exiting\n"),
+        std::string::npos);
+    ::close(nBlocker);
+    StopAndExpectCleanExit();
+}
+
+TEST_F(ServerEndToEndTest, terminationWhileServingAClientClosesCleanly)
+{
+    Start();
+    const int nClient = ConnectLoopback(kServerPort);
+    ASSERT_GE(nClient, 0);
+    ASSERT_TRUE(m_pServer->WaitForLine("Accepted a connection from 127.0.0.1", 10s));
+    ::send(nClient, "PC7:ConnectionList", 18, MSG_NOSIGNAL);
+    StopAndExpectCleanExit();
+    ::close(nClient);
+    const std::string strTrace = ReadFile(kStderrPath);
+    EXPECT_NE(strTrace.find("CTarnlowServerDlg::ServerThread(): Finish\n"), std::string::npos);
+}

@@ -1,0 +1,292 @@
+// The server's window, pages and request handling, run inside a private loopback-only network
+// namespace where the window's listener has port 10000 to itself.
+#include "LoopbackClient.h"
+#include "MemorySharingService.h"
+#include "MessageBox.h"
+#include "ServerResources.h"
+#include "TarnlowServerDlg.h"
+#include "TraceCapture.h"
+#include "UiTestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <future>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+constexpr unsigned short kServerPort = 10000;
+using SConnection = CMemorySharingService::SConnection;
+
+SConnection Connection(const wchar_t* pszName, NETCON_MEDIATYPE mediaType,
+                       NETCON_STATUS status = NCS_CONNECTED)
+{
+    SConnection connection;
+    connection.strName = pszName;
+    connection.MediaType = mediaType;
+    connection.Status = status;
+    connection.SharingType =
+        mediaType == NCM_PHONE ? ICSSHARINGTYPE_PUBLIC : ICSSHARINGTYPE_PRIVATE;
+    return connection;
+}
+
+class ServerWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CResources::SetCurrent(&ServerResources());
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        m_pService = CMemorySharingService::Create();
+        IUnknown* pFactory = nullptr;
+        m_pService->GetClassObject(IID_IClassFactory, reinterpret_cast<void**>(&pFactory));
+        CoRegisterClassObject(CLSID_NetSharingManager, pFactory, CLSCTX_INPROC_SERVER,
+                              REGCLS_MULTIPLEUSE, &m_dwCookie);
+        pFactory->Release();
+        SetMessageBoxHook([this](const SMessageBox& box) {
+            m_Boxes.push_back(box.strCaption + ": " + box.strText);
+            return IDOK;
+        });
+    }
+
+    void TearDown() override
+    {
+        if (m_pDlg != nullptr && !m_pDlg->IsClosing())
+            m_pDlg->SendMessage(WM_CLOSE);
+        m_pDlg.reset();
+        SetMessageBoxHook(nullptr);
+        CoRevokeClassObject(m_dwCookie);
+        CoUninitialize();
+        CResources::SetCurrent(nullptr);
+    }
+
+    void Open()
+    {
+        m_pDlg = std::make_unique<CTarnlowServerDlg>();
+        ASSERT_TRUE(m_pDlg->Create(CTarnlowServerDlg::IDD));
+        ASSERT_TRUE(WaitFor([&] { return LastMessage() == "Waiting for a socket event"; }));
+    }
+
+    std::vector<std::string> Messages(int nFrom = 0)
+    {
+        std::vector<std::string> messages;
+        for (int i = nFrom; i < m_pDlg->m_pLogPage->m_LogList.GetItemCount(); ++i)
+            messages.push_back(m_pDlg->m_pLogPage->m_LogList.GetItemText(i, 1));
+        return messages;
+    }
+    std::string LastMessage()
+    {
+        const int nCount = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
+        return nCount == 0 ? "" : m_pDlg->m_pLogPage->m_LogList.GetItemText(nCount - 1, 1);
+    }
+    int LogCount() { return m_pDlg->m_pLogPage->m_LogList.GetItemCount(); }
+
+    // One request over TCP to the window's listener, this thread serving the window meanwhile;
+    // returns the reply and the entries logged for it.
+    std::string Request(const std::string& strRequest, std::vector<std::string>* pLogged = nullptr)
+    {
+        const int nBefore = LogCount();
+        auto reply =
+            std::async(std::launch::async, [&] { return Exchange(strRequest, kServerPort); });
+        EXPECT_TRUE(WaitFor([&] {
+            return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
+                   LastMessage() == "Waiting for a socket event" && LogCount() > nBefore;
+        }));
+        std::vector<std::string> logged = Messages(nBefore);
+        if (!logged.empty())
+            logged.pop_back();
+        if (pLogged != nullptr)
+            *pLogged = std::vector<std::string>(
+                logged.begin() + std::min<std::size_t>(2, logged.size()), logged.end());
+        return reply.get();
+    }
+
+    std::string Row(int nRow)
+    {
+        CListCtrl& list = m_pDlg->m_pConnectionsPage->m_ConnectionList;
+        return list.GetItemText(nRow, 0) + "|" + list.GetItemText(nRow, 1) + "|" +
+               list.GetItemText(nRow, 2) + "|" + list.GetItemText(nRow, 3);
+    }
+
+    std::shared_ptr<CMemorySharingService> m_pService;
+    DWORD m_dwCookie = 0;
+    std::vector<std::string> m_Boxes;
+    std::unique_ptr<CTarnlowServerDlg> m_pDlg;
+    const std::string m_strHost = [] {
+        char cName[257] = {};
+        ::gethostname(cName, 256);
+        return std::string(cName);
+    }();
+};
+
+} // namespace
+
+TEST(ServerTablesTest, codesBecomeTheTextsOfTheTables)
+{
+    EXPECT_EQ(CConnections::GetMediaTypeString(0), "None");
+    EXPECT_EQ(CConnections::GetMediaTypeString(6), "Point to Point");
+    EXPECT_EQ(CConnections::GetMediaTypeString(9), "Shared Dialup");
+    EXPECT_EQ(CConnections::GetMediaTypeString(10), "Unknown");
+    EXPECT_EQ(CConnections::GetMediaTypeString(-1), "Unknown");
+    EXPECT_EQ(CConnections::GetStatusString(8), "Authenicating");
+    EXPECT_EQ(CConnections::GetStatusString(10), "Authenication failed");
+    EXPECT_EQ(CConnections::GetStatusString(9), "Authentication succeeded");
+    EXPECT_EQ(CConnections::GetStatusString(11), "Unknown");
+    EXPECT_EQ(CConnections::GetStatusString(12), "Unknown");
+    EXPECT_EQ(CConnections::GetStatusString(-1), "Unknown");
+}
+
+TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
+{
+    m_pService->AddConnection(Connection(L"LAN 1", NCM_LAN));
+    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
+    auto unreadable = Connection(L"Hidden", NCM_LAN);
+    unreadable.bPropertiesReadable = false;
+    m_pService->AddConnection(unreadable);
+    Open();
+    EXPECT_EQ(m_pDlg->GetWindowText(), "Verrow");
+    EXPECT_EQ(m_pDlg->m_tabCtrl.m_nCurrentPage, 2);
+    EXPECT_EQ(Messages(),
+              (std::vector<std::string>{"Program started", "Populated connection list",
+                                        "TCP/IP: Starting", "TCP/IP: Started",
+                                        "Listening for clients", "Waiting for a socket event"}));
+    EXPECT_EQ(Row(0), "LAN 1|Lan|Connected|No");
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
+    EXPECT_EQ(Row(2), "|Unknown|Unknown|No");
+    auto* pAddress = qobject_cast<QLabel*>(m_pDlg->m_pConnectionsPage->GetDlgItem(1006));
+    EXPECT_EQ(pAddress->text(), "127.0.0.1");
+    EXPECT_TRUE(m_Boxes.empty());
+}
+
+TEST_F(ServerWindowTest, everyRequestGetsItsReplyAndLogEntries)
+{
+    m_pService->AddConnection(Connection(L"Local Area Connection", NCM_LAN));
+    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
+    Open();
+    const std::string strHost = m_strHost;
+    std::vector<std::string> logged;
+    EXPECT_EQ(Request("PC7:Hello", &logged), strHost + ":Hello");
+    EXPECT_EQ(logged, (std::vector<std::string>{"Message Received: PC7:Hello",
+                                                "Replied with: " + strHost + ":Hello"}));
+    EXPECT_EQ(Request("Hello"), strHost + ":Hello");
+    EXPECT_EQ(
+        Request("PC7:ConnectionList", &logged),
+        strHost +
+            ":2:(Local Area Connection:Connected:Lan:False:)(My ISP:Disconnected:Dialup:False:)");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: PC7:ConnectionList"});
+    EXPECT_EQ(Request("PC7:Share:1", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          "Message Received: PC7:Share:1", "Share request for connection 1",
+                          "Replied with: " + strHost + ":Okay", "Populated connection list"}));
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|Yes");
+    EXPECT_EQ(Request("PC7:Unshare:1", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged[1], "Unshare request for connection 1");
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
+    EXPECT_EQ(Request("PC7:Share:0", &logged), strHost + ":Failed");
+    EXPECT_EQ(logged.back(), "Populated connection list");
+    EXPECT_EQ(Request("PC7:Share:2:3", &logged), strHost + ":Failed");
+    EXPECT_EQ(logged[1], "Share request for connection 2");
+    EXPECT_EQ(Request("PC7:Share", &logged), strHost + ":Failed");
+    EXPECT_EQ(logged[1], "Share request for connection 0");
+    EXPECT_EQ(Request("PC7:Connect:3", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged, (std::vector<std::string>{"Message Received: PC7:Connect:3",
+                                                "Connect request for connection 0",
+                                                "Replied with: " + strHost + ":Okay"}));
+    EXPECT_EQ(Request("PC7:Disconnect:2", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged[1], "Disconnect request for connection 0");
+    EXPECT_EQ(Request("PC7:ConnectionList2", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged[1], "Connect request for connection 0");
+    EXPECT_EQ(Request("PC7:Goodbye", &logged), "");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: PC7:Goodbye"});
+    for (const std::string strRequest : {"PC7:hello", "PC7:"}) {
+        EXPECT_EQ(Request(strRequest, &logged), strHost + ":Unknown");
+        EXPECT_EQ(logged, std::vector<std::string>{"Message Received: " + strRequest});
+    }
+}
+
+TEST_F(ServerWindowTest, oddRequestsAreReadSafely)
+{
+    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    Open();
+    std::vector<std::string> logged;
+    for (const std::string strIndex :
+         {"-1", "99999999999999999999", "-99999999999999999999", "256"}) {
+        EXPECT_EQ(Request("PC7:Share:" + strIndex, &logged), m_strHost + ":Failed") << strIndex;
+    }
+    EXPECT_EQ(Request(std::string("PC7:Hel\0lo", 10), &logged), m_strHost + ":Unknown");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: PC7:Hel"});
+    const std::string strLong = "PC7:" + std::string(2044, 'x');
+    EXPECT_EQ(Request(strLong, &logged), m_strHost + ":Unknown");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: " + strLong});
+}
+
+TEST_F(ServerWindowTest, withoutDialupTheNoticeNeverHoldsTheListener)
+{
+    m_pService->AddConnection(Connection(L"LAN", NCM_LAN));
+    Open();
+    EXPECT_EQ(m_Boxes, std::vector<std::string>{
+                           "Information: There are no Dial-up connections on this machine"});
+    EXPECT_EQ(m_pDlg->m_pConnectionsPage->m_ConnectionList.GetItemCount(), 0);
+    EXPECT_EQ(Messages()[1], "TCP/IP: Starting");
+    // The notice raised by a request is shown later, after the reply has gone.
+    std::vector<std::string> logged;
+    EXPECT_EQ(Request("PC7:Share:0", &logged), m_strHost + ":Failed");
+    EXPECT_TRUE(WaitFor([&] { return m_Boxes.size() == 2; }));
+    EXPECT_EQ(Request("PC7:ConnectionList"), m_strHost + ":1:(LAN:Connected:Lan:False:)");
+    // Refresh asks again, and the list stays empty.
+    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->m_pConnectionsPage->GetDlgItem(1005)),
+                      Qt::LeftButton);
+    EXPECT_EQ(m_Boxes.size(), 3u);
+    EXPECT_EQ(m_pDlg->m_pConnectionsPage->m_ConnectionList.GetItemCount(), 0);
+}
+
+TEST_F(ServerWindowTest, replyThatCannotBeSentIsReported)
+{
+    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    Open();
+    const int nBefore = LogCount();
+    const char cRequest[] = "PC7:Share:0";
+    CTraceCapture capture;
+    EXPECT_FALSE(m_pDlg->ProcessRequest(INVALID_SOCKET, cRequest, sizeof cRequest - 1));
+    EXPECT_NE(
+        capture.Text().find("CTarnlowServerDlg::ProcessRequest(): error replying to client\n"),
+        std::string::npos);
+    EXPECT_EQ(Messages(nBefore), (std::vector<std::string>{"Message Received: PC7:Share:0",
+                                                           "Share request for connection 0"}));
+}
+
+TEST_F(ServerWindowTest, keysSettingsAndSystemMenu)
+{
+    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    Open();
+    CComms* pComms = m_pDlg->m_pCommsPage;
+    auto* pPort = qobject_cast<QLineEdit*>(pComms->GetDlgItem(1004));
+    auto* pTimeout = qobject_cast<QLineEdit*>(pComms->GetDlgItem(1006));
+    EXPECT_EQ(pPort->text(), "10000");
+    EXPECT_EQ(pTimeout->text(), "500");
+    pPort->setText("12345");
+    EXPECT_EQ(pComms->GetReceivePort(), 12345);
+    pPort->setText("");
+    EXPECT_EQ(pComms->GetReceivePort(), 12345);
+    // The listener keeps the port it started with.
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+
+    const std::vector<CMenu::SItem>& items = m_pDlg->GetSystemMenu(FALSE)->Items();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_NE(items[2].nFlags & MF_SEPARATOR, 0u);
+    EXPECT_EQ(items[3].strText, "&About Tarnlow Server...");
+    EXPECT_EQ(items[3].nId, 0x0010u);
+
+    m_pDlg->ShowWindow(SW_SHOW);
+    const int nRows = LogCount();
+    m_pDlg->PostMessage(WM_KEYDOWN, VK_RETURN, 0);
+    m_pDlg->m_tabCtrl.PostMessage(WM_KEYDOWN, VK_RETURN, 0);
+    QTest::qWait(20);
+    EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
+    EXPECT_TRUE(m_pDlg->IsWindowVisible());
+    EXPECT_EQ(LogCount(), nRows);
+    m_pDlg->m_pLogPage->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitFor([&] { return m_pDlg->GetWidget()->isMinimized(); }));
+}
