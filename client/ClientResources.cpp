@@ -2,30 +2,117 @@
 
 #include "resource.h"
 
-namespace {
+namespace
+{
 
+constexpr const char* kFont = "MS Shell Dlg";
+constexpr int kPointSize = 8;
 constexpr DWORD kPageStyle = DS_SHELLFONT | WS_CHILD;
-constexpr DWORD kListStyle =
-    LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
+constexpr DWORD kListStyle = LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
 constexpr DWORD kButtonStyle = BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE;
+constexpr DWORD kEditStyle = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
+constexpr DWORD kStaticStyle = SS_LEFT | WS_VISIBLE;
+
+SDialogTemplate AboutBox()
+{
+    return {IDD_ABOUTBOX,
+            "About Tarnlow Client",
+            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+            235,
+            55,
+            kFont,
+            kPointSize,
+            {{EControlKind::Icon, -1, "128", WS_VISIBLE, DialogUnits(11, 17, 20, 20), "IDC_ICON"},
+             {EControlKind::Static, -2, "Tarnlow Client Version 0.1", kStaticStyle,
+              DialogUnits(40, 10, 119, 8), "IDC_VERSION"},
+             {EControlKind::Static, -3, "Made by the Tarnlow team", kStaticStyle,
+              DialogUnits(40, 25, 119, 8), "IDC_NOTICE"},
+             {EControlKind::Button, IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
+              DialogUnits(178, 7, 50, 16), "IDOK"}}};
+}
+
+SDialogTemplate MainWindow()
+{
+    return {IDD_TARNLOWCLIENT_DIALOG,
+            "Kestle",
+            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
+                WS_MINIMIZEBOX,
+            327,
+            214,
+            kFont,
+            kPointSize,
+            {{EControlKind::TabControl, IDC_TAB, "", WS_VISIBLE | WS_TABSTOP,
+              DialogUnits(7, 7, 313, 180), "IDC_TAB"},
+             {EControlKind::Button, IDC_CONNECT, "Connect", kButtonStyle,
+              DialogUnits(7, 191, 32, 14), "IDC_CONNECT"}}};
+}
+
+SDialogTemplate ConnectionsPage()
+{
+    return {IDD_CONNECTIONS,
+            "",
+            kPageStyle,
+            312,
+            161,
+            kFont,
+            kPointSize,
+            {{EControlKind::ListView, IDC_CONNECTION_LIST, "", kListStyle,
+              DialogUnits(7, 17, 298, 101), "IDC_CONNECTION_LIST"}}};
+}
+
+SDialogTemplate CommsPage()
+{
+    return {IDD_COMMS,
+            "",
+            kPageStyle,
+            273,
+            161,
+            kFont,
+            kPointSize,
+            {{EControlKind::Static, -1, "Server IP Address", kStaticStyle,
+              DialogUnits(19, 37, 59, 8), "IDC_SERVER_IP_ADDRESS_LABEL"},
+             {EControlKind::Edit, IDC_SERVER_IP_ADDRESS, "", kEditStyle,
+              DialogUnits(87, 36, 70, 11), "IDC_SERVER_IP_ADDRESS"},
+             {EControlKind::Static, -2, "Server Port", kStaticStyle, DialogUnits(19, 52, 38, 8),
+              "IDC_SERVER_PORT_LABEL"},
+             {EControlKind::Edit, IDC_SERVER_PORT, "", kEditStyle, DialogUnits(87, 52, 39, 11),
+              "IDC_SERVER_PORT"}}};
+}
+
+SDialogTemplate LogPage()
+{
+    return {IDD_LOG,
+            "",
+            kPageStyle,
+            311,
+            166,
+            kFont,
+            kPointSize,
+            {{EControlKind::ListView, IDC_LOG_LIST, "", kListStyle, DialogUnits(7, 7, 296, 138),
+              "IDC_LOG_LIST"},
+             {EControlKind::Button, IDC_LOG_CLEAR, "Clear", kButtonStyle,
+              DialogUnits(7, 147, 31, 12), "IDC_LOG_CLEAR"}}};
+}
+
+SMenuTemplate ContextMenu()
+{
+    return {IDR_CONTEXT_MENU,
+            {{0,
+              "Context Menu",
+              MF_STRING,
+              {{ID_SHARE_THIS_CONNECTION, "Share this connection", MF_STRING, {}},
+               {ID_DISABLE_THIS_SHARE, "Disable this share", MF_STRING, {}}}}}};
+}
 
 CResources MakeResources()
 {
     CResources resources;
-    resources.Dialogs[IDD_LOG] = SDialogTemplate{
-        IDD_LOG,
-        "",
-        kPageStyle,
-        311,
-        166,
-        "MS Shell Dlg",
-        8,
-        {
-            {EControlKind::ListView, IDC_LOG_LIST, "", kListStyle, DialogUnits(7, 7, 296, 138),
-             "IDC_LOG_LIST"},
-            {EControlKind::Button, IDC_LOG_CLEAR, "Clear", kButtonStyle,
-             DialogUnits(7, 147, 31, 12), "IDC_LOG_CLEAR"},
-        }};
+    for (const SDialogTemplate& dialog :
+         {AboutBox(), MainWindow(), ConnectionsPage(), CommsPage(), LogPage()})
+        resources.Dialogs[dialog.nId] = dialog;
+    resources.Menus[IDR_CONTEXT_MENU] = ContextMenu();
+    resources.Strings[IDS_ABOUTBOX] = "&About Tarnlow Client...";
+    resources.Icons[IDR_MAINFRAME] = ":/icons/tarnlow-client";
     return resources;
 }
 

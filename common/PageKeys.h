@@ -18,3 +18,9 @@ inline BOOL FilterPageKeys(CWnd* pPage, const MSG* pMsg)
     }
     return FALSE;
 }
+
+// The key filter of the client's windows: Enter and Escape are swallowed.
+inline BOOL SwallowEnterAndEscape(const MSG* pMsg)
+{
+    return pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE);
+}

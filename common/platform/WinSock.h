@@ -6,6 +6,7 @@
 #include "Kernel.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -124,6 +125,7 @@ inline constexpr int WSAEHOSTUNREACH = 10065;
 inline constexpr int WSAVERNOTSUPPORTED = 10092;
 inline constexpr int WSANOTINITIALISED = 10093;
 inline constexpr int WSASYSCALLFAILURE = 10107;
+inline constexpr int WSAHOST_NOT_FOUND = 11001;
 
 namespace Winsock
 {
@@ -144,6 +146,9 @@ int send(SOCKET s, const char* buf, int len, int flags);
 int recv(SOCKET s, char* buf, int len, int flags);
 int shutdown(SOCKET s, int how);
 int gethostname(char* name, int namelen);
+// The IPv4 addresses of a host name or dotted address; null when it does not resolve. The record
+// belongs to the calling thread and lasts until its next call.
+hostent* gethostbyname(const char* name);
 
 WSAEVENT WSACreateEvent();
 BOOL WSACloseEvent(WSAEVENT hEvent);

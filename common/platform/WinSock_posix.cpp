@@ -12,6 +12,7 @@
 #include <mutex>
 #include <net/if.h>
 #include <poll.h>
+#include <string>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
@@ -579,6 +580,43 @@ int gethostname(char* name, int namelen)
     if (::gethostname(name, static_cast<std::size_t>(namelen)) != 0)
         return Fail(WSAEFAULT);
     return 0;
+}
+
+hostent* gethostbyname(const char* name)
+{
+    struct SHostRecord {
+        hostent Host{};
+        std::vector<in_addr> Addresses;
+        std::vector<char*> AddressPointers;
+        std::vector<char*> NoAliases{nullptr};
+        std::string strName;
+    };
+    thread_local SHostRecord record;
+    if (name == nullptr)
+        return nullptr;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* pResults = nullptr;
+    if (::getaddrinfo(name, nullptr, &hints, &pResults) != 0 || pResults == nullptr) {
+        WSASetLastError(WSAHOST_NOT_FOUND);
+        return nullptr;
+    }
+    record.Addresses.clear();
+    for (const addrinfo* p = pResults; p != nullptr; p = p->ai_next)
+        record.Addresses.push_back(reinterpret_cast<const sockaddr_in*>(p->ai_addr)->sin_addr);
+    ::freeaddrinfo(pResults);
+    record.AddressPointers.clear();
+    for (in_addr& address : record.Addresses)
+        record.AddressPointers.push_back(reinterpret_cast<char*>(&address));
+    record.AddressPointers.push_back(nullptr);
+    record.strName = name;
+    record.Host.h_name = record.strName.data();
+    record.Host.h_aliases = record.NoAliases.data();
+    record.Host.h_addrtype = AF_INET;
+    record.Host.h_length = sizeof(in_addr);
+    record.Host.h_addr_list = record.AddressPointers.data();
+    return &record.Host;
 }
 
 WSAEVENT WSACreateEvent()

@@ -120,6 +120,7 @@ void CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
     }
     AttachOwned(pWidget, dialogTemplate.dwStyle);
     m_Controls.clear();
+    const SControlTemplate* pLabel = nullptr;
     for (const SControlTemplate& control : dialogTemplate.Controls) {
         QWidget* pControl = MakeControl(control, pWidget);
         pControl->setGeometry(PixelRect(control.rcDialogUnits, font));
@@ -129,6 +130,10 @@ void CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
         pControl->setEnabled((control.dwStyle & WS_DISABLED) == 0);
         if ((control.dwStyle & WS_TABSTOP) == 0 && control.Kind != EControlKind::TabControl)
             pControl->setFocusPolicy(Qt::NoFocus);
+        // As screen readers name a control on the original platform: by the label before it.
+        if (pLabel != nullptr && control.Kind != EControlKind::Static)
+            pControl->setAccessibleName(QString::fromStdString(pLabel->strText));
+        pLabel = control.Kind == EControlKind::Static ? &control : nullptr;
         m_Controls[control.nId] = pControl;
     }
 }

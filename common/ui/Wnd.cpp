@@ -250,6 +250,7 @@ void CWnd::Attach(QWidget* pWidget)
     m_bOwnsWidget = false;
     if (pWidget == nullptr)
         return;
+    m_dwStyle = pWidget->isWindow() ? 0 : WS_CHILD;
     auto* pBridge = new CWndBridge(pWidget, m_pLink);
     std::lock_guard lock(m_pLink->Mutex);
     m_pLink->pBridge = pBridge;

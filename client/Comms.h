@@ -1,0 +1,31 @@
+// CComms: the client's Communications page: the server's address and port, as typed. Every
+// exchange reads them afresh.
+#pragma once
+
+#include "Dialog.h"
+
+#include <string>
+
+class CTarnlowClientDlg;
+
+class CComms : public CDialog
+{
+public:
+    static constexpr UINT IDD = 130;
+
+    CComms();
+
+    std::string GetServerIPAddress() const;
+    // The port text read as atoi reads it.
+    int GetServerPort() const;
+    void OnEnChangeServerIPAddress();
+    void OnEnChangeServerPort();
+
+    CTarnlowClientDlg* m_pMainDlg = nullptr;
+    std::string m_strServerIPAddress = "192.168.0.1";
+    std::string m_strServerPort = "10000";
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+};

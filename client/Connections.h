@@ -1,0 +1,33 @@
+// CConnections: the client's Connections page. It shows the server's connections as the last
+// connection list reply gave them, and offers sharing or unsharing the selected one through a
+// context menu whose commands go to the main window.
+#pragma once
+
+#include "Dialog.h"
+#include "ListCtrl.h"
+
+#include <string>
+
+class CTarnlowClientDlg;
+
+class CConnections : public CDialog
+{
+public:
+    static constexpr UINT IDD = 129;
+    static constexpr int kKeyboardMenuOffset = 5; // pixels right and down of the page's corner
+
+    CConnections();
+
+    void PopulateConnectionList(std::string strReply);
+    void AddConnectionToList(std::string strName, std::string strStatus, std::string strType,
+                             std::string strShared);
+
+    CTarnlowClientDlg* m_pMainDlg = nullptr;
+    CListCtrl m_ConnectionList;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+    BOOL OnContextMenu(CWnd* pWnd, POINT point) override;
+};

@@ -1,0 +1,186 @@
+// The exchanges of CTarnlowClientDlg with the server: one request on a connection of its own,
+// run on the worker thread, with every step logged.
+#include "TarnlowClientDlg.h"
+
+#include "ControlProtocol.h"
+#include "Format.h"
+
+#include <cstring>
+
+using namespace ControlProtocol;
+
+namespace
+{
+
+constexpr int kMinPort = 1;
+constexpr int kMaxPort = 65535;
+
+} // namespace
+
+CTarnlowClientDlg::SServerAddress CTarnlowClientDlg::ServerAddress() const
+{
+    return SServerAddress{m_pCommsPage->GetServerIPAddress(), m_pCommsPage->GetServerPort()};
+}
+
+bool CTarnlowClientDlg::ConnectTarnlowServer(const SServerAddress& server)
+{
+    OutputDebugStringA("CTarnlowClientDlg::ConnectTarnlowServer()\n");
+    bool bCreated = false;
+    {
+        std::lock_guard lock(m_SocketMutex);
+        bCreated = !m_Worker.IsStopping() && m_Sockets.SocketCreate();
+    }
+    if (!bCreated) {
+        OutputDebugStringA(
+            "CTarnlowClientDlg::ConnectTarnlowServer(): Failed to create the socket\n");
+        return false;
+    }
+    // A port beyond TCP's range is refused, not wrapped round to another port.
+    if (server.nPort < kMinPort || server.nPort > kMaxPort) {
+        OutputDebugStringA(
+            FormatText("CTarnlowClientDlg::ConnectTarnlowServer(): Port %d is out of range\n",
+                       server.nPort)
+                .c_str());
+        return false;
+    }
+    m_Sockets.SocketAddressClear();
+    m_Sockets.SocketAddressSetPort(static_cast<unsigned short>(server.nPort));
+    m_Sockets.SocketAddressSetFamily(AF_INET);
+    const hostent* pHost = Winsock::gethostbyname(server.strAddress.c_str());
+    if (pHost == nullptr || pHost->h_addr_list[0] == nullptr) {
+        m_strMessage = FormatText("Host %s not found\n", server.strAddress.c_str());
+        OutputDebugStringA(m_strMessage.c_str());
+        return false;
+    }
+    // The address that the lookup found: a host name connects where it resolves to.
+    in_addr address;
+    std::memcpy(&address, pHost->h_addr_list[0], sizeof address);
+    m_Sockets.SocketAddressSetAddress(Winsock::inet_ntoa(address));
+    if (!m_Sockets.SocketConnect())
+        return false;
+    OutputDebugStringA("CTarnlowClientDlg::ConnectTarnlowServer(): Connect success\n");
+    return true;
+}
+
+bool CTarnlowClientDlg::DisconnectTarnlowServer()
+{
+    OutputDebugStringA("CTarnlowClientDlg::DisconnectTarnlowServer()\n");
+    std::lock_guard lock(m_SocketMutex);
+    m_Sockets.SocketClose();
+    return true;
+}
+
+bool CTarnlowClientDlg::SendTarnlowServer(const std::string& strText)
+{
+    OutputDebugStringA(
+        FormatText("CTarnlowClientDlg::SendTarnlowServer(): Sending \"%s\"\n", strText.c_str())
+            .c_str());
+    if (m_Sockets.SocketSend(strText.data(), static_cast<int>(strText.size()), 0) == SOCKET_ERROR) {
+        OutputDebugStringA("CTarnlowClientDlg::SendTarnlowServer(): Send failed\n");
+        return false;
+    }
+    OutputDebugStringA("CTarnlowClientDlg::SendTarnlowServer(): Send success\n");
+    return true;
+}
+
+bool CTarnlowClientDlg::ReceiveTarnlowServer(std::string& strReply)
+{
+    // The whole reply, however long or however cut up: read until the server closes.
+    std::string strReceived;
+    char cBuffer[kReceiveBufferBytes];
+    for (;;) {
+        const int nReceived = m_Sockets.SocketReceive(cBuffer, sizeof cBuffer, 0);
+        if (nReceived == SOCKET_ERROR) {
+            OutputDebugStringA(
+                "CTarnlowClientDlg::ReceiveTarnlowServer(): Error receiving reply\n");
+            return false;
+        }
+        if (nReceived == 0 || strReceived.size() >= static_cast<std::size_t>(kMaxReplyBytes))
+            break;
+        strReceived.append(cBuffer, static_cast<std::size_t>(nReceived));
+    }
+    strReceived.resize(std::min<std::size_t>(strReceived.size(), kMaxReplyBytes));
+    strReply = TextOfReceived(strReceived.data(), static_cast<int>(strReceived.size()));
+    OutputDebugStringA(
+        FormatText("CTarnlowClientDlg::ReceiveTarnlowServer(): Reply is \"%s\"\n", strReply.c_str())
+            .c_str());
+    return true;
+}
+
+bool CTarnlowClientDlg::SendLocalMessage(const std::string& strRequest)
+{
+    const std::string strLocalMessage = BuildRequest(m_strHostName, strRequest);
+    if (!SendTarnlowServer(strLocalMessage))
+        return false;
+    m_pLogPage->AddEntry(strLocalMessage + " sent to Verrow");
+    return true;
+}
+
+bool CTarnlowClientDlg::RequestTarnlowServer(const std::string& strRequest,
+                                             const SServerAddress& server)
+{
+    // A window that is closing starts no more exchanges.
+    if (m_Worker.IsStopping())
+        return false;
+    if (!ConnectTarnlowServer(server)) {
+        m_strMessage = FormatText("Failed to connect to Verrow (check %s:%d)",
+                                  server.strAddress.c_str(), server.nPort);
+        m_pLogPage->AddEntry(m_strMessage);
+        DisconnectTarnlowServer();
+        return false;
+    }
+    m_pLogPage->AddEntry("Success connecting to Verrow");
+    if (!SendLocalMessage(strRequest)) {
+        m_pLogPage->AddEntry("Failed to send request to Verrow");
+        DisconnectTarnlowServer();
+        return false;
+    }
+    if (!ReceiveTarnlowServer(m_strReply)) {
+        m_pLogPage->AddEntry("Failed to receive reply from Verrow");
+        m_strReply.clear();
+        DisconnectTarnlowServer();
+        return false;
+    }
+    m_pLogPage->AddEntry(m_strReply + " received from Verrow");
+    DisconnectTarnlowServer();
+    return true;
+}
+
+bool CTarnlowClientDlg::ConnectSequence(const SServerAddress& server)
+{
+    if (!RequestTarnlowServer(kHello, server) || m_Worker.IsStopping())
+        return false;
+    if (!RequestTarnlowServer(kConnectionList, server))
+        return false;
+    const std::string strReply = m_strReply;
+    m_pConnectionsPage->SendCall(
+        [this, strReply] { m_pConnectionsPage->PopulateConnectionList(strReply); });
+    return true;
+}
+
+void CTarnlowClientDlg::OnBnClickedConnect()
+{
+    const SServerAddress server = ServerAddress();
+    m_Worker.Post([this, server] { ConnectSequence(server); });
+}
+
+void CTarnlowClientDlg::RequestSharingChange(const char* pszCommand)
+{
+    const SServerAddress server = ServerAddress();
+    const int nIndex = m_pConnectionsPage->m_ConnectionList.GetSelectionMark();
+    const std::string strMessage = std::string(pszCommand) + kSeparator + std::to_string(nIndex);
+    m_Worker.Post([this, server, strMessage] {
+        if (RequestTarnlowServer(strMessage, server) && !m_Worker.IsStopping())
+            ConnectSequence(server);
+    });
+}
+
+void CTarnlowClientDlg::OnShareThisConnection()
+{
+    RequestSharingChange(kShare);
+}
+
+void CTarnlowClientDlg::OnDisableThisShare()
+{
+    RequestSharingChange(kUnshare);
+}

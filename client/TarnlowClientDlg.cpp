@@ -1,0 +1,104 @@
+#include "TarnlowClientDlg.h"
+
+#include "AboutDlg.h"
+#include "ClientResources.h"
+#include "Format.h"
+#include "MessageBox.h"
+#include "PageKeys.h"
+#include "resource.h"
+
+CTarnlowClientDlg::CTarnlowClientDlg(CWnd* pParent)
+    : CDialog(IDD, pParent), m_tabCtrl(new CConnections, new CComms, new CLog(kClientLogVariant)),
+      m_hIcon(CResources::Current().LoadIcon(IDR_MAINFRAME))
+{
+    MapCommand(IDC_CONNECT, BN_CLICKED, &CTarnlowClientDlg::OnBnClickedConnect);
+    MapCommand(ID_SHARE_THIS_CONNECTION, 0, &CTarnlowClientDlg::OnShareThisConnection);
+    MapCommand(ID_DISABLE_THIS_SHARE, 0, &CTarnlowClientDlg::OnDisableThisShare);
+}
+
+CTarnlowClientDlg::~CTarnlowClientDlg()
+{
+    m_Worker.Stop();
+}
+
+void CTarnlowClientDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_TAB, m_tabCtrl);
+}
+
+BOOL CTarnlowClientDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
+        const std::string strAboutMenu = CResources::Current().LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.empty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+    GetWidget()->setWindowIcon(m_hIcon);
+    if (!InitialiseClient()) {
+        SendMessage(WM_CLOSE);
+        return TRUE;
+    }
+    m_pLogPage->AddEntry("Initialsation successful");
+    return TRUE;
+}
+
+bool CTarnlowClientDlg::InitialiseClient()
+{
+    m_tabCtrl.InsertItem(0, "Connections");
+    m_tabCtrl.InsertItem(1, "Communications");
+    m_tabCtrl.InsertItem(2, "Log");
+    m_tabCtrl.CreatePages();
+    m_pConnectionsPage = static_cast<CConnections*>(m_tabCtrl.m_pPages[0]);
+    m_pCommsPage = static_cast<CComms*>(m_tabCtrl.m_pPages[1]);
+    m_pLogPage = static_cast<CLog*>(m_tabCtrl.m_pPages[2]);
+    m_pConnectionsPage->m_pMainDlg = this;
+    m_pCommsPage->m_pMainDlg = this;
+    m_pLogPage->m_pMainDlg = this;
+    m_tabCtrl.ShowPage(2);
+    if (!m_Sockets.StartSockets()) {
+        MessageBox(this, "Failed to start TCP/IP", "Info", MB_ICONSTOP | MB_OK);
+        return false;
+    }
+    if (m_Sockets.GetLocalAddressCount() > 0) {
+        m_strMessage = FormatText("Using interface %s\n", m_Sockets.GetLocalAddress(0).c_str());
+        OutputDebugStringA(m_strMessage.c_str());
+    }
+    m_strHostName = m_Sockets.GetLocalHostName();
+    return true;
+}
+
+BOOL CTarnlowClientDlg::PreTranslateMessage(MSG* pMsg)
+{
+    return SwallowEnterAndEscape(pMsg) || CDialog::PreTranslateMessage(pMsg);
+}
+
+void CTarnlowClientDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(nID, lParam);
+}
+
+void CTarnlowClientDlg::OnClose()
+{
+    if (!m_bClosed) {
+        m_bClosed = true;
+        // An exchange waiting on a silent server is woken, and ends before Winsock stops.
+        {
+            std::lock_guard lock(m_SocketMutex);
+            m_Worker.RequestStop();
+            m_Sockets.SocketShutdown();
+        }
+        m_Worker.Stop();
+        if (m_Sockets.GetSocketsInit())
+            m_Sockets.ShutdownSockets();
+    }
+    CDialog::OnClose();
+}
