@@ -1,0 +1,320 @@
+// The client's window, pages and exchanges, inside a private loopback-only network namespace.
+// Every test points the client at 127.0.0.1 before it connects.
+#include "ClientResources.h"
+#include "MessageBox.h"
+#include "ScriptedServer.h"
+#include "TarnlowClientDlg.h"
+#include "TraceCapture.h"
+#include "UiTestSupport.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <chrono>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+constexpr int kEditAddress = 1001;
+constexpr int kEditPort = 1002;
+constexpr UINT kShare = 32771;
+constexpr UINT kUnshare = 32772;
+
+const std::string kExampleReply = "SERVER1:2:(A:Connected:Lan:True:)(B:Disconnected:Dialup:False:)";
+
+class ClientWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CResources::SetCurrent(&ClientResources());
+        m_pDlg = std::make_unique<CTarnlowClientDlg>();
+        ASSERT_TRUE(m_pDlg->Create(CTarnlowClientDlg::IDD));
+        m_pDlg->ShowWindow(SW_SHOW);
+        SetAddress("127.0.0.1");
+    }
+
+    void TearDown() override
+    {
+        CMenu::SetTrackHook(nullptr);
+        m_pDlg.reset();
+        CResources::SetCurrent(nullptr);
+    }
+
+    QLineEdit* Edit(int nID)
+    {
+        return qobject_cast<QLineEdit*>(m_pDlg->m_pCommsPage->GetDlgItem(nID));
+    }
+    void SetAddress(const std::string& strAddress)
+    {
+        Edit(kEditAddress)->setText(QString::fromStdString(strAddress));
+    }
+    void SetPort(int nPort) { Edit(kEditPort)->setText(QString::number(nPort)); }
+
+    std::vector<std::string> Messages(int nFrom = 0)
+    {
+        std::vector<std::string> messages;
+        for (int i = nFrom; i < m_pDlg->m_pLogPage->m_LogList.GetItemCount(); ++i)
+            messages.push_back(m_pDlg->m_pLogPage->m_LogList.GetItemText(i, 1));
+        return messages;
+    }
+
+    // Presses Connect and waits until its exchanges are done; returns the entries they logged.
+    std::vector<std::string> Connect()
+    {
+        const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
+        QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(1004)), Qt::LeftButton);
+        m_pDlg->Worker().WaitUntilIdle();
+        QCoreApplication::processEvents();
+        return Messages(nBefore);
+    }
+
+    CListCtrl& List() { return m_pDlg->m_pConnectionsPage->m_ConnectionList; }
+    std::string Row(int nRow)
+    {
+        return List().GetItemText(nRow, 0) + "|" + List().GetItemText(nRow, 1) + "|" +
+               List().GetItemText(nRow, 2) + "|" + List().GetItemText(nRow, 3);
+    }
+    void SelectRow(int nRow)
+    {
+        QTreeWidget* pTree = List().GetTree();
+        m_pDlg->m_tabCtrl.ShowPage(0);
+        QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {},
+                          pTree->visualItemRect(pTree->topLevelItem(nRow)).center());
+    }
+
+    // Opens the context menu of the connections page; returns whether one was shown.
+    bool OpenMenu(POINT point, UINT nChoice, bool* pShareEnabled = nullptr,
+                  bool* pUnshareEnabled = nullptr, POINT* pShownAt = nullptr)
+    {
+        bool bShown = false;
+        CMenu::SetTrackHook([&](const CMenu& menu, POINT at) {
+            bShown = true;
+            if (pShareEnabled != nullptr)
+                *pShareEnabled = menu.IsEnabled(kShare);
+            if (pUnshareEnabled != nullptr)
+                *pUnshareEnabled = menu.IsEnabled(kUnshare);
+            if (pShownAt != nullptr)
+                *pShownAt = at;
+            return nChoice;
+        });
+        QWidget* pPage = m_pDlg->m_pConnectionsPage->GetWidget();
+        const bool bKeyboard = point.x == -1;
+        const QPoint local(10, 10);
+        QContextMenuEvent event(bKeyboard ? QContextMenuEvent::Keyboard : QContextMenuEvent::Mouse,
+                                local,
+                                bKeyboard ? pPage->mapToGlobal(local) : QPoint(point.x, point.y));
+        QApplication::sendEvent(pPage, &event);
+        return bShown;
+    }
+
+    std::string m_strHost = [] {
+        char cName[257] = {};
+        ::gethostname(cName, 256);
+        return std::string(cName);
+    }();
+    std::unique_ptr<CTarnlowClientDlg> m_pDlg;
+};
+
+std::string ListReply(const std::string& strRequest, const std::string& strList)
+{
+    const std::string strCommand = strRequest.substr(strRequest.find(':') + 1);
+    if (strCommand == "ConnectionList")
+        return strList;
+    return "SERVER1:" + (strCommand == "Hello" ? std::string("Hello") : std::string("Okay"));
+}
+
+} // namespace
+
+TEST_F(ClientWindowTest, opensOnTheLogPageWithItsDefaults)
+{
+    EXPECT_EQ(m_pDlg->GetWindowText(), "Kestle");
+    EXPECT_EQ(m_pDlg->m_tabCtrl.m_nCurrentPage, 2);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Initialsation successful"});
+    CComms fresh;
+    EXPECT_EQ(fresh.GetServerIPAddress(), "192.168.0.1");
+    EXPECT_EQ(fresh.m_strServerPort, "10000");
+    EXPECT_EQ(Edit(kEditAddress)->accessibleName(), "Server IP Address");
+    EXPECT_EQ(Edit(kEditPort)->accessibleName(), "Server Port");
+    EXPECT_EQ(Edit(kEditPort)->text(), "10000");
+    const std::vector<CMenu::SItem>& items = m_pDlg->GetSystemMenu(FALSE)->Items();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[3].strText, "&About Tarnlow Client...");
+}
+
+TEST_F(ClientWindowTest, typingUpdatesTheSettingsAndThePortReadsAsAtoi)
+{
+    CComms* pComms = m_pDlg->m_pCommsPage;
+    EXPECT_EQ(pComms->GetServerIPAddress(), "127.0.0.1");
+    EXPECT_EQ(pComms->GetServerPort(), 10000);
+    for (const auto& [strText, nPort] : std::vector<std::pair<QString, int>>{
+             {"8080", 8080}, {"123abc", 123}, {"", 0}, {"port", 0}, {" 77", 77}, {"-5", -5}}) {
+        Edit(kEditPort)->setText(strText);
+        EXPECT_EQ(pComms->GetServerPort(), nPort) << strText.toStdString();
+    }
+}
+
+TEST_F(ClientWindowTest, connectionsPageShowsTheReplyWithTypeBeforeStatus)
+{
+    CConnections* pPage = m_pDlg->m_pConnectionsPage;
+    pPage->PopulateConnectionList(kExampleReply);
+    ASSERT_EQ(List().GetItemCount(), 2);
+    EXPECT_EQ(Row(0), "A|Lan|Connected|Yes");
+    EXPECT_EQ(Row(1), "B|Dialup|Disconnected|No");
+    QTreeWidget* pTree = List().GetTree();
+    EXPECT_EQ(pTree->headerItem()->text(1), "Type");
+    EXPECT_EQ(pTree->headerItem()->text(2), "Connection status");
+    EXPECT_EQ(pTree->selectionMode(), QAbstractItemView::ExtendedSelection);
+    pPage->PopulateConnectionList("S:1:(A:Connected:Lan:true:)");
+    EXPECT_EQ(Row(0), "A|Lan|Connected|No");
+    for (const std::string strReply : {"S:0:", "S:11:(A:C:L:True:)", "", "S:3:(A:C:L:True:)(B:C"}) {
+        pPage->PopulateConnectionList(kExampleReply);
+        CTraceCapture capture;
+        pPage->PopulateConnectionList(strReply);
+        const bool bCountValid = strReply.rfind("S:3", 0) == 0;
+        EXPECT_EQ(List().GetItemCount(), bCountValid ? 1 : 0) << strReply;
+        EXPECT_EQ(capture.Text().find("Invalid connection count") != std::string::npos,
+                  !bCountValid);
+    }
+}
+
+TEST_F(ClientWindowTest, contextMenuOffersExactlyTheFittingCommand)
+{
+    m_pDlg->m_pConnectionsPage->PopulateConnectionList(kExampleReply);
+    EXPECT_FALSE(OpenMenu(POINT{100, 100}, 0));
+    bool bShare = false;
+    bool bUnshare = false;
+    SelectRow(0);
+    EXPECT_TRUE(OpenMenu(POINT{100, 100}, 0, &bShare, &bUnshare));
+    EXPECT_FALSE(bShare);
+    EXPECT_TRUE(bUnshare);
+    SelectRow(1);
+    POINT shownAt{};
+    EXPECT_TRUE(OpenMenu(POINT{-1, -1}, 0, &bShare, &bUnshare, &shownAt));
+    EXPECT_TRUE(bShare);
+    EXPECT_FALSE(bUnshare);
+    POINT corner{0, 0};
+    m_pDlg->m_pConnectionsPage->ClientToScreen(&corner);
+    EXPECT_EQ(shownAt, (POINT{corner.x + 5, corner.y + 5}));
+}
+
+TEST_F(ClientWindowTest, goodConnectLogsSixEntriesAndFillsTheList)
+{
+    CScriptedServer server(
+        [](const std::string& strRequest) { return ListReply(strRequest, kExampleReply); });
+    SetPort(server.Port());
+    EXPECT_EQ(Connect(), (std::vector<std::string>{
+                             "Success connecting to Verrow", m_strHost + ":Hello sent to Verrow",
+                             "SERVER1:Hello received from Verrow", "Success connecting to Verrow",
+                             m_strHost + ":ConnectionList sent to Verrow",
+                             kExampleReply + " received from Verrow"}));
+    EXPECT_EQ(server.Requests(),
+              (std::vector<std::string>{m_strHost + ":Hello", m_strHost + ":ConnectionList"}));
+    EXPECT_EQ(m_pDlg->m_strReply, kExampleReply);
+    EXPECT_EQ(Row(1), "B|Dialup|Disconnected|No");
+}
+
+TEST_F(ClientWindowTest, menuCommandsShareOrUnshareTheMarkedRowAndRefresh)
+{
+    CScriptedServer server(
+        [](const std::string& strRequest) { return ListReply(strRequest, kExampleReply); });
+    SetPort(server.Port());
+    Connect();
+    SelectRow(1);
+    OpenMenu(POINT{50, 50}, kShare);
+    ASSERT_TRUE(WaitFor([&] { return server.Requests().size() == 5; }));
+    m_pDlg->Worker().WaitUntilIdle();
+    EXPECT_EQ(server.Requests()[2], m_strHost + ":Share:1");
+    EXPECT_EQ(server.Requests()[3], m_strHost + ":Hello");
+    SelectRow(0);
+    OpenMenu(POINT{50, 50}, kUnshare);
+    ASSERT_TRUE(WaitFor([&] { return server.Requests().size() == 8; }));
+    EXPECT_EQ(server.Requests()[5], m_strHost + ":Unshare:0");
+}
+
+TEST_F(ClientWindowTest, emptyAndLongRepliesAreWholeExchanges)
+{
+    std::string strLong = "SERVER1:10:";
+    for (int i = 0; i < 10; ++i)
+        strLong += "(" + std::string(150, static_cast<char>('a' + i)) + ":Connected:Lan:False:)";
+    CScriptedServer server([&](const std::string& strRequest) {
+        return strRequest.find("ConnectionList") != std::string::npos ? strLong : std::string();
+    });
+    SetPort(server.Port());
+    const std::vector<std::string> logged = Connect();
+    ASSERT_EQ(logged.size(), 6u);
+    EXPECT_EQ(logged[2], " received from Verrow");
+    EXPECT_EQ(m_pDlg->m_strReply, strLong);
+    ASSERT_EQ(List().GetItemCount(), 10);
+    EXPECT_EQ(List().GetItemText(9, 0), std::string(150, 'j'));
+}
+
+TEST_F(ClientWindowTest, failedExchangesAreLoggedAndKeepTheRows)
+{
+    m_pDlg->m_pConnectionsPage->PopulateConnectionList(kExampleReply);
+    int nClosedPort = 0;
+    {
+        CScriptedServer gone([](const std::string&) { return std::string(); });
+        nClosedPort = gone.Port();
+    }
+    SetPort(nClosedPort);
+    EXPECT_EQ(Connect(), std::vector<std::string>{"Failed to connect to Verrow (check 127.0.0.1:" +
+                                                  std::to_string(nClosedPort) + ")"});
+    SetPort(70000);
+    EXPECT_EQ(Connect(),
+              std::vector<std::string>{"Failed to connect to Verrow (check 127.0.0.1:70000)"});
+    Edit(kEditPort)->setText("none");
+    EXPECT_EQ(Connect(),
+              std::vector<std::string>{"Failed to connect to Verrow (check 127.0.0.1:0)"});
+    SetPort(nClosedPort);
+    SetAddress("no.such.host.invalid");
+    CTraceCapture capture;
+    EXPECT_EQ(Connect(),
+              std::vector<std::string>{"Failed to connect to Verrow (check no.such.host.invalid:" +
+                                       std::to_string(nClosedPort) + ")"});
+    EXPECT_NE(capture.Text().find("Host no.such.host.invalid not found\n"), std::string::npos);
+    EXPECT_EQ(List().GetItemCount(), 2);
+}
+
+TEST_F(ClientWindowTest, hostNameConnectsToTheAddressItResolvesTo)
+{
+    CScriptedServer server(
+        [](const std::string& strRequest) { return ListReply(strRequest, kExampleReply); });
+    SetPort(server.Port());
+    SetAddress("localhost");
+    EXPECT_EQ(Connect().front(), "Success connecting to Verrow");
+    EXPECT_EQ(List().GetItemCount(), 2);
+}
+
+TEST_F(ClientWindowTest, closingDuringASilentExchangeEndsQuickly)
+{
+    CScriptedServer server([](const std::string&) { return CScriptedServer::kSilent; });
+    SetPort(server.Port());
+    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(1004)), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return server.Requests().size() == 1; }));
+    const auto start = std::chrono::steady_clock::now();
+    m_pDlg->SendMessage(WM_CLOSE);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(m_pDlg->IsWindowVisible());
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(ClientWindowTest, enterAndEscapeNeverCloseTheWindow)
+{
+    m_pDlg->GetWidget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pDlg->GetWidget()));
+    m_pDlg->m_tabCtrl.ShowPage(1);
+    for (QWidget* pWidget : {static_cast<QWidget*>(Edit(kEditAddress)), m_pDlg->GetDlgItem(1004),
+                             static_cast<QWidget*>(m_pDlg->m_tabCtrl.GetTabBar())}) {
+        pWidget->setFocus();
+        QTest::keyClick(pWidget, Qt::Key_Return);
+        QTest::keyClick(pWidget, Qt::Key_Escape);
+    }
+    m_pDlg->m_tabCtrl.ShowPage(0);
+    QTest::keyClick(List().GetTree(), Qt::Key_Escape);
+    QTest::qWait(20);
+    EXPECT_TRUE(m_pDlg->IsWindowVisible());
+    EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Initialsation successful"});
+}
