@@ -47,19 +47,23 @@ std::string CLog::FormatTimestamp(std::time_t time)
 
 void CLog::AddEntry(std::string strText)
 {
-    {
-        std::lock_guard lock(m_PendingMutex);
-        m_PendingEntries.push_back(SEntry{FormatTimestamp(std::time(nullptr)), std::move(strText)});
-    }
-    // Entries wait in call order until the window's thread appends them; a caller on another
-    // thread waits until its entry is on the page.
-    SendCall([this] { AppendPendingEntries(); });
+    const SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText)};
+    // As a message sent to the window: an entry from another thread is appended when the
+    // window's thread takes it, the caller waiting meanwhile.
+    bool bAppended = false;
+    SendCall([this, &entry, &bAppended] {
+        bAppended = m_LogList.IsWindow();
+        if (bAppended)
+            AppendEntry(entry);
+    });
+    if (bAppended)
+        return;
+    std::lock_guard lock(m_PendingMutex);
+    m_PendingEntries.push_back(entry);
 }
 
 void CLog::AppendPendingEntries()
 {
-    if (!m_LogList.IsWindow())
-        return;
     std::deque<SEntry> entries;
     {
         std::lock_guard lock(m_PendingMutex);

@@ -29,8 +29,9 @@ public:
 
     explicit CLog(const SLogVariant& variant, CWnd* pParent = nullptr);
 
-    // Callable from any thread: entries appear whole and in the order of the calls, each with
-    // the time of its call.
+    // Callable from any thread: each entry appears whole, with the time of its call; a thread's
+    // entries appear in the order of its calls. Entries made before the page has its window
+    // appear when it gets one.
     void AddEntry(std::string strText);
     static std::string FormatTimestamp(std::time_t time);
 
