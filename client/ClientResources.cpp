@@ -1,46 +1,38 @@
 #include "ClientResources.h"
 
+#include "TemplateStyles.h"
 #include "resource.h"
 
 namespace
 {
 
-constexpr const char* kFont = "MS Shell Dlg";
-constexpr int kPointSize = 8;
-constexpr DWORD kPageStyle = DS_SHELLFONT | WS_CHILD;
-constexpr DWORD kListStyle = LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
-constexpr DWORD kButtonStyle = BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE;
-constexpr DWORD kEditStyle = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
-constexpr DWORD kStaticStyle = SS_LEFT | WS_VISIBLE;
-
 SDialogTemplate AboutBox()
 {
     return {IDD_ABOUTBOX,
             "About Tarnlow Client",
-            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+            kAboutBoxStyle,
             235,
             55,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::Icon, -1, "128", WS_VISIBLE, DialogUnits(11, 17, 20, 20), "IDC_ICON"},
              {EControlKind::Static, -2, "Tarnlow Client Version 0.1", kStaticStyle,
               DialogUnits(40, 10, 119, 8), "IDC_VERSION"},
              {EControlKind::Static, -3, "Made by the Tarnlow team", kStaticStyle,
               DialogUnits(40, 25, 119, 8), "IDC_NOTICE"},
-             {EControlKind::Button, IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
-              DialogUnits(178, 7, 50, 16), "IDOK"}}};
+             {EControlKind::Button, IDOK, "OK", kDefaultButtonStyle, DialogUnits(178, 7, 50, 16),
+              "IDOK"}}};
 }
 
 SDialogTemplate MainWindow()
 {
     return {IDD_TARNLOWCLIENT_DIALOG,
             "Kestle",
-            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
-                WS_MINIMIZEBOX,
+            kMainWindowStyle,
             327,
             214,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::TabControl, IDC_TAB, "", WS_VISIBLE | WS_TABSTOP,
               DialogUnits(7, 7, 313, 180), "IDC_TAB"},
              {EControlKind::Button, IDC_CONNECT, "Connect", kButtonStyle,
@@ -54,8 +46,8 @@ SDialogTemplate ConnectionsPage()
             kPageStyle,
             312,
             161,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::ListView, IDC_CONNECTION_LIST, "", kListStyle,
               DialogUnits(7, 17, 298, 101), "IDC_CONNECTION_LIST"}}};
 }
@@ -67,8 +59,8 @@ SDialogTemplate CommsPage()
             kPageStyle,
             273,
             161,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::Static, -1, "Server IP Address", kStaticStyle,
               DialogUnits(19, 37, 59, 8), "IDC_SERVER_IP_ADDRESS_LABEL"},
              {EControlKind::Edit, IDC_SERVER_IP_ADDRESS, "", kEditStyle,
@@ -86,8 +78,8 @@ SDialogTemplate LogPage()
             kPageStyle,
             311,
             166,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::ListView, IDC_LOG_LIST, "", kListStyle, DialogUnits(7, 7, 296, 138),
               "IDC_LOG_LIST"},
              {EControlKind::Button, IDC_LOG_CLEAR, "Clear", kButtonStyle,

@@ -1,5 +1,6 @@
 #include "Connections.h"
 
+#include "ConnectionColumns.h"
 #include "ControlProtocol.h"
 #include "Kernel.h"
 #include "PageKeys.h"
@@ -24,10 +25,7 @@ void CConnections::DoDataExchange(CDataExchange* pDX)
 BOOL CConnections::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_ConnectionList.InsertColumn(0, "Name", LVCFMT_LEFT, 160);
-    m_ConnectionList.InsertColumn(1, "Type", LVCFMT_LEFT, 120);
-    m_ConnectionList.InsertColumn(2, "Connection status", LVCFMT_LEFT, 100);
-    m_ConnectionList.InsertColumn(3, "Shared", LVCFMT_LEFT, 60);
+    InsertConnectionColumns(m_ConnectionList);
     return TRUE;
 }
 

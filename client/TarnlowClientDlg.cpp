@@ -30,13 +30,7 @@ void CTarnlowClientDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CTarnlowClientDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
-        const std::string strAboutMenu = CResources::Current().LoadString(IDS_ABOUTBOX);
-        if (!strAboutMenu.empty()) {
-            pSysMenu->AppendMenu(MF_SEPARATOR);
-            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
-        }
-    }
+    AppendAboutItem(IDM_ABOUTBOX, IDS_ABOUTBOX);
     GetWidget()->setWindowIcon(m_hIcon);
     if (!InitialiseClient()) {
         SendMessage(WM_CLOSE);

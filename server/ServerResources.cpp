@@ -1,68 +1,59 @@
 #include "ServerResources.h"
 
+#include "TemplateStyles.h"
 #include "resource.h"
 
 namespace
 {
 
-constexpr const char* kFont = "MS Shell Dlg";
-constexpr int kPointSize = 8;
-constexpr DWORD kPageStyle = DS_SHELLFONT | WS_CHILD;
-constexpr DWORD kListStyle = LVS_REPORT | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
-constexpr DWORD kButtonStyle = BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE;
-constexpr DWORD kEditStyle = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_VISIBLE;
-constexpr DWORD kStaticStyle = SS_LEFT | WS_VISIBLE;
-
 SDialogTemplate AboutBox()
 {
     return {IDD_ABOUTBOX,
             "About Tarnlow Server",
-            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+            kAboutBoxStyle,
             235,
             55,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::Icon, -1, "128", WS_VISIBLE, DialogUnits(11, 17, 20, 20), "IDC_ICON"},
              {EControlKind::Static, -2, "Tarnlow Server Version 0.1", kStaticStyle,
               DialogUnits(40, 10, 119, 8), "IDC_VERSION"},
              {EControlKind::Static, -3, "Made by the Tarnlow team", kStaticStyle,
               DialogUnits(40, 25, 119, 8), "IDC_NOTICE"},
-             {EControlKind::Button, IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
-              DialogUnits(178, 7, 50, 16), "IDOK"}}};
+             {EControlKind::Button, IDOK, "OK", kDefaultButtonStyle, DialogUnits(178, 7, 50, 16),
+              "IDOK"}}};
 }
 
 SDialogTemplate MainWindow()
 {
     return {IDD_TARNLOWSERVER_DIALOG,
             "Verrow",
-            DS_MODALFRAME | DS_SHELLFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
-                WS_MINIMIZEBOX,
+            kMainWindowStyle,
             331,
             201,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::TabControl, IDC_TAB, "", WS_VISIBLE | WS_TABSTOP,
               DialogUnits(7, 7, 317, 187), "IDC_TAB"}}};
 }
 
 SDialogTemplate ConnectionsPage()
 {
-    return {
-        IDD_CONNECTIONS,
-        "",
-        kPageStyle,
-        312,
-        129,
-        kFont,
-        kPointSize,
-        {{EControlKind::ListView, IDC_CONNECTION_LIST, "", kListStyle, DialogUnits(7, 7, 298, 97),
-          "IDC_CONNECTION_LIST"},
-         {EControlKind::Button, IDC_REFRESH, "Refresh", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
-          DialogUnits(7, 110, 35, 12), "IDC_REFRESH"},
-         {EControlKind::Static, -1, "IP Address:", kStaticStyle, DialogUnits(180, 114, 38, 8),
-          "IDC_IP_LABEL"},
-         {EControlKind::Static, IDC_IP_ADDRESS, "none", kStaticStyle, DialogUnits(223, 114, 82, 8),
-          "IDC_IP_ADDRESS"}}};
+    return {IDD_CONNECTIONS,
+            "",
+            kPageStyle,
+            312,
+            129,
+            kDialogFont,
+            kDialogPointSize,
+            {{EControlKind::ListView, IDC_CONNECTION_LIST, "", kListStyle,
+              DialogUnits(7, 7, 298, 97), "IDC_CONNECTION_LIST"},
+             {EControlKind::Button, IDC_REFRESH, "Refresh", kDefaultButtonStyle,
+              DialogUnits(7, 110, 35, 12), "IDC_REFRESH"},
+             {EControlKind::Static, -1, "IP Address:", kStaticStyle, DialogUnits(180, 114, 38, 8),
+              "IDC_IP_LABEL"},
+             {EControlKind::Static, IDC_IP_ADDRESS, "none", kStaticStyle,
+              DialogUnits(223, 114, 82, 8), "IDC_IP_ADDRESS"}}};
 }
 
 SDialogTemplate CommsPage()
@@ -72,8 +63,8 @@ SDialogTemplate CommsPage()
             kPageStyle,
             313,
             126,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::Static, -1, "Receive port", kStaticStyle, DialogUnits(17, 23, 42, 8),
               "IDC_RECEIVE_PORT_LABEL"},
              {EControlKind::Edit, IDC_RECEIVE_PORT, "", kEditStyle, DialogUnits(103, 22, 41, 11),
@@ -91,8 +82,8 @@ SDialogTemplate LogPage()
             kPageStyle,
             312,
             176,
-            kFont,
-            kPointSize,
+            kDialogFont,
+            kDialogPointSize,
             {{EControlKind::ListView, IDC_LOG_LIST, "", kListStyle, DialogUnits(7, 7, 298, 146),
               "IDC_LOG_LIST"},
              {EControlKind::Button, IDC_LOG_CLEAR, "Clear", kButtonStyle,

@@ -28,13 +28,7 @@ void CTarnlowServerDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CTarnlowServerDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
-        const std::string strAboutMenu = CResources::Current().LoadString(IDS_ABOUTBOX);
-        if (!strAboutMenu.empty()) {
-            pSysMenu->AppendMenu(MF_SEPARATOR);
-            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
-        }
-    }
+    AppendAboutItem(IDM_ABOUTBOX, IDS_ABOUTBOX);
     GetWidget()->setWindowIcon(m_hIcon);
     if (!InitialiseServer())
         SendMessage(WM_CLOSE);

@@ -234,6 +234,16 @@ CMenu* CDialog::GetSystemMenu(BOOL)
     return (GetStyle() & WS_CHILD) != 0 ? nullptr : &m_SystemMenu;
 }
 
+void CDialog::AppendAboutItem(UINT nCommand, int nStringId)
+{
+    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    const std::string strAboutMenu = CResources::Current().LoadString(nStringId);
+    if (pSysMenu == nullptr || strAboutMenu.empty())
+        return;
+    pSysMenu->AppendMenu(MF_SEPARATOR);
+    pSysMenu->AppendMenu(MF_STRING, nCommand, strAboutMenu);
+}
+
 void CDialog::ShowSystemMenu(POINT point)
 {
     const UINT nCommand = m_SystemMenu.Track(point);

@@ -33,6 +33,9 @@ public:
     // The system menu of a top-level window; null for a child page.
     CMenu* GetSystemMenu(BOOL bRevert);
     void ShowSystemMenu(POINT point);
+    // Appends a separator and the About item, whose text is a string resource, to the system
+    // menu, if the window has one and the string is not empty.
+    void AppendAboutItem(UINT nCommand, int nStringId);
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
 

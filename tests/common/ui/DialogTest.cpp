@@ -12,7 +12,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 constexpr int kDialogId = 200;
 constexpr int kEditNumber = 3001;
@@ -27,29 +28,29 @@ constexpr UINT kAboutCommand = 0x0010;
 CResources MakeResources()
 {
     CResources resources;
-    resources.Dialogs[kDialogId] = SDialogTemplate{
-        kDialogId,
-        "Exchange",
-        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SHELLFONT,
-        200,
-        120,
-        "MS Shell Dlg",
-        8,
-        {{EControlKind::Edit, kEditNumber, "", WS_VISIBLE | WS_TABSTOP, DialogUnits(7, 7, 60, 14),
-          "IDC_NUMBER"},
-         {EControlKind::Edit, kEditText, "", WS_VISIBLE | WS_TABSTOP, DialogUnits(7, 27, 60, 14),
-          "IDC_TEXT"},
-         {EControlKind::Button, kButtonGo, "Go", WS_VISIBLE | WS_TABSTOP,
-          DialogUnits(80, 7, 40, 14), "IDC_GO"},
-         {EControlKind::ListView, kList, "", WS_VISIBLE | WS_TABSTOP | LVS_REPORT,
-          DialogUnits(7, 47, 120, 60), "IDC_LIST"}}};
-    resources.Menus[kMenuId] = SMenuTemplate{
-        kMenuId,
-        {{0,
-          "Context Menu",
-          MF_STRING,
-          {{kCommandShare, "Share this connection", MF_STRING, {}},
-           {kCommandUnshare, "Disable this share", MF_STRING, {}}}}}};
+    resources.Dialogs[kDialogId] =
+        SDialogTemplate{kDialogId,
+                        "Exchange",
+                        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SHELLFONT,
+                        200,
+                        120,
+                        "MS Shell Dlg",
+                        8,
+                        {{EControlKind::Edit, kEditNumber, "", WS_VISIBLE | WS_TABSTOP,
+                          DialogUnits(7, 7, 60, 14), "IDC_NUMBER"},
+                         {EControlKind::Edit, kEditText, "", WS_VISIBLE | WS_TABSTOP,
+                          DialogUnits(7, 27, 60, 14), "IDC_TEXT"},
+                         {EControlKind::Button, kButtonGo, "Go", WS_VISIBLE | WS_TABSTOP,
+                          DialogUnits(80, 7, 40, 14), "IDC_GO"},
+                         {EControlKind::ListView, kList, "", WS_VISIBLE | WS_TABSTOP | LVS_REPORT,
+                          DialogUnits(7, 47, 120, 60), "IDC_LIST"}}};
+    resources.Menus[kMenuId] =
+        SMenuTemplate{kMenuId,
+                      {{0,
+                        "Context Menu",
+                        MF_STRING,
+                        {{kCommandShare, "Share this connection", MF_STRING, {}},
+                         {kCommandUnshare, "Disable this share", MF_STRING, {}}}}}};
     return resources;
 }
 
@@ -78,7 +79,7 @@ public:
     }
 
     int m_nNumber = 10000;
-    std::string m_strText = "192.168.0.1";
+    std::string m_strText = "server.example";
     int m_nChanges = 0;
     int m_nGo = 0;
     int m_nShare = 0;
@@ -138,7 +139,7 @@ TEST_F(DialogTest, pixelSizesComeFromDialogUnitsThroughTheFont)
 TEST_F(DialogTest, copyingMembersToControlsRaisesNoNotification)
 {
     EXPECT_EQ(Edit(kEditNumber)->text(), "10000");
-    EXPECT_EQ(Edit(kEditText)->text(), "192.168.0.1");
+    EXPECT_EQ(Edit(kEditText)->text(), "server.example");
     m_Dialog.m_nNumber = 42;
     m_Dialog.UpdateData(FALSE);
     EXPECT_EQ(Edit(kEditNumber)->text(), "42");
@@ -218,12 +219,14 @@ TEST_F(DialogTest, rightClickBesideTheControlsOpensTheSystemMenu)
     QContextMenuEvent click(QContextMenuEvent::Mouse, beside, pWidget->mapToGlobal(beside));
     QApplication::sendEvent(pWidget, &click);
     EXPECT_EQ(items, (std::vector<std::string>{"Minimize", "Close", "", "&About Tarnlow..."}));
-    EXPECT_TRUE(WaitFor([&] { return m_Dialog.m_SysCommands == std::vector<UINT>{kAboutCommand}; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return m_Dialog.m_SysCommands == std::vector<UINT>{kAboutCommand}; }));
 
     // Over a control it is the control's business.
     items.clear();
     QWidget* pEdit = Edit(kEditText);
-    QContextMenuEvent onEdit(QContextMenuEvent::Mouse, QPoint(2, 2), pEdit->mapToGlobal(QPoint(2, 2)));
+    QContextMenuEvent onEdit(QContextMenuEvent::Mouse, QPoint(2, 2),
+                             pEdit->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(pWidget, &onEdit);
     EXPECT_TRUE(items.empty());
 }
