@@ -87,9 +87,11 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
     if (pTemplate == nullptr)
         return FALSE;
     m_nIDTemplate = nIDTemplate;
+    m_bEnded = false;
     MakeWindow(*pTemplate, pParentWnd);
     OnInitDialog();
-    if ((pTemplate->dwStyle & WS_VISIBLE) != 0)
+    // A dialog that ended during its initialisation is never shown.
+    if ((pTemplate->dwStyle & WS_VISIBLE) != 0 && !m_bEnded)
         ShowWindow(SW_SHOW);
     return TRUE;
 }
@@ -177,11 +179,11 @@ void CDialog::Notify(int nID, WORD wNotifyCode)
 
 INT_PTR CDialog::DoModal()
 {
-    m_bEnded = false;
     m_nModalResult = IDCANCEL;
-    if (!IsWindow() && !Create(m_nIDTemplate, m_pParentWnd))
+    if (IsWindow())
+        m_bEnded = false;
+    else if (!Create(m_nIDTemplate, m_pParentWnd))
         return -1;
-    // A dialog may end during its own initialisation; it is then never shown.
     if (m_bEnded)
         return m_nModalResult;
     QEventLoop loop;

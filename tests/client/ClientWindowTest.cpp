@@ -318,3 +318,24 @@ TEST_F(ClientWindowTest, enterAndEscapeNeverCloseTheWindow)
     EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
     EXPECT_EQ(Messages(), std::vector<std::string>{"Initialsation successful"});
 }
+
+TEST(ClientStartFailureTest, winsockThatCannotStartShowsTheBoxAndEndsTheProgram)
+{
+    CResources::SetCurrent(&ClientResources());
+    std::vector<SMessageBox> boxes;
+    SetMessageBoxHook([&](const SMessageBox& box) {
+        boxes.push_back(box);
+        return IDOK;
+    });
+    Winsock::OfferVersionForTests(MAKEWORD(1, 1));
+    CTarnlowClientDlg dlg;
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    Winsock::OfferVersionForTests(0);
+    SetMessageBoxHook(nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].strCaption, "Info");
+    EXPECT_EQ(boxes[0].strText, "Failed to start TCP/IP");
+    EXPECT_EQ(boxes[0].nType, MB_ICONSTOP | MB_OK);
+    EXPECT_EQ(dlg.m_pLogPage->m_LogList.GetItemCount(), 0);
+    CResources::SetCurrent(nullptr);
+}

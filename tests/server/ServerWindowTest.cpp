@@ -290,3 +290,70 @@ TEST_F(ServerWindowTest, keysSettingsAndSystemMenu)
     m_pDlg->m_pLogPage->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(WaitFor([&] { return m_pDlg->GetWidget()->isMinimized(); }));
 }
+
+namespace
+{
+
+// Opens a server window with every message box recorded, and returns the boxes shown.
+std::vector<std::string> OpenFailingServer(std::unique_ptr<CTarnlowServerDlg>& pDlg)
+{
+    std::vector<std::string> boxes;
+    SetMessageBoxHook([&](const SMessageBox& box) {
+        boxes.push_back(box.strCaption + ": " + box.strText);
+        return IDOK;
+    });
+    CResources::SetCurrent(&ServerResources());
+    pDlg = std::make_unique<CTarnlowServerDlg>();
+    pDlg->Create(CTarnlowServerDlg::IDD);
+    SetMessageBoxHook(nullptr);
+    return boxes;
+}
+
+} // namespace
+
+TEST(ServerStartFailureTest, comThatCannotBeInitialisedEndsTheProgram)
+{
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    std::unique_ptr<CTarnlowServerDlg> pDlg;
+    EXPECT_EQ(OpenFailingServer(pDlg),
+              std::vector<std::string>{"Fatal error: Failed to initialise COM!"});
+    EXPECT_FALSE(pDlg->m_bCOMInitialised);
+    EXPECT_FALSE(pDlg->IsWindowVisible());
+    EXPECT_TRUE(pDlg->IsClosing());
+    pDlg.reset();
+    CoUninitialize();
+    CResources::SetCurrent(nullptr);
+}
+
+TEST(ServerStartFailureTest, comSecurityThatCannotBeSetEndsTheProgram)
+{
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    ASSERT_EQ(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
+                                   RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr),
+              S_OK);
+    std::unique_ptr<CTarnlowServerDlg> pDlg;
+    EXPECT_EQ(OpenFailingServer(pDlg),
+              std::vector<std::string>{"Fatal error: Failed to set security on COM!"});
+    EXPECT_TRUE(pDlg->m_bCOMInitialised);
+    EXPECT_FALSE(pDlg->IsWindowVisible());
+    pDlg.reset();
+    CoUninitialize();
+    CResources::SetCurrent(nullptr);
+}
+
+TEST(ServerStartFailureTest, winsockThatCannotStartIsLoggedAndEndsTheProgram)
+{
+    Winsock::OfferVersionForTests(MAKEWORD(1, 1));
+    std::unique_ptr<CTarnlowServerDlg> pDlg;
+    EXPECT_TRUE(OpenFailingServer(pDlg).empty());
+    Winsock::OfferVersionForTests(0);
+    CListCtrl& log = pDlg->m_pLogPage->m_LogList;
+    ASSERT_EQ(log.GetItemCount(), 4);
+    EXPECT_EQ(log.GetItemText(2, 1), "TCP/IP: Starting");
+    EXPECT_EQ(log.GetItemText(3, 1), "TCP/IP: Failed");
+    EXPECT_EQ(pDlg->m_pServerThread, nullptr);
+    EXPECT_EQ(pDlg->m_hStopEvent, nullptr);
+    EXPECT_FALSE(pDlg->IsWindowVisible());
+    pDlg.reset();
+    CResources::SetCurrent(nullptr);
+}
