@@ -1,6 +1,7 @@
 #include "ClientResources.h"
 
 #include "TemplateStyles.h"
+#include "Version.h"
 #include "resource.h"
 
 namespace
@@ -16,7 +17,7 @@ SDialogTemplate AboutBox()
             kDialogFont,
             kDialogPointSize,
             {{EControlKind::Icon, -1, "128", WS_VISIBLE, DialogUnits(11, 17, 20, 20), "IDC_ICON"},
-             {EControlKind::Static, -2, "Tarnlow Client Version 0.1", kStaticStyle,
+             {EControlKind::Static, -2, "Tarnlow Client Version " + std::string(kTarnlowVersion), kStaticStyle,
               DialogUnits(40, 10, 119, 8), "IDC_VERSION"},
              {EControlKind::Static, -3, "Made by the Tarnlow team", kStaticStyle,
               DialogUnits(40, 25, 119, 8), "IDC_NOTICE"},

@@ -6,6 +6,8 @@
 int main(int argc, char** argv)
 {
     CUiApplication application(argc, argv);
+    // Matches the window to its menu entry and icon in the desktop's task bar.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnlow.Server"));
     CResources::SetCurrent(&ServerResources());
     CTarnlowServerDlg dlg;
     application.CloseOnTerminationSignals(&dlg);
