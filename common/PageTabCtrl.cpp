@@ -1,5 +1,8 @@
 #include "PageTabCtrl.h"
 
+#include <QTabBar>
+#include <QTreeWidget>
+
 CPageTabCtrl::CPageTabCtrl(CDialog* pConnectionsPage, CDialog* pCommsPage, CDialog* pLogPage)
     : m_pPages{pConnectionsPage, pCommsPage, pLogPage}, m_nCurrentPage(0),
       m_nPageCount(kPageCount)
@@ -22,6 +25,22 @@ void CPageTabCtrl::CreatePages()
         m_pPages[i]->ShowWindow(SW_HIDE);
     }
     PositionPages();
+    NamePages();
+}
+
+// Screen readers and automation find each page, and its list, by the label of its tab.
+void CPageTabCtrl::NamePages()
+{
+    GetTabBar()->setAccessibleName(QStringLiteral("Pages"));
+    for (int i = 0; i < m_nPageCount; ++i) {
+        const QString strName = QString::fromStdString(GetItemText(i));
+        QWidget* pPage = m_pPages[i]->GetWidget();
+        pPage->setAccessibleName(strName);
+        for (QTreeWidget* pList : pPage->findChildren<QTreeWidget*>()) {
+            if (pList->accessibleName().isEmpty())
+                pList->setAccessibleName(strName);
+        }
+    }
 }
 
 void CPageTabCtrl::PositionPages()

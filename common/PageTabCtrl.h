@@ -30,5 +30,6 @@ protected:
 
 private:
     void PositionPages();
+    void NamePages();
     void SwitchTo(int nPage);
 };

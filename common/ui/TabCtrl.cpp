@@ -82,6 +82,12 @@ int CTabCtrl::GetItemCount() const
     return pTabBar != nullptr ? pTabBar->count() : 0;
 }
 
+std::string CTabCtrl::GetItemText(int nItem) const
+{
+    QTabBar* pTabBar = GetTabBar();
+    return pTabBar != nullptr ? pTabBar->tabText(nItem).toStdString() : std::string();
+}
+
 BOOL CTabCtrl::GetItemRect(int nItem, RECT* pRect) const
 {
     QTabBar* pTabBar = GetTabBar();

@@ -16,6 +16,7 @@ public:
 
     int InsertItem(int nItem, const std::string& strLabel);
     int GetItemCount() const;
+    std::string GetItemText(int nItem) const;
     // The rectangle of a tab in the tab control's client coordinates.
     BOOL GetItemRect(int nItem, RECT* pRect) const;
     int GetCurSel() const;

@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QTabBar>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -137,4 +138,17 @@ TEST_F(PageTabCtrlTest, destroyingTheTabControlDeletesItsPages)
     EXPECT_FALSE(m_bPageDestroyed);
     m_pWindow.reset();
     EXPECT_TRUE(m_bPageDestroyed);
+}
+
+TEST_F(PageTabCtrlTest, pagesAndTheirListsAreNamedByTheirTabs)
+{
+    EXPECT_EQ(Tabs().m_pPages[0]->GetWidget()->accessibleName(), "Connections");
+    EXPECT_EQ(Tabs().m_pPages[2]->GetWidget()->accessibleName(), "Log");
+    auto* pLogList = Tabs().m_pPages[2]->GetWidget()->findChild<QTreeWidget*>();
+    ASSERT_NE(pLogList, nullptr);
+    EXPECT_EQ(pLogList->accessibleName(), "Log");
+    // A control named by its own label keeps that name; this edit has none.
+    auto* pEdit = Tabs().m_pPages[0]->GetWidget()->findChild<QLineEdit*>();
+    EXPECT_TRUE(pEdit->accessibleName().isEmpty());
+    EXPECT_EQ(TabBar()->accessibleName(), "Pages");
 }
