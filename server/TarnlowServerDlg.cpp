@@ -13,6 +13,10 @@ CTarnlowServerDlg::CTarnlowServerDlg(CWnd* pParent)
 
 CTarnlowServerDlg::~CTarnlowServerDlg()
 {
+    // A window that ends without WM_CLOSE (the session ending, say) still stops its listener
+    // before the pages it uses go away.
+    if (IsWindow())
+        CleanClose();
     if (m_pServerThread != nullptr)
         CloseHandle(m_pServerThread);
     if (m_hStopEvent != nullptr)
