@@ -47,17 +47,25 @@ std::string CLog::FormatTimestamp(std::time_t time)
 
 void CLog::AddEntry(std::string strText)
 {
-    const SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText)};
-    // As a message sent to the window: an entry from another thread is appended when the
-    // window's thread takes it, the caller waiting meanwhile.
-    bool bAppended = false;
-    SendCall([this, &entry, &bAppended] {
-        bAppended = m_LogList.IsWindow();
-        if (bAppended)
-            AppendEntry(entry);
-    });
-    if (bAppended)
+    SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText)};
+    if (IsOnWindowThread() && m_LogList.IsWindow()) {
+        AppendEntry(entry);
         return;
+    }
+    // From another thread the entry is queued to the window's thread and the caller goes on:
+    // a thread's entries keep their order, and the listener never waits for the screen.
+    if (!IsOnWindowThread() && PostCall([this, entry] { AppendOrKeep(entry); }))
+        return;
+    std::lock_guard lock(m_PendingMutex);
+    m_PendingEntries.push_back(std::move(entry));
+}
+
+void CLog::AppendOrKeep(const SEntry& entry)
+{
+    if (m_LogList.IsWindow()) {
+        AppendEntry(entry);
+        return;
+    }
     std::lock_guard lock(m_PendingMutex);
     m_PendingEntries.push_back(entry);
 }

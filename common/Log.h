@@ -29,9 +29,9 @@ public:
 
     explicit CLog(const SLogVariant& variant, CWnd* pParent = nullptr);
 
-    // Callable from any thread: each entry appears whole, with the time of its call; a thread's
-    // entries appear in the order of its calls. Entries made before the page has its window
-    // appear when it gets one.
+    // Callable from any thread without waiting for the window's thread: each entry appears
+    // whole, with the time of its call, and a thread's entries in the order of its calls.
+    // Entries made before the page has its window appear when it gets one.
     void AddEntry(std::string strText);
     static std::string FormatTimestamp(std::time_t time);
 
@@ -53,6 +53,7 @@ private:
         std::string strText;
     };
     void AppendPendingEntries();
+    void AppendOrKeep(const SEntry& entry);
     void AppendEntry(const SEntry& entry);
 
     SLogVariant m_Variant;

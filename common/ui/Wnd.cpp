@@ -422,6 +422,17 @@ bool CWnd::IsOnWindowThread()
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
+bool CWnd::PostCall(const std::function<void()>& call)
+{
+    std::lock_guard lock(m_pLink->Mutex);
+    if (m_pLink->pBridge == nullptr)
+        return false;
+    std::lock_guard handOff(HandOffMutex());
+    QCoreApplication::postEvent(m_pLink->pBridge,
+                                new CCallEvent(call, std::make_shared<SCallState>()));
+    return true;
+}
+
 bool CWnd::SendCall(const std::function<void()>& call)
 {
     auto pState = std::make_shared<SCallState>();

@@ -64,6 +64,9 @@ public:
     // Runs the call on the window's thread; from another thread the caller waits until it has
     // run. False when the window went away before the call could run.
     bool SendCall(const std::function<void()>& call);
+    // Queues the call to run on the window's thread and returns at once; false when the window
+    // has gone.
+    bool PostCall(const std::function<void()>& call);
     static bool IsOnWindowThread();
 
     virtual BOOL PreTranslateMessage(MSG* pMsg);

@@ -146,6 +146,7 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
     EXPECT_TRUE(WaitFor([&] { return nDone == 2; }, 20000));
     first.join();
     second.join();
+    EXPECT_TRUE(WaitFor([&] { return m_pLog->m_LogList.GetItemCount() == 3 * kEach; }));
     capture.Text();
     ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 3 * kEach);
     std::map<std::string, int> next;
