@@ -4,8 +4,7 @@
 #include <QTreeWidget>
 
 CPageTabCtrl::CPageTabCtrl(CDialog* pConnectionsPage, CDialog* pCommsPage, CDialog* pLogPage)
-    : m_pPages{pConnectionsPage, pCommsPage, pLogPage}, m_nCurrentPage(0),
-      m_nPageCount(kPageCount)
+    : m_pPages{pConnectionsPage, pCommsPage, pLogPage}, m_nCurrentPage(0), m_nPageCount(kPageCount)
 {
 }
 
@@ -26,6 +25,21 @@ void CPageTabCtrl::CreatePages()
     }
     PositionPages();
     NamePages();
+    OrderFocus();
+}
+
+// Tab goes from the tabs into the shown page's controls, then on to the window's other controls.
+void CPageTabCtrl::OrderFocus()
+{
+    QWidget* pPrevious = GetTabBar();
+    for (int i = 0; i < m_nPageCount; ++i) {
+        for (QWidget* pControl : m_pPages[i]->GetWidget()->findChildren<QWidget*>()) {
+            if ((pControl->focusPolicy() & Qt::TabFocus) == 0 || pControl->focusProxy() != nullptr)
+                continue;
+            QWidget::setTabOrder(pPrevious, pControl);
+            pPrevious = pControl;
+        }
+    }
 }
 
 // Screen readers and automation find each page, and its list, by the label of its tab.

@@ -31,5 +31,6 @@ protected:
 private:
     void PositionPages();
     void NamePages();
+    void OrderFocus();
     void SwitchTo(int nPage);
 };
