@@ -42,10 +42,7 @@ BOOL CTarnlowClientDlg::OnInitDialog()
 
 bool CTarnlowClientDlg::InitialiseClient()
 {
-    m_tabCtrl.InsertItem(0, "Connections");
-    m_tabCtrl.InsertItem(1, "Communications");
-    m_tabCtrl.InsertItem(2, "Log");
-    m_tabCtrl.CreatePages();
+    m_tabCtrl.InsertTabsAndCreatePages();
     m_pConnectionsPage = static_cast<CConnections*>(m_tabCtrl.m_pPages[0]);
     m_pCommsPage = static_cast<CComms*>(m_tabCtrl.m_pPages[1]);
     m_pLogPage = static_cast<CLog*>(m_tabCtrl.m_pPages[2]);

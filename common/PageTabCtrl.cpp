@@ -14,6 +14,14 @@ CPageTabCtrl::~CPageTabCtrl()
         delete m_pPages[i];
 }
 
+void CPageTabCtrl::InsertTabsAndCreatePages()
+{
+    InsertItem(0, "Connections");
+    InsertItem(1, "Communications");
+    InsertItem(2, "Log");
+    CreatePages();
+}
+
 void CPageTabCtrl::CreatePages()
 {
     m_nCurrentPage = 0;

@@ -17,6 +17,8 @@ public:
     ~CPageTabCtrl() override;
 
     void CreatePages();
+    // Inserts the tabs "Connections", "Communications" and "Log", then creates the pages.
+    void InsertTabsAndCreatePages();
     void ShowPage(int nPage);
 
     CDialog* m_pPages[kPageCount];

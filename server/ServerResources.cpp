@@ -9,20 +9,9 @@ namespace
 
 SDialogTemplate AboutBox()
 {
-    return {IDD_ABOUTBOX,
-            "About Tarnlow Server",
-            kAboutBoxStyle,
-            235,
-            55,
-            kDialogFont,
-            kDialogPointSize,
-            {{EControlKind::Icon, -1, "128", WS_VISIBLE, DialogUnits(11, 17, 20, 20), "IDC_ICON"},
-             {EControlKind::Static, -2, "Tarnlow Server Version " + std::string(kTarnlowVersion), kStaticStyle,
-              DialogUnits(40, 10, 119, 8), "IDC_VERSION"},
-             {EControlKind::Static, -3, "Made by the Tarnlow team", kStaticStyle,
-              DialogUnits(40, 25, 119, 8), "IDC_NOTICE"},
-             {EControlKind::Button, IDOK, "OK", kDefaultButtonStyle, DialogUnits(178, 7, 50, 16),
-              "IDOK"}}};
+    return AboutBoxTemplate(IDD_ABOUTBOX, "About Tarnlow Server",
+                            "Tarnlow Server Version " + std::string(kTarnlowVersion),
+                            IDR_MAINFRAME);
 }
 
 SDialogTemplate MainWindow()

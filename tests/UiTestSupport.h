@@ -92,10 +92,7 @@ protected:
     BOOL OnInitDialog() override
     {
         CDialog::OnInitDialog();
-        m_tabCtrl.InsertItem(0, "Connections");
-        m_tabCtrl.InsertItem(1, "Communications");
-        m_tabCtrl.InsertItem(2, "Log");
-        m_tabCtrl.CreatePages();
+        m_tabCtrl.InsertTabsAndCreatePages();
         m_tabCtrl.ShowPage(2);
         return TRUE;
     }

@@ -2,6 +2,7 @@
 
 #include "ComObject.h"
 #include "MemorySharingService.h"
+#include "SharingServiceDoubles.h"
 #include "TraceCapture.h"
 
 #include <climits>
@@ -12,18 +13,6 @@ namespace
 
 using SConnection = CMemorySharingService::SConnection;
 using EItemKind = CMemorySharingService::EItemKind;
-
-SConnection Connection(const wchar_t* pszName, NETCON_MEDIATYPE mediaType,
-                       NETCON_STATUS status = NCS_CONNECTED)
-{
-    SConnection connection;
-    connection.strName = pszName;
-    connection.MediaType = mediaType;
-    connection.Status = status;
-    connection.SharingType =
-        mediaType == NCM_PHONE ? ICSSHARINGTYPE_PUBLIC : ICSSHARINGTYPE_PRIVATE;
-    return connection;
-}
 
 // A manager that fails on purpose at one step of the enumeration.
 class CBrokenManager : public CComObject<INetSharingManager>
@@ -165,10 +154,10 @@ TEST_F(MyNetConnectionTest, theBuildsServiceListsItsTwoConnections)
 TEST_F(MyNetConnectionTest, itemsThatAreNotConnectionsTakeNoIndex)
 {
     auto pService = Service();
-    pService->AddConnection(Connection(L"A", NCM_LAN));
+    pService->AddConnection(TestConnection(L"A", NCM_LAN));
     pService->AddItem(EItemKind::NotAnObject);
     pService->AddItem(EItemKind::WithoutNetConnection);
-    pService->AddConnection(Connection(L"B", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"B", NCM_PHONE));
     EXPECT_EQ(Query(), "CMyNetConnection::QueryConnections(): Found connection 0\n"
                        "CMyNetConnection::QueryConnections(): Connection 0 is a something else\n"
                        "CMyNetConnection::QueryConnections(): Found connection 1\n"
@@ -183,9 +172,9 @@ TEST_F(MyNetConnectionTest, itemsThatAreNotConnectionsTakeNoIndex)
 TEST_F(MyNetConnectionTest, dialupFoundThirdIsTracedWithIndexTwo)
 {
     auto pService = Service();
-    pService->AddConnection(Connection(L"A", NCM_LAN));
-    pService->AddConnection(Connection(L"B", NCM_LAN));
-    pService->AddConnection(Connection(L"C", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"A", NCM_LAN));
+    pService->AddConnection(TestConnection(L"B", NCM_LAN));
+    pService->AddConnection(TestConnection(L"C", NCM_PHONE));
     const std::string strTrace = Query();
     EXPECT_NE(strTrace.find("CMyNetConnection::QueryConnections(): Found connection 2\n"
                             "CMyNetConnection::QueryConnections(): Connection 2 is a Dialup\n"),
@@ -196,7 +185,7 @@ TEST_F(MyNetConnectionTest, dialupFoundThirdIsTracedWithIndexTwo)
 TEST_F(MyNetConnectionTest, unreadableConnectionGivesDefaults)
 {
     auto pService = Service();
-    auto connection = Connection(L"Hidden", NCM_PHONE);
+    auto connection = TestConnection(L"Hidden", NCM_PHONE);
     connection.bPropertiesReadable = false;
     pService->AddConnection(connection);
     EXPECT_NE(Query().find("Connection 0 is a something else\n"), std::string::npos);
@@ -215,7 +204,7 @@ TEST_F(MyNetConnectionTest, unreadableConnectionGivesDefaults)
 TEST_F(MyNetConnectionTest, onlyDialupConnectionsAreSharedOrReportedShared)
 {
     auto pService = Service();
-    auto lan = Connection(L"LAN", NCM_LAN);
+    auto lan = TestConnection(L"LAN", NCM_LAN);
     lan.bSharingEnabled = true;
     const int nLan = pService->AddConnection(lan);
     Query();
@@ -230,7 +219,7 @@ TEST_F(MyNetConnectionTest, onlyDialupConnectionsAreSharedOrReportedShared)
 TEST_F(MyNetConnectionTest, sharingAndUnsharingADialupConnection)
 {
     auto pService = Service();
-    const int nId = pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    const int nId = pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Query();
     VARIANT_BOOL bShared = 1;
     CTraceCapture capture;
@@ -248,7 +237,7 @@ TEST_F(MyNetConnectionTest, sharingAndUnsharingADialupConnection)
 TEST_F(MyNetConnectionTest, refusalByTheServiceIsTracedButStillAnsweredTrue)
 {
     auto pService = Service();
-    auto dialup = Connection(L"My ISP", NCM_PHONE);
+    auto dialup = TestConnection(L"My ISP", NCM_PHONE);
     dialup.hrEnableSharing = E_FAIL;
     pService->AddConnection(dialup);
     Query();
@@ -262,8 +251,8 @@ TEST_F(MyNetConnectionTest, refusalByTheServiceIsTracedButStillAnsweredTrue)
 TEST_F(MyNetConnectionTest, sharingASecondDialupUnsharesTheFirst)
 {
     auto pService = Service();
-    pService->AddConnection(Connection(L"ISP one", NCM_PHONE));
-    pService->AddConnection(Connection(L"ISP two", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"ISP one", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"ISP two", NCM_PHONE));
     Query();
     EXPECT_EQ(m_Manager.m_nDialupConnections, 2);
     VARIANT_BOOL bShared = 1;
@@ -277,7 +266,7 @@ TEST_F(MyNetConnectionTest, sharingASecondDialupUnsharesTheFirst)
 TEST_F(MyNetConnectionTest, indicesOutsideTheListAreRefused)
 {
     auto pService = Service();
-    pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Query();
     for (const int nIndex : {-1, 1, 255, 256, INT_MAX, INT_MIN}) {
         EXPECT_EQ(m_Manager.GetName(nIndex), "") << nIndex;
@@ -295,7 +284,7 @@ TEST_F(MyNetConnectionTest, enumerationStopsAt256Connections)
 {
     auto pService = Service();
     for (int i = 0; i < 300; ++i)
-        pService->AddConnection(Connection(L"LAN", i == 299 ? NCM_PHONE : NCM_LAN));
+        pService->AddConnection(TestConnection(L"LAN", i == 299 ? NCM_PHONE : NCM_LAN));
     const std::string strTrace = Query();
     EXPECT_TRUE(m_bQueried);
     EXPECT_EQ(m_Manager.m_nConnections, 256);
@@ -312,7 +301,7 @@ TEST_F(MyNetConnectionTest, enumerationStopsAt256Connections)
 TEST_F(MyNetConnectionTest, managerThatCannotBeCreatedGivesNoConnectionsAndIsTriedAgain)
 {
     auto pService = Service();
-    pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     pService->SetCreateResult(E_ACCESSDENIED);
     EXPECT_EQ(Query(), "");
     EXPECT_TRUE(m_bQueried);
@@ -344,9 +333,9 @@ TEST_F(MyNetConnectionTest, missingCollectionOrEnumeratorFailsTheQuery)
 TEST_F(MyNetConnectionTest, secondQueryNumbersTheRemainingConnectionsAfresh)
 {
     auto pService = Service();
-    pService->AddConnection(Connection(L"A", NCM_LAN));
-    const int nRemoved = pService->AddConnection(Connection(L"B", NCM_PHONE));
-    pService->AddConnection(Connection(L"C", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"A", NCM_LAN));
+    const int nRemoved = pService->AddConnection(TestConnection(L"B", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"C", NCM_PHONE));
     Query();
     ASSERT_EQ(m_Manager.m_nConnections, 3);
     EXPECT_EQ(m_Manager.m_nDialupConnections, 2);
@@ -362,8 +351,8 @@ TEST_F(MyNetConnectionTest, secondQueryNumbersTheRemainingConnectionsAfresh)
 TEST_F(MyNetConnectionTest, namesConvertToNarrowText)
 {
     auto pService = Service();
-    pService->AddConnection(Connection(L"Caf\u00e9 link", NCM_PHONE));
-    pService->AddConnection(Connection(L"", NCM_LAN));
+    pService->AddConnection(TestConnection(L"Caf\u00e9 link", NCM_PHONE));
+    pService->AddConnection(TestConnection(L"", NCM_LAN));
     Query();
     EXPECT_EQ(m_Manager.GetName(0), "Caf\xc3\xa9 link");
     EXPECT_EQ(m_Manager.GetName(1), "");

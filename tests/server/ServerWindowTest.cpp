@@ -4,6 +4,7 @@
 #include "MemorySharingService.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
+#include "SharingServiceDoubles.h"
 #include "TarnlowServerDlg.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
@@ -19,18 +20,6 @@ namespace
 
 constexpr unsigned short kServerPort = 10000;
 using SConnection = CMemorySharingService::SConnection;
-
-SConnection Connection(const wchar_t* pszName, NETCON_MEDIATYPE mediaType,
-                       NETCON_STATUS status = NCS_CONNECTED)
-{
-    SConnection connection;
-    connection.strName = pszName;
-    connection.MediaType = mediaType;
-    connection.Status = status;
-    connection.SharingType =
-        mediaType == NCM_PHONE ? ICSSHARINGTYPE_PUBLIC : ICSSHARINGTYPE_PRIVATE;
-    return connection;
-}
 
 class ServerWindowTest : public ::testing::Test
 {
@@ -140,9 +129,9 @@ TEST(ServerTablesTest, codesBecomeTheTextsOfTheTables)
 
 TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
 {
-    m_pService->AddConnection(Connection(L"LAN 1", NCM_LAN));
-    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
-    auto unreadable = Connection(L"Hidden", NCM_LAN);
+    m_pService->AddConnection(TestConnection(L"LAN 1", NCM_LAN));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
+    auto unreadable = TestConnection(L"Hidden", NCM_LAN);
     unreadable.bPropertiesReadable = false;
     m_pService->AddConnection(unreadable);
     Open();
@@ -162,8 +151,8 @@ TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
 
 TEST_F(ServerWindowTest, everyRequestGetsItsReplyAndLogEntries)
 {
-    m_pService->AddConnection(Connection(L"Local Area Connection", NCM_LAN));
-    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
+    m_pService->AddConnection(TestConnection(L"Local Area Connection", NCM_LAN));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
     Open();
     const std::string strHost = m_strHost;
     std::vector<std::string> logged;
@@ -208,7 +197,7 @@ TEST_F(ServerWindowTest, everyRequestGetsItsReplyAndLogEntries)
 
 TEST_F(ServerWindowTest, oddRequestsAreReadSafely)
 {
-    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Open();
     std::vector<std::string> logged;
     for (const std::string strIndex :
@@ -224,7 +213,7 @@ TEST_F(ServerWindowTest, oddRequestsAreReadSafely)
 
 TEST_F(ServerWindowTest, withoutDialupTheNoticeNeverHoldsTheListener)
 {
-    m_pService->AddConnection(Connection(L"LAN", NCM_LAN));
+    m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
     Open();
     EXPECT_EQ(m_Boxes, std::vector<std::string>{
                            "Information: There are no Dial-up connections on this machine"});
@@ -244,7 +233,7 @@ TEST_F(ServerWindowTest, withoutDialupTheNoticeNeverHoldsTheListener)
 
 TEST_F(ServerWindowTest, replyThatCannotBeSentIsReported)
 {
-    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Open();
     const int nBefore = LogCount();
     const char cRequest[] = "PC7:Share:0";
@@ -259,7 +248,7 @@ TEST_F(ServerWindowTest, replyThatCannotBeSentIsReported)
 
 TEST_F(ServerWindowTest, keysSettingsAndSystemMenu)
 {
-    m_pService->AddConnection(Connection(L"My ISP", NCM_PHONE));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Open();
     CComms* pComms = m_pDlg->m_pCommsPage;
     auto* pPort = qobject_cast<QLineEdit*>(pComms->GetDlgItem(1004));
