@@ -113,10 +113,3 @@ int CListCtrl::GetSelectionMark() const
 {
     return m_nSelectionMark;
 }
-
-int CListCtrl::SetSelectionMark(int nIndex)
-{
-    const int nPrevious = m_nSelectionMark;
-    m_nSelectionMark = nIndex;
-    return nPrevious;
-}

@@ -18,7 +18,6 @@ public:
     BOOL DeleteItem(int nItem);
     BOOL DeleteAllItems();
     int GetSelectionMark() const;
-    int SetSelectionMark(int nIndex);
 
     QTreeWidget* GetTree() const;
 

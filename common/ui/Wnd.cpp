@@ -363,14 +363,6 @@ void CWnd::GetClientRect(RECT* pRect) const
     *pRect = RECT{0, 0, rc.width(), rc.height()};
 }
 
-void CWnd::GetWindowRect(RECT* pRect) const
-{
-    RECT rc;
-    GetClientRect(&rc);
-    ClientToScreen(&rc);
-    *pRect = rc;
-}
-
 void CWnd::ClientToScreen(POINT* pPoint) const
 {
     if (m_pWidget == nullptr)

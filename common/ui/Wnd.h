@@ -53,7 +53,6 @@ public:
     BOOL SetWindowPos(int x, int y, int cx, int cy, UINT nFlags);
     CWnd* SetFocus();
     void GetClientRect(RECT* pRect) const;
-    void GetWindowRect(RECT* pRect) const;
     void ClientToScreen(POINT* pPoint) const;
     void ClientToScreen(RECT* pRect) const;
     void SetWindowText(const std::string& strText);
