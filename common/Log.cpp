@@ -47,25 +47,25 @@ std::string CLog::FormatTimestamp(std::time_t time)
 
 void CLog::AddEntry(std::string strText)
 {
-    SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText)};
-    if (IsOnWindowThread() && m_LogList.IsWindow()) {
-        AppendEntry(entry);
-        return;
-    }
+    const SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText)};
     // From another thread the entry is queued to the window's thread and the caller goes on:
     // a thread's entries keep their order, and the listener never waits for the screen.
-    if (!IsOnWindowThread() && PostCall([this, entry] { AppendOrKeep(entry); }))
-        return;
-    std::lock_guard lock(m_PendingMutex);
-    m_PendingEntries.push_back(std::move(entry));
+    if (IsOnWindowThread())
+        AppendOrKeep(entry);
+    else if (!PostCall([this, entry] { AppendOrKeep(entry); }))
+        KeepPending(entry);
 }
 
 void CLog::AppendOrKeep(const SEntry& entry)
 {
-    if (m_LogList.IsWindow()) {
+    if (m_LogList.IsWindow())
         AppendEntry(entry);
-        return;
-    }
+    else
+        KeepPending(entry);
+}
+
+void CLog::KeepPending(const SEntry& entry)
+{
     std::lock_guard lock(m_PendingMutex);
     m_PendingEntries.push_back(entry);
 }

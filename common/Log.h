@@ -54,6 +54,7 @@ private:
     };
     void AppendPendingEntries();
     void AppendOrKeep(const SEntry& entry);
+    void KeepPending(const SEntry& entry);
     void AppendEntry(const SEntry& entry);
 
     SLogVariant m_Variant;

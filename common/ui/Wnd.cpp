@@ -13,6 +13,14 @@
 #include <condition_variable>
 #include <mutex>
 
+// The caller's side of a call posted to a window's thread.
+struct SCallState {
+    std::mutex Mutex;
+    std::condition_variable Finished;
+    bool bFinished = false;
+    bool bRan = false;
+};
+
 // What a window object and its widget's bridge know of each other, under one lock, so that a
 // post or send from another thread never reaches a window that has gone.
 struct SWndLink {
@@ -46,13 +54,6 @@ class CPostedMessageEvent : public QEvent
 public:
     explicit CPostedMessageEvent(const MSG& msg) : QEvent(kPostedMessageEvent), m_Msg(msg) {}
     MSG m_Msg;
-};
-
-struct SCallState {
-    std::mutex Mutex;
-    std::condition_variable Finished;
-    bool bFinished = false;
-    bool bRan = false;
 };
 
 // Ends its caller's wait when it is done with, whether it ran or was dropped with its window.
@@ -414,33 +415,32 @@ bool CWnd::IsOnWindowThread()
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-bool CWnd::PostCall(const std::function<void()>& call)
+bool CWnd::PostCallEvent(const std::function<void()>& call, std::shared_ptr<SCallState> pState)
 {
     std::lock_guard lock(m_pLink->Mutex);
     if (m_pLink->pBridge == nullptr)
         return false;
     std::lock_guard handOff(HandOffMutex());
-    QCoreApplication::postEvent(m_pLink->pBridge,
-                                new CCallEvent(call, std::make_shared<SCallState>()));
+    QCoreApplication::postEvent(m_pLink->pBridge, new CCallEvent(call, std::move(pState)));
     return true;
+}
+
+bool CWnd::PostCall(const std::function<void()>& call)
+{
+    return PostCallEvent(call, std::make_shared<SCallState>());
 }
 
 bool CWnd::SendCall(const std::function<void()>& call)
 {
-    auto pState = std::make_shared<SCallState>();
-    {
-        std::lock_guard lock(m_pLink->Mutex);
-        if (m_pLink->pBridge == nullptr)
-            return false;
-        if (!IsOnWindowThread()) {
-            std::lock_guard handOff(HandOffMutex());
-            QCoreApplication::postEvent(m_pLink->pBridge, new CCallEvent(call, pState));
-        }
-    }
     if (IsOnWindowThread()) {
+        if (!IsWindow())
+            return false;
         call();
         return true;
     }
+    auto pState = std::make_shared<SCallState>();
+    if (!PostCallEvent(call, pState))
+        return false;
     std::unique_lock lock(pState->Mutex);
     pState->Finished.wait(lock, [&] { return pState->bFinished; });
     return pState->bRan;

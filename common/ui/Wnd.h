@@ -22,6 +22,7 @@ struct MSG {
 };
 
 struct SWndLink;
+struct SCallState;
 
 // Waits for a kernel object while the window thread goes on running the messages and calls that
 // other threads post to its windows (not the user's input), so that a thread which waits for
@@ -87,6 +88,7 @@ protected:
 private:
     friend class CWndBridge;
     void Detach();
+    bool PostCallEvent(const std::function<void()>& call, std::shared_ptr<SCallState> pState);
 
     QPointer<QWidget> m_pWidget;
     std::shared_ptr<SWndLink> m_pLink;
