@@ -176,6 +176,22 @@ void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
     } else if (nReceived > 0 && !ProcessRequest(hClient, cBuffer, nReceived)) {
         m_pLogPage->AddEntry("Communication with client garbled");
     }
+    CloseClient(hClient);
+}
+
+void CTarnlowServerDlg::CloseClient(SOCKET& hClient)
+{
+    // Closing with unread bytes resets the connection, and a reset makes many clients throw
+    // away the reply they have not read yet. So the reply is ended with an orderly shutdown and
+    // what the client sent beyond the one request is read and dropped, as far as it has come.
+    Winsock::shutdown(hClient, SD_SEND);
+    char cDiscard[kReceiveBufferBytes];
+    for (int nDrained = 0; nDrained < kMaxDrainedBytes;) {
+        const int nReceived = Winsock::recv(hClient, cDiscard, sizeof cDiscard, 0);
+        if (nReceived <= 0)
+            break;
+        nDrained += nReceived;
+    }
     Winsock::closesocket(hClient);
     hClient = INVALID_SOCKET;
 }

@@ -20,6 +20,8 @@ public:
     static constexpr DWORD kListenerStopWaitMs = 10000;
     static constexpr DWORD kRequestPauseMs = 50;
     static constexpr int kReceiveBufferBytes = 2048;
+    // What closing a client's connection reads and drops at most, without waiting for more.
+    static constexpr int kMaxDrainedBytes = 1024 * 1024;
 
     explicit CTarnlowServerDlg(CWnd* pParent = nullptr);
     ~CTarnlowServerDlg() override;
@@ -63,6 +65,7 @@ private:
     void OpenListeningSocket();
     void RunListenerCycle(SOCKET& hClient, bool& bWaited);
     void ServeClient(WSAEVENT hEvent, SOCKET& hClient);
+    void CloseClient(SOCKET& hClient);
     [[noreturn]] void FailListener(const std::string& strError, WSAEVENT hEvent);
     bool SendReply(SOCKET hClient, const std::string& strReply);
     bool ReplyAndLog(SOCKET hClient, const std::string& strReply);

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 // Connects to 127.0.0.1:nPort; -1 on failure.
 inline int ConnectLoopback(unsigned short nPort)
@@ -23,14 +25,17 @@ inline int ConnectLoopback(unsigned short nPort)
     return s;
 }
 
-// Everything the peer sends until it closes, or until nothing has come for nTimeoutMs.
-inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000)
+// Everything the peer sends until it closes, or until nothing has come for nTimeoutMs; says
+// whether the peer reset the connection instead of closing it.
+inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000, bool* pReset = nullptr)
 {
     std::string strReply;
     char cBuffer[4096];
     pollfd fd{s, POLLIN, 0};
     while (::poll(&fd, 1, nTimeoutMs) > 0) {
         const ssize_t n = ::recv(s, cBuffer, sizeof cBuffer, 0);
+        if (n < 0 && pReset != nullptr)
+            *pReset = errno == ECONNRESET;
         if (n <= 0)
             break;
         strReply.append(cBuffer, static_cast<std::size_t>(n));
@@ -39,12 +44,38 @@ inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000)
 }
 
 // Sends one request in one send and returns the whole reply.
-inline std::string Exchange(const std::string& strRequest, unsigned short nPort)
+inline std::string Exchange(const std::string& strRequest, unsigned short nPort,
+                            bool* pReset = nullptr)
 {
     const int s = ConnectLoopback(nPort);
     if (s < 0)
         return "(no connection)";
     ::send(s, strRequest.data(), strRequest.size(), MSG_NOSIGNAL);
+    std::string strReply = ReadUntilClosed(s, 5000, pReset);
+    ::close(s);
+    return strReply;
+}
+
+// Closes the connection with a reset instead of the orderly close.
+inline void ResetConnection(int s)
+{
+    const linger abort{1, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(s);
+}
+
+// Sends the pieces one after the other, nPauseMs apart, on one connection; returns the reply.
+inline std::string ExchangeInPieces(const std::vector<std::string>& pieces, int nPauseMs,
+                                    unsigned short nPort)
+{
+    const int s = ConnectLoopback(nPort);
+    if (s < 0)
+        return "(no connection)";
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            ::poll(nullptr, 0, nPauseMs);
+        ::send(s, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL);
+    }
     std::string strReply = ReadUntilClosed(s);
     ::close(s);
     return strReply;

@@ -20,6 +20,8 @@ public:
     // The reply to a request; nullopt-like: kSilent keeps the connection open without a reply.
     using Answer = std::function<std::string(const std::string& strRequest)>;
     static inline const std::string kSilent = std::string("\x01silent", 7);
+    // Resets the connection instead of replying.
+    static inline const std::string kReset = std::string("\x01reset", 6);
 
     explicit CScriptedServer(Answer answer) : m_Answer(std::move(answer))
     {
@@ -69,6 +71,9 @@ private:
                 pollfd fd{nClient, POLLIN, 0};
                 while (!m_bStop && ::poll(&fd, 1, 50) == 0) {
                 }
+            } else if (strReply == kReset) {
+                const linger abort{1, 0};
+                ::setsockopt(nClient, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
             } else if (!strReply.empty()) {
                 ::send(nClient, strReply.data(), strReply.size(), MSG_NOSIGNAL);
             }

@@ -339,3 +339,50 @@ TEST(ClientStartFailureTest, winsockThatCannotStartShowsTheBoxAndEndsTheProgram)
     EXPECT_EQ(dlg.m_pLogPage->m_LogList.GetItemCount(), 0);
     CResources::SetCurrent(nullptr);
 }
+
+TEST_F(ClientWindowTest, hostileListRepliesShowOnlyWholeEntries)
+{
+    std::string strList;
+    CScriptedServer server(
+        [&](const std::string& strRequest) { return ListReply(strRequest, strList); });
+    SetPort(server.Port());
+    // More than the client reads: only the entries complete within 64 KiB are shown.
+    strList = "S:10:";
+    for (int i = 0; i < 10; ++i)
+        strList += "(" + std::string(10000, static_cast<char>('a' + i)) + ":Connected:Lan:True:)";
+    ASSERT_EQ(Connect().size(), 6u);
+    EXPECT_EQ(m_pDlg->m_strReply.size(), 65536u);
+    ASSERT_EQ(List().GetItemCount(), 6);
+    EXPECT_EQ(List().GetItemText(5, 0), std::string(10000, 'f'));
+
+    const std::vector<std::pair<std::string, int>> replies = {
+        {"S:5:(a:b:c:True:)", 1},          // fewer entries than counted
+        {"S:2:(a:b:c:True:)(d:e", 1},      // the last entry cut short
+        {"S:99:(a:b:c:True:)", 0},         // a count beyond ten
+        {"S:-3:", 0},                      // a negative count
+        {"S:4294967297:(a:b:c:True:)", 0}, // a count that would wrap round to 1
+        {std::string("S:1:(a:b:c:True:)\0(d:e:f:False:)", 32), 1},
+        {"\xff\xfe\x01garbage", 0},
+        {"", 0},
+    };
+    for (const auto& [strReply, nRows] : replies) {
+        strList = strReply;
+        EXPECT_EQ(Connect().size(), 6u) << strReply;
+        EXPECT_EQ(List().GetItemCount(), nRows) << strReply;
+    }
+    strList = kExampleReply;
+    Connect();
+    EXPECT_EQ(Row(0), "A|Lan|Connected|Yes");
+}
+
+TEST_F(ClientWindowTest, serverThatResetsFailsTheExchangeAndKeepsTheRows)
+{
+    m_pDlg->m_pConnectionsPage->PopulateConnectionList(kExampleReply);
+    CScriptedServer server([](const std::string&) { return CScriptedServer::kReset; });
+    SetPort(server.Port());
+    const std::vector<std::string> logged = Connect();
+    ASSERT_EQ(logged.size(), 3u);
+    EXPECT_EQ(logged[2], "Failed to receive reply from Verrow");
+    EXPECT_EQ(List().GetItemCount(), 2);
+    EXPECT_EQ(m_pDlg->m_strReply, "");
+}

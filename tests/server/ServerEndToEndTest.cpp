@@ -1,88 +1,10 @@
 // Runs the real tarnlow-server inside a private loopback-only network namespace, alone there,
 // so it listens on its default port 10000.
-#include "LoopbackClient.h"
-#include "ProcessRunner.h"
-
-#include <atomic>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <sstream>
-#include <thread>
-
-namespace
-{
+#include "ServerProcessTest.h"
 
 using namespace std::chrono_literals;
 
-constexpr unsigned short kServerPort = 10000;
-const std::string kStderrPath = "tarnlow-server-stderr.log";
-
-std::string HostName()
-{
-    char cName[257] = {};
-    ::gethostname(cName, 256);
-    return cName;
-}
-
-// The message of a log line: what follows "DD-MM-YYYY HH:MM:SS ".
-std::vector<std::string> Messages(const std::vector<std::string>& lines, std::size_t nFrom = 0)
-{
-    std::vector<std::string> messages;
-    for (std::size_t i = nFrom; i < lines.size(); ++i) {
-        const std::string& strLine = lines[i];
-        if (strLine.size() >= 20 && strLine[2] == '-' && strLine[5] == '-' && strLine[10] == ' ')
-            messages.push_back(strLine.substr(20));
-    }
-    return messages;
-}
-
-std::string ReadFile(const std::string& strPath)
-{
-    std::ifstream file(strPath);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-class ServerEndToEndTest : public ::testing::Test
-{
-protected:
-    void Start()
-    {
-        m_pServer = std::make_unique<CProcessRunner>(TARNLOW_SERVER_PATH, kStderrPath);
-        ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", 10s));
-    }
-
-    // Sends one request and waits until the server is waiting again.
-    std::string Request(const std::string& strRequest)
-    {
-        const std::size_t nBefore = m_pServer->Lines().size();
-        const std::string strReply = Exchange(strRequest, kServerPort);
-        EXPECT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", 10s, nBefore));
-        return strReply;
-    }
-
-    std::vector<std::string> MessagesSince(std::size_t nFrom)
-    {
-        return Messages(m_pServer->Lines(), nFrom);
-    }
-
-    void StopAndExpectCleanExit()
-    {
-        m_pServer->Signal(SIGTERM);
-        const int nStatus = m_pServer->WaitForExit(10s);
-        ASSERT_NE(nStatus, -1) << "the server did not end within 10 seconds";
-        EXPECT_TRUE(WIFEXITED(nStatus)) << "status " << nStatus;
-        EXPECT_EQ(WEXITSTATUS(nStatus), 0);
-        EXPECT_NE(ReadFile(kStderrPath).find("CTarnlowServerDlg::CleanClose()\n"),
-                  std::string::npos);
-    }
-
-    const std::string m_strHost = HostName();
-    std::unique_ptr<CProcessRunner> m_pServer;
-};
-
-} // namespace
+using ServerEndToEndTest = CServerProcessTest;
 
 TEST_F(ServerEndToEndTest, startsInOrderAndAnswersAGreeting)
 {
@@ -135,22 +57,6 @@ TEST_F(ServerEndToEndTest, silentOrVanishingClientsAreDroppedAndServiceGoesOn)
     StopAndExpectCleanExit();
 }
 
-TEST_F(ServerEndToEndTest, answersTwentyClientsAtOnce)
-{
-    Start();
-    constexpr int kClients = 20;
-    std::vector<std::string> replies(kClients);
-    std::vector<std::thread> clients;
-    for (int i = 0; i < kClients; ++i)
-        clients.emplace_back(
-            [&, i] { replies[i] = Exchange("PC" + std::to_string(i) + ":Hello", kServerPort); });
-    for (std::thread& client : clients)
-        client.join();
-    for (int i = 0; i < kClients; ++i)
-        EXPECT_EQ(replies[i], m_strHost + ":Hello") << "client " << i;
-    StopAndExpectCleanExit();
-}
-
 TEST_F(ServerEndToEndTest, portInUseIsReportedAndTheWindowStays)
 {
     const int nBlocker = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -162,11 +68,11 @@ TEST_F(ServerEndToEndTest, portInUseIsReportedAndTheWindowStays)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::bind(nBlocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(nBlocker, 1), 0);
-    m_pServer = std::make_unique<CProcessRunner>(TARNLOW_SERVER_PATH, kStderrPath);
+    m_pServer = std::make_unique<CProcessRunner>(TARNLOW_SERVER_PATH, m_strStderrPath);
     EXPECT_TRUE(m_pServer->WaitForLine("Failed to start listening for clients", 10s));
-    EXPECT_NE(
-        ReadFile(kStderrPath).find("bind() failed with error: 10048\nServer Thread is exiting\n"),
-        std::string::npos);
+    EXPECT_NE(ReadFile(m_strStderrPath)
+                  .find("bind() failed with error: 10048\nServer Thread is exiting\n"),
+              std::string::npos);
     ::close(nBlocker);
     StopAndExpectCleanExit();
 }
@@ -180,6 +86,6 @@ TEST_F(ServerEndToEndTest, terminationWhileServingAClientClosesCleanly)
     ::send(nClient, "PC7:ConnectionList", 18, MSG_NOSIGNAL);
     StopAndExpectCleanExit();
     ::close(nClient);
-    const std::string strTrace = ReadFile(kStderrPath);
+    const std::string strTrace = ReadFile(m_strStderrPath);
     EXPECT_NE(strTrace.find("CTarnlowServerDlg::ServerThread(): Finish\n"), std::string::npos);
 }

@@ -1,5 +1,6 @@
 // The server's window, pages and request handling, run inside a private loopback-only network
 // namespace where the window's listener has port 10000 to itself.
+#include "ControlProtocol.h"
 #include "LoopbackClient.h"
 #include "MemorySharingService.h"
 #include "MessageBox.h"
@@ -12,8 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <atomic>
 #include <future>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace
 {
@@ -345,4 +348,53 @@ TEST(ServerStartFailureTest, winsockThatCannotStartIsLoggedAndEndsTheProgram)
     EXPECT_FALSE(pDlg->IsWindowVisible());
     pDlg.reset();
     CResources::SetCurrent(nullptr);
+}
+
+TEST_F(ServerWindowTest, shareStormWhileTheListRefreshesKeepsTheListTrueToTheService)
+{
+    m_pService->AddConnection(TestConnection(L"Local Area Connection", NCM_LAN));
+    const int nDialup = m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Open();
+    constexpr int kClients = 6;
+    constexpr int kRequestsEach = 20;
+    const char* const commands[] = {"Share:1", "ConnectionList", "Unshare:1"};
+    std::atomic<int> nFinished{0};
+    std::atomic<int> nBadReplies{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c)
+        clients.emplace_back([&, c] {
+            for (int i = 0; i < kRequestsEach; ++i) {
+                const std::string strCommand = commands[(c + i) % 3];
+                const std::string strReply =
+                    Exchange("PC" + std::to_string(c) + ":" + strCommand, kServerPort);
+                std::vector<ControlProtocol::SConnectionEntry> entries;
+                const bool bGood =
+                    strCommand == "ConnectionList"
+                        ? ControlProtocol::ReadConnectionListReply(strReply, entries) &&
+                              entries.size() == 2 && !entries[0].bShared
+                        : strReply == m_strHost + ":Okay";
+                nBadReplies += bGood ? 0 : 1;
+            }
+            ++nFinished;
+        });
+    // The user keeps pressing Refresh meanwhile: the page never shows a half-made list.
+    int nBadLists = 0;
+    while (nFinished < kClients) {
+        m_pDlg->m_pConnectionsPage->OnBnClickedRefresh();
+        const CListCtrl& list = m_pDlg->m_pConnectionsPage->m_ConnectionList;
+        nBadLists +=
+            list.GetItemCount() == 2 && Row(0) == "Local Area Connection|Lan|Connected|No" ? 0 : 1;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    for (std::thread& client : clients)
+        client.join();
+    EXPECT_EQ(nBadReplies.load(), 0);
+    EXPECT_EQ(nBadLists, 0);
+    ASSERT_TRUE(WaitFor([&] { return LastMessage() == "Waiting for a socket event"; }));
+    m_pDlg->m_pConnectionsPage->OnBnClickedRefresh();
+    const bool bShared = m_pService->GetConnection(nDialup).bSharingEnabled;
+    EXPECT_EQ(Row(1), std::string("My ISP|Dialup|Connected|") + (bShared ? "Yes" : "No"));
+    EXPECT_EQ(Request("PC7:Share:1"), m_strHost + ":Okay");
+    EXPECT_TRUE(m_pService->GetConnection(nDialup).bSharingEnabled);
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Connected|Yes");
 }
