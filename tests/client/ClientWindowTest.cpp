@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace
 {
@@ -385,4 +386,37 @@ TEST_F(ClientWindowTest, serverThatResetsFailsTheExchangeAndKeepsTheRows)
     EXPECT_EQ(logged[2], "Failed to receive reply from Verrow");
     EXPECT_EQ(List().GetItemCount(), 2);
     EXPECT_EQ(m_pDlg->m_strReply, "");
+}
+
+TEST_F(ClientWindowTest, closingWhileTheConnectItselfHangsEndsQuickly)
+{
+    // A listener that never accepts, its queue already full: further connection attempts get no
+    // answer at all, as from a host that is off, and the client's connect waits.
+    const int nListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(nListener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t nLength = sizeof address;
+    ::getsockname(nListener, reinterpret_cast<sockaddr*>(&address), &nLength);
+    ASSERT_EQ(::listen(nListener, 0), 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    SetPort(ntohs(address.sin_port));
+    const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
+    CTraceCapture capture;
+    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(1004)), Qt::LeftButton);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Messages(nBefore), std::vector<std::string>{}) << "the connect did not wait";
+    const auto start = std::chrono::steady_clock::now();
+    m_pDlg->SendMessage(WM_CLOSE);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(capture.Text().find("Connect success"), std::string::npos);
+    for (const int nFiller : fillers)
+        ::close(nFiller);
+    ::close(nListener);
 }
