@@ -9,9 +9,9 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 namespace
@@ -79,10 +79,8 @@ protected:
     }
     void SelectRow(int nRow)
     {
-        QTreeWidget* pTree = List().GetTree();
         m_pDlg->m_tabCtrl.ShowPage(0);
-        QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {},
-                          pTree->visualItemRect(pTree->topLevelItem(nRow)).center());
+        ClickRow(List(), nRow);
     }
 
     // Opens the context menu of the connections page; returns whether one was shown.
@@ -163,10 +161,9 @@ TEST_F(ClientWindowTest, connectionsPageShowsTheReplyWithTypeBeforeStatus)
     ASSERT_EQ(List().GetItemCount(), 2);
     EXPECT_EQ(Row(0), "A|Lan|Connected|Yes");
     EXPECT_EQ(Row(1), "B|Dialup|Disconnected|No");
-    QTreeWidget* pTree = List().GetTree();
-    EXPECT_EQ(pTree->headerItem()->text(1), "Type");
-    EXPECT_EQ(pTree->headerItem()->text(2), "Connection status");
-    EXPECT_EQ(pTree->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(List().GetColumnHeading(1), "Type");
+    EXPECT_EQ(List().GetColumnHeading(2), "Connection status");
+    EXPECT_EQ(List().GetView()->selectionMode(), QAbstractItemView::ExtendedSelection);
     pPage->PopulateConnectionList("S:1:(A:Connected:Lan:true:)");
     EXPECT_EQ(Row(0), "A|Lan|Connected|No");
     for (const std::string strReply : {"S:0:", "S:11:(A:C:L:True:)", "", "S:3:(A:C:L:True:)(B:C"}) {
@@ -313,7 +310,7 @@ TEST_F(ClientWindowTest, enterAndEscapeNeverCloseTheWindow)
         QTest::keyClick(pWidget, Qt::Key_Escape);
     }
     m_pDlg->m_tabCtrl.ShowPage(0);
-    QTest::keyClick(List().GetTree(), Qt::Key_Escape);
+    QTest::keyClick(List().GetView(), Qt::Key_Escape);
     QTest::qWait(20);
     EXPECT_TRUE(m_pDlg->IsWindowVisible());
     EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
@@ -343,14 +340,23 @@ TEST(ClientStartFailureTest, winsockThatCannotStartShowsTheBoxAndEndsTheProgram)
 
 TEST_F(ClientWindowTest, hostileListRepliesShowOnlyWholeEntries)
 {
+    // The list the server sends, changed by this thread between exchanges.
+    std::mutex listMutex;
     std::string strList;
-    CScriptedServer server(
-        [&](const std::string& strRequest) { return ListReply(strRequest, strList); });
+    const auto setList = [&](const std::string& strReply) {
+        std::lock_guard lock(listMutex);
+        strList = strReply;
+    };
+    CScriptedServer server([&](const std::string& strRequest) {
+        std::lock_guard lock(listMutex);
+        return ListReply(strRequest, strList);
+    });
     SetPort(server.Port());
     // More than the client reads: only the entries complete within 64 KiB are shown.
-    strList = "S:10:";
+    std::string strLong = "S:10:";
     for (int i = 0; i < 10; ++i)
-        strList += "(" + std::string(10000, static_cast<char>('a' + i)) + ":Connected:Lan:True:)";
+        strLong += "(" + std::string(10000, static_cast<char>('a' + i)) + ":Connected:Lan:True:)";
+    setList(strLong);
     ASSERT_EQ(Connect().size(), 6u);
     EXPECT_EQ(m_pDlg->m_strReply.size(), 65536u);
     ASSERT_EQ(List().GetItemCount(), 6);
@@ -367,11 +373,11 @@ TEST_F(ClientWindowTest, hostileListRepliesShowOnlyWholeEntries)
         {"", 0},
     };
     for (const auto& [strReply, nRows] : replies) {
-        strList = strReply;
+        setList(strReply);
         EXPECT_EQ(Connect().size(), 6u) << strReply;
         EXPECT_EQ(List().GetItemCount(), nRows) << strReply;
     }
-    strList = kExampleReply;
+    setList(kExampleReply);
     Connect();
     EXPECT_EQ(Row(0), "A|Lan|Connected|Yes");
 }

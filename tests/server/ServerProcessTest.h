@@ -75,10 +75,11 @@ protected:
     }
 
     const std::string m_strHost = HostName();
-    // Each test program keeps the server's trace in a file of its own.
-    const std::string m_strStderrPath =
-        std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
-        "-server-stderr.log";
+    // Each test keeps the server's trace in a file of its own.
+    const std::string m_strStderrPath = [] {
+        const ::testing::TestInfo* pTest = ::testing::UnitTest::GetInstance()->current_test_info();
+        return std::string(pTest->test_suite_name()) + "." + pTest->name() + "-server-stderr.log";
+    }();
     const std::chrono::seconds m_Patience{10};
     std::unique_ptr<CProcessRunner> m_pServer;
 };
