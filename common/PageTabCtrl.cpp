@@ -1,7 +1,7 @@
 #include "PageTabCtrl.h"
 
 #include <QTabBar>
-#include <QTreeWidget>
+#include <QTableView>
 
 CPageTabCtrl::CPageTabCtrl(CDialog* pConnectionsPage, CDialog* pCommsPage, CDialog* pLogPage)
     : m_pPages{pConnectionsPage, pCommsPage, pLogPage}, m_nCurrentPage(0), m_nPageCount(kPageCount)
@@ -58,7 +58,7 @@ void CPageTabCtrl::NamePages()
         const QString strName = QString::fromStdString(GetItemText(i));
         QWidget* pPage = m_pPages[i]->GetWidget();
         pPage->setAccessibleName(strName);
-        for (QTreeWidget* pList : pPage->findChildren<QTreeWidget*>()) {
+        for (QTableView* pList : pPage->findChildren<QTableView*>()) {
             if (pList->accessibleName().isEmpty())
                 pList->setAccessibleName(strName);
         }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "Dialog.h"
+#include "ListCtrl.h"
 #include "PageTabCtrl.h"
 
 #include <QApplication>
+#include <QTableView>
 #include <QTest>
 #include <vector>
 
@@ -97,6 +99,15 @@ protected:
         return TRUE;
     }
 };
+
+// Clicks a row of a list, as the user selects it.
+inline void ClickRow(const CListCtrl& list, int nRow)
+{
+    RECT rcRow{};
+    list.GetItemRect(nRow, &rcRow, LVIR_BOUNDS);
+    QTest::mouseClick(list.GetView()->viewport(), Qt::LeftButton, {},
+                      QPoint((rcRow.left + rcRow.right) / 2, (rcRow.top + rcRow.bottom) / 2));
+}
 
 inline bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = 5000)
 {

@@ -1,6 +1,7 @@
 #include "Dialog.h"
 
 #include "DialogUnits.h"
+#include "ListModel.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -11,10 +12,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTreeWidget>
+#include <QTableView>
 
 namespace
 {
+
+// Space above and below the text of a list row, in pixels.
+constexpr int kRowPadding = 4;
 
 QRect PixelRect(const RECT& rcDialogUnits, const QFont& font)
 {
@@ -24,13 +28,25 @@ QRect PixelRect(const RECT& rcDialogUnits, const QFont& font)
 
 QWidget* MakeListView(const SControlTemplate& control, QWidget* pParent)
 {
-    auto* pList = new QTreeWidget(pParent);
-    pList->setRootIsDecorated(false);
-    pList->setUniformRowHeights(true);
-    pList->setItemsExpandable(false);
-    pList->setColumnCount(0);
-    pList->header()->setSectionsMovable(false);
-    pList->header()->setStretchLastSection(false);
+    // A table over a compact model: a report list of many rows stays cheap to add to.
+    auto* pList = new QTableView(pParent);
+    pList->setModel(new CListModel(pList));
+    pList->setShowGrid(false);
+    pList->setWordWrap(false);
+    pList->setTabKeyNavigation(false);
+    pList->setCornerButtonEnabled(false);
+    pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    pList->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* pRows = pList->verticalHeader();
+    pRows->hide();
+    pRows->setSectionResizeMode(QHeaderView::Fixed);
+    pRows->setDefaultSectionSize(pList->fontMetrics().height() + kRowPadding);
+    QHeaderView* pColumns = pList->horizontalHeader();
+    pColumns->setSectionsMovable(false);
+    pColumns->setStretchLastSection(false);
+    pColumns->setHighlightSections(false);
+    pColumns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     pList->setSelectionMode((control.dwStyle & LVS_SINGLESEL) != 0
                                 ? QAbstractItemView::SingleSelection
                                 : QAbstractItemView::ExtendedSelection);

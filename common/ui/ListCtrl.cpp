@@ -1,97 +1,87 @@
 #include "ListCtrl.h"
 
 #include "DialogUnits.h"
+#include "ListModel.h"
 
 #include <QHeaderView>
-#include <QTreeWidget>
+#include <QTableView>
 
-QTreeWidget* CListCtrl::GetTree() const
+QTableView* CListCtrl::GetView() const
 {
-    return qobject_cast<QTreeWidget*>(GetWidget());
+    return qobject_cast<QTableView*>(GetWidget());
+}
+
+CListModel* CListCtrl::GetModel() const
+{
+    QTableView* pView = GetView();
+    return pView != nullptr ? dynamic_cast<CListModel*>(pView->model()) : nullptr;
 }
 
 void CListCtrl::Track()
 {
-    QTreeWidget* pTree = GetTree();
-    if (m_bTracking || pTree == nullptr)
+    QTableView* pView = GetView();
+    if (m_bTracking || pView == nullptr)
         return;
     m_bTracking = true;
-    QObject::connect(pTree, &QTreeWidget::currentItemChanged, pTree,
-                     [this, pTree](QTreeWidgetItem* pCurrent) {
-                         if (pCurrent != nullptr && pCurrent->isSelected())
-                             m_nSelectionMark = pTree->indexOfTopLevelItem(pCurrent);
+    QObject::connect(pView->selectionModel(), &QItemSelectionModel::currentRowChanged, pView,
+                     [this, pView](const QModelIndex& current) {
+                         if (current.isValid() &&
+                             pView->selectionModel()->isRowSelected(current.row()))
+                             m_nSelectionMark = current.row();
                      });
-    QObject::connect(pTree, &QTreeWidget::itemPressed, pTree, [this, pTree](QTreeWidgetItem* p) {
-        m_nSelectionMark = pTree->indexOfTopLevelItem(p);
-    });
+    QObject::connect(pView, &QTableView::pressed, pView,
+                     [this](const QModelIndex& index) { m_nSelectionMark = index.row(); });
 }
 
 int CListCtrl::InsertColumn(int nCol, const std::string& strHeading, int, int nWidth)
 {
-    QTreeWidget* pTree = GetTree();
-    if (pTree == nullptr || nCol < 0)
+    CListModel* pModel = GetModel();
+    if (pModel == nullptr)
         return -1;
     Track();
-    const int nCount = pTree->columnCount();
-    nCol = std::min(nCol, nCount);
-    QStringList headings;
-    for (int i = 0; i < nCount; ++i)
-        headings << pTree->headerItem()->text(i);
-    headings.insert(nCol, QString::fromStdString(strHeading));
-    pTree->setColumnCount(nCount + 1);
-    pTree->setHeaderLabels(headings);
-    for (int i = 0; i < headings.size(); ++i)
-        pTree->headerItem()->setTextAlignment(i, Qt::AlignLeft | Qt::AlignVCenter);
-    if (nWidth >= 0)
-        pTree->header()->resizeSection(nCol, ScaleDialogPixels(nWidth, pTree->font()));
+    nCol = pModel->InsertColumn(nCol, strHeading);
+    if (nCol >= 0 && nWidth >= 0)
+        GetView()->horizontalHeader()->resizeSection(nCol,
+                                                     ScaleDialogPixels(nWidth, GetView()->font()));
     return nCol;
 }
 
 int CListCtrl::GetItemCount() const
 {
-    QTreeWidget* pTree = GetTree();
-    return pTree != nullptr ? pTree->topLevelItemCount() : 0;
+    const CListModel* pModel = GetModel();
+    return pModel != nullptr ? pModel->rowCount() : 0;
 }
 
 int CListCtrl::InsertItem(int nItem, const std::string& strItem)
 {
-    QTreeWidget* pTree = GetTree();
-    if (pTree == nullptr || nItem < 0)
+    CListModel* pModel = GetModel();
+    if (pModel == nullptr)
         return -1;
     Track();
-    nItem = std::min(nItem, pTree->topLevelItemCount());
-    auto* pItem = new QTreeWidgetItem;
-    pItem->setText(0, QString::fromStdString(strItem));
     // Inserting neither selects the row nor scrolls the view to it.
-    pTree->insertTopLevelItem(nItem, pItem);
-    if (m_nSelectionMark >= nItem)
+    nItem = pModel->InsertRow(nItem, strItem);
+    if (nItem >= 0 && m_nSelectionMark >= nItem)
         ++m_nSelectionMark;
     return nItem;
 }
 
 BOOL CListCtrl::SetItemText(int nItem, int nSubItem, const std::string& strText)
 {
-    QTreeWidget* pTree = GetTree();
-    QTreeWidgetItem* pItem = pTree != nullptr ? pTree->topLevelItem(nItem) : nullptr;
-    if (pItem == nullptr || nSubItem < 0 || nSubItem >= pTree->columnCount())
-        return FALSE;
-    pItem->setText(nSubItem, QString::fromStdString(strText));
-    return TRUE;
+    CListModel* pModel = GetModel();
+    return pModel != nullptr && pModel->SetText(nItem, nSubItem, strText);
 }
 
 std::string CListCtrl::GetItemText(int nItem, int nSubItem) const
 {
-    QTreeWidget* pTree = GetTree();
-    QTreeWidgetItem* pItem = pTree != nullptr ? pTree->topLevelItem(nItem) : nullptr;
-    return pItem != nullptr ? pItem->text(nSubItem).toStdString() : std::string();
+    const CListModel* pModel = GetModel();
+    return pModel != nullptr ? pModel->Text(nItem, nSubItem) : std::string();
 }
 
 BOOL CListCtrl::DeleteItem(int nItem)
 {
-    QTreeWidget* pTree = GetTree();
-    if (pTree == nullptr || nItem < 0 || nItem >= pTree->topLevelItemCount())
+    CListModel* pModel = GetModel();
+    if (pModel == nullptr || !pModel->RemoveRow(nItem))
         return FALSE;
-    delete pTree->takeTopLevelItem(nItem);
     if (m_nSelectionMark == nItem)
         m_nSelectionMark = -1;
     else if (m_nSelectionMark > nItem)
@@ -101,10 +91,10 @@ BOOL CListCtrl::DeleteItem(int nItem)
 
 BOOL CListCtrl::DeleteAllItems()
 {
-    QTreeWidget* pTree = GetTree();
-    if (pTree == nullptr)
+    CListModel* pModel = GetModel();
+    if (pModel == nullptr)
         return FALSE;
-    pTree->clear();
+    pModel->Clear();
     m_nSelectionMark = -1;
     return TRUE;
 }
@@ -112,4 +102,23 @@ BOOL CListCtrl::DeleteAllItems()
 int CListCtrl::GetSelectionMark() const
 {
     return m_nSelectionMark;
+}
+
+BOOL CListCtrl::GetItemRect(int nItem, RECT* pRect, UINT) const
+{
+    const QTableView* pView = GetView();
+    if (pView == nullptr || pRect == nullptr || nItem < 0 || nItem >= GetItemCount())
+        return FALSE;
+    const int nLastColumn = GetModel()->columnCount() - 1;
+    const QRect rcFirst = pView->visualRect(pView->model()->index(nItem, 0));
+    const QRect rcLast = pView->visualRect(pView->model()->index(nItem, std::max(0, nLastColumn)));
+    const QRect rcRow = rcFirst.united(rcLast);
+    *pRect = RECT{rcRow.left(), rcRow.top(), rcRow.right() + 1, rcRow.bottom() + 1};
+    return TRUE;
+}
+
+std::string CListCtrl::GetColumnHeading(int nCol) const
+{
+    const CListModel* pModel = GetModel();
+    return pModel != nullptr ? pModel->Heading(nCol) : std::string();
 }

@@ -4,7 +4,8 @@
 
 #include "Wnd.h"
 
-class QTreeWidget;
+class CListModel;
+class QTableView;
 
 class CListCtrl : public CWnd
 {
@@ -18,10 +19,14 @@ public:
     BOOL DeleteItem(int nItem);
     BOOL DeleteAllItems();
     int GetSelectionMark() const;
+    // The row's rectangle in the list's client area (LVIR_BOUNDS: all its columns).
+    BOOL GetItemRect(int nItem, RECT* pRect, UINT nCode) const;
+    std::string GetColumnHeading(int nCol) const;
 
-    QTreeWidget* GetTree() const;
+    QTableView* GetView() const;
 
 private:
+    CListModel* GetModel() const;
     void Track();
 
     int m_nSelectionMark = -1;

@@ -94,6 +94,7 @@ inline constexpr DWORD LVS_SHOWSELALWAYS = 0x8;
 inline constexpr DWORD LVS_ALIGNLEFT = 0x800;
 inline constexpr DWORD LVS_NOSORTHEADER = 0x8000;
 inline constexpr int LVCFMT_LEFT = 0;
+inline constexpr UINT LVIR_BOUNDS = 0;
 
 // Showing and placing windows.
 inline constexpr int SW_HIDE = 0;

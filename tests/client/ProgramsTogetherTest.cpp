@@ -7,7 +7,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace
@@ -49,10 +48,8 @@ protected:
     // Chooses a command from the context menu of a row, and waits for its exchanges.
     void Choose(int nRow, UINT nCommand)
     {
-        QTreeWidget* pTree = m_pClient->m_pConnectionsPage->m_ConnectionList.GetTree();
         m_pClient->m_tabCtrl.ShowPage(0);
-        QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {},
-                          pTree->visualItemRect(pTree->topLevelItem(nRow)).center());
+        ClickRow(m_pClient->m_pConnectionsPage->m_ConnectionList, nRow);
         CMenu::SetTrackHook([nCommand](const CMenu& menu, POINT) {
             return menu.IsEnabled(nCommand) ? nCommand : 0;
         });

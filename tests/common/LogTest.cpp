@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QTreeWidget>
+#include <QTableView>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -43,7 +43,7 @@ protected:
         CResources::SetCurrent(nullptr);
     }
 
-    QTreeWidget* List() const { return m_pLog->m_LogList.GetTree(); }
+    QTableView* List() const { return m_pLog->m_LogList.GetView(); }
     QPushButton* Button(const char* pszName) const
     {
         return m_pLog->GetWidget()->findChild<QPushButton*>(pszName);
@@ -95,16 +95,16 @@ TEST_F(LogTest, pageHasTheTemplateSizesAndItsTwoColumns)
     const RECT rcSave = MapDialogRect(DialogUnits(275, 157, 30, 12), font);
     EXPECT_EQ(Button("IDC_LOG_SAVE")->geometry().topLeft(), QPoint(rcSave.left, rcSave.top));
     EXPECT_EQ(Button("IDC_LOG_PRINT")->text(), "Print");
-    ASSERT_EQ(List()->columnCount(), 2);
-    EXPECT_EQ(List()->headerItem()->text(0), "Date & Time");
-    EXPECT_EQ(List()->headerItem()->text(1), "Message");
+    ASSERT_EQ(List()->model()->columnCount(), 2);
+    EXPECT_EQ(m_pLog->m_LogList.GetColumnHeading(0), "Date & Time");
+    EXPECT_EQ(m_pLog->m_LogList.GetColumnHeading(1), "Message");
     // The widths of the original dialog font, kept for the text of this platform's font.
-    EXPECT_EQ(List()->header()->sectionSize(0), ScaleDialogPixels(110, List()->font()));
-    EXPECT_EQ(List()->header()->sectionSize(1), ScaleDialogPixels(330, List()->font()));
-    EXPECT_GE(List()->header()->sectionSize(0), 110);
+    EXPECT_EQ(List()->horizontalHeader()->sectionSize(0), ScaleDialogPixels(110, List()->font()));
+    EXPECT_EQ(List()->horizontalHeader()->sectionSize(1), ScaleDialogPixels(330, List()->font()));
+    EXPECT_GE(List()->horizontalHeader()->sectionSize(0), 110);
     const QString strTimestamp = QString::fromStdString(CLog::FormatTimestamp(0));
     EXPECT_LT(QFontMetrics(List()->font()).horizontalAdvance(strTimestamp),
-              List()->header()->sectionSize(0));
+              List()->horizontalHeader()->sectionSize(0));
 }
 
 TEST_F(LogTest, entriesAppendWithTimestampWithoutSelectingOrScrolling)
@@ -120,7 +120,7 @@ TEST_F(LogTest, entriesAppendWithTimestampWithoutSelectingOrScrolling)
     EXPECT_EQ(Message(201), "Entry 199");
     const QString strTime = QString::fromStdString(m_pLog->m_LogList.GetItemText(0, 0));
     EXPECT_TRUE(kTimestamp.match(strTime).hasMatch()) << strTime.toStdString();
-    EXPECT_TRUE(List()->selectedItems().isEmpty());
+    EXPECT_TRUE(!List()->selectionModel()->hasSelection());
     EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
     // Each entry is also a line on standard output: timestamp, a space, the message.
     EXPECT_EQ(strOutput.substr(0, strTime.size() + 17),

@@ -5,10 +5,11 @@
 
 #include <QLineEdit>
 #include <QTabBar>
-#include <QTreeWidget>
+#include <QTableView>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class PageTabCtrlTest : public ::testing::Test
 {
@@ -17,8 +18,8 @@ protected:
     {
         m_Resources = WithTestWindows(ServerResources());
         CResources::SetCurrent(&m_Resources);
-        m_pWindow = std::make_unique<CTestMainWindow>(new CLog(kServerLogVariant),
-                                                      &m_bPageDestroyed);
+        m_pWindow =
+            std::make_unique<CTestMainWindow>(new CLog(kServerLogVariant), &m_bPageDestroyed);
         ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
         m_pWindow->ShowWindow(SW_SHOW);
         m_pWindow->GetWidget()->activateWindow();
@@ -144,7 +145,7 @@ TEST_F(PageTabCtrlTest, pagesAndTheirListsAreNamedByTheirTabs)
 {
     EXPECT_EQ(Tabs().m_pPages[0]->GetWidget()->accessibleName(), "Connections");
     EXPECT_EQ(Tabs().m_pPages[2]->GetWidget()->accessibleName(), "Log");
-    auto* pLogList = Tabs().m_pPages[2]->GetWidget()->findChild<QTreeWidget*>();
+    auto* pLogList = Tabs().m_pPages[2]->GetWidget()->findChild<QTableView*>();
     ASSERT_NE(pLogList, nullptr);
     EXPECT_EQ(pLogList->accessibleName(), "Log");
     // A control named by its own label keeps that name; this edit has none.

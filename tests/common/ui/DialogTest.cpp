@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace
@@ -272,13 +271,35 @@ TEST_F(DialogTest, listKeepsInsertionOrderAndTheSelectionMark)
     EXPECT_EQ(list.GetItemText(2, 0), "C");
     EXPECT_EQ(list.GetItemText(1, 1), "B!");
     EXPECT_EQ(list.GetItemText(7, 0), "");
-    QTreeWidget* pTree = list.GetTree();
-    const QRect rcRow = pTree->visualItemRect(pTree->topLevelItem(1));
-    QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {}, rcRow.center());
+    ClickRow(list, 1);
     EXPECT_EQ(list.GetSelectionMark(), 1);
     list.DeleteItem(0);
     EXPECT_EQ(list.GetSelectionMark(), 0);
     list.DeleteAllItems();
     EXPECT_EQ(list.GetSelectionMark(), -1);
     EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+TEST_F(DialogTest, listTextsEndAtANulAndColumnsMayComeLater)
+{
+    CListCtrl& list = m_Dialog.m_List;
+    ASSERT_EQ(list.InsertColumn(0, "Name"), 0);
+    ASSERT_EQ(list.InsertItem(0, std::string("A\0hidden", 8)), 0);
+    EXPECT_EQ(list.GetItemText(0, 0), "A");
+    EXPECT_FALSE(list.SetItemText(0, 1, "no such column"));
+    ASSERT_EQ(list.InsertColumn(1, "Status"), 1);
+    EXPECT_EQ(list.GetItemText(0, 1), "");
+    EXPECT_TRUE(list.SetItemText(0, 1, std::string("up\0down", 7)));
+    // A column put in front of the others moves their texts along.
+    ASSERT_EQ(list.InsertColumn(0, "Type"), 0);
+    EXPECT_EQ(list.GetColumnHeading(0), "Type");
+    EXPECT_EQ(list.GetItemText(0, 0), "");
+    EXPECT_EQ(list.GetItemText(0, 1), "A");
+    EXPECT_EQ(list.GetItemText(0, 2), "up");
+    EXPECT_TRUE(list.SetItemText(0, 0, ""));
+    EXPECT_EQ(list.GetItemText(0, 2), "up");
+    EXPECT_EQ(list.GetItemText(-1, 0), "");
+    EXPECT_FALSE(list.DeleteItem(1));
+    RECT rcRow{};
+    EXPECT_FALSE(list.GetItemRect(1, &rcRow, LVIR_BOUNDS));
 }
