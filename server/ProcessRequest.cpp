@@ -16,17 +16,8 @@ bool CTarnlowServerDlg::ProcessRequest(SOCKET hClient, const char* pBuffer, int 
     switch (RecogniseCommand(strCommandPart)) {
     case ECommand::Greeting:
         return ReplyAndLog(hClient, BuildReply(m_strHostName, kHello));
-    case ECommand::ConnectionList: {
-        std::string strEntries;
-        int nConnections = 0;
-        {
-            std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
-            nConnections = m_pConnectionsPage->m_NetConnection.m_nConnections;
-            strEntries = ConnectionEntries();
-        }
-        return SendReply(hClient,
-                         BuildConnectionListReply(m_strHostName, nConnections, strEntries));
-    }
+    case ECommand::ConnectionList:
+        return SendReply(hClient, ConnectionListReply());
     case ECommand::Share:
         return ChangeSharing(hClient, strCommandPart, "Share request for connection %d", 1);
     case ECommand::Unshare:
@@ -41,6 +32,13 @@ bool CTarnlowServerDlg::ProcessRequest(SOCKET hClient, const char* pBuffer, int 
         return SendReply(hClient, BuildReply(m_strHostName, kUnknown));
     }
     return true;
+}
+
+std::string CTarnlowServerDlg::ConnectionListReply()
+{
+    std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
+    return BuildConnectionListReply(
+        m_strHostName, m_pConnectionsPage->m_NetConnection.m_nConnections, ConnectionEntries());
 }
 
 // The caller holds the sharing manager's lock.

@@ -40,6 +40,8 @@ public:
     // Handles one client's request on the listener thread; false if and only if the reply could
     // not be sent.
     bool ProcessRequest(SOCKET hClient, const char* pBuffer, int nBytes);
+    // The reply to a connection list request, read from the sharing manager under its lock.
+    std::string ConnectionListReply();
 
     CPageTabCtrl m_tabCtrl;
     CSockets m_Sockets;

@@ -71,6 +71,7 @@ public:
     }
 
     void Signal(int nSignal) { ::kill(m_nPid, nSignal); }
+    pid_t Pid() const { return m_nPid; }
 
     // The exit status as waitpid reports it, or -1 if the process has not ended in time.
     int WaitForExit(std::chrono::milliseconds timeout)

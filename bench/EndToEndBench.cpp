@@ -1,0 +1,176 @@
+// End-to-end and footprint figures of the real programs: the real tarnlow-server as a child
+// process, requests over loopback, and the client's window in this process pressing Connect.
+// Runs inside a loopback-only network namespace, where the server has port 10000 to itself.
+#include "ClientResources.h"
+#include "Figures.h"
+#include "LoopbackClient.h"
+#include "ProcessRunner.h"
+#include "TarnlowClientDlg.h"
+#include "UiApplication.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <dirent.h>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr unsigned short kServerPort = 10000;
+constexpr int kRepeats = 3;
+constexpr int kRequestsEach = 200;
+constexpr double kFloorMs = 50.0;
+const char* const kStderrPath = "tarnlow-server-bench-stderr.log";
+
+double MsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Resident memory of a process, in MB.
+double ResidentMb(pid_t nPid)
+{
+    std::ifstream status("/proc/" + std::to_string(nPid) + "/status");
+    std::string strLine;
+    while (std::getline(status, strLine)) {
+        if (strLine.rfind("VmRSS:", 0) == 0)
+            return std::stod(strLine.substr(6)) / 1024.0;
+    }
+    return 0.0;
+}
+
+// CPU time of all a process's threads so far, in ms (the scheduler's own nanosecond count).
+double CpuMs(pid_t nPid)
+{
+    const std::string strTasks = "/proc/" + std::to_string(nPid) + "/task";
+    double dNs = 0.0;
+    DIR* pDir = ::opendir(strTasks.c_str());
+    while (const dirent* pEntry = pDir != nullptr ? ::readdir(pDir) : nullptr) {
+        std::ifstream schedstat(strTasks + "/" + pEntry->d_name + "/schedstat");
+        double dRunNs = 0.0;
+        if (schedstat >> dRunNs)
+            dNs += dRunNs;
+    }
+    if (pDir != nullptr)
+        ::closedir(pDir);
+    return dNs / 1e6;
+}
+
+std::unique_ptr<CProcessRunner> StartServer(double* pStartMs = nullptr)
+{
+    const Clock::time_point start = Clock::now();
+    auto pServer = std::make_unique<CProcessRunner>(TARNLOW_SERVER_PATH, kStderrPath);
+    pServer->WaitForLine("Listening for clients", 10s);
+    if (pStartMs != nullptr)
+        *pStartMs = MsSince(start);
+    pServer->WaitForLine("Waiting for a socket event", 10s);
+    return pServer;
+}
+
+void StopServer(CProcessRunner& server)
+{
+    server.Signal(SIGTERM);
+    server.WaitForExit(10s);
+}
+
+void MeasureFootprint()
+{
+    std::vector<double> startMs;
+    std::vector<double> residentMb;
+    for (int i = 0; i < 5; ++i) {
+        double dStartMs = 0.0;
+        std::unique_ptr<CProcessRunner> pServer = StartServer(&dStartMs);
+        std::this_thread::sleep_for(200ms);
+        startMs.push_back(dStartMs);
+        residentMb.push_back(ResidentMb(pServer->Pid()));
+        StopServer(*pServer);
+    }
+    PrintFigure("Start to \"Listening for clients\"", startMs, "ms", 400);
+    PrintFigure("Resident memory after start", residentMb, "MB", 60);
+}
+
+void MeasureIdleCpu(CProcessRunner& server)
+{
+    std::vector<double> cpuMs;
+    for (int i = 0; i < kRepeats; ++i) {
+        const double dBefore = CpuMs(server.Pid());
+        std::this_thread::sleep_for(10s);
+        cpuMs.push_back(CpuMs(server.Pid()) - dBefore);
+    }
+    PrintFigure("Idle server CPU over 10 s", cpuMs, "ms", 10);
+}
+
+// Round trips of one request, connect to the server's close, over several runs.
+void MeasureRoundTrips(const std::string& strName, const std::string& strRequest,
+                       double dOverheadP50Bound, double dOverheadP99Bound)
+{
+    std::vector<double> p50;
+    std::vector<double> p99;
+    std::vector<double> perSecond;
+    for (int r = 0; r < kRepeats; ++r) {
+        std::vector<double> samples;
+        const Clock::time_point runStart = Clock::now();
+        for (int i = 0; i < kRequestsEach; ++i) {
+            const Clock::time_point start = Clock::now();
+            Exchange(strRequest, kServerPort);
+            samples.push_back(MsSince(start));
+        }
+        perSecond.push_back(kRequestsEach * 1000.0 / MsSince(runStart));
+        p50.push_back(Percentile(samples, 0.5) - kFloorMs);
+        p99.push_back(Percentile(samples, 0.99) - kFloorMs);
+    }
+    PrintFigure(strName + ": p50 over the 50 ms floor", p50, "ms", dOverheadP50Bound);
+    PrintFigure(strName + ": p99 over the 50 ms floor", p99, "ms", dOverheadP99Bound);
+    PrintFigure(strName + ": sequential throughput", perSecond, "req/s");
+}
+
+// The client's window in this process: press Connect, wait until the list is filled.
+void MeasureClientConnect()
+{
+    CResources::SetCurrent(&ClientResources());
+    auto pDlg = std::make_unique<CTarnlowClientDlg>();
+    pDlg->Create(CTarnlowClientDlg::IDD);
+    auto* pAddress = qobject_cast<QLineEdit*>(pDlg->m_pCommsPage->GetDlgItem(1001));
+    pAddress->setText("127.0.0.1");
+    auto* pConnect = qobject_cast<QPushButton*>(pDlg->GetDlgItem(1004));
+    CListCtrl& list = pDlg->m_pConnectionsPage->m_ConnectionList;
+    std::vector<double> connectMs;
+    for (int i = 0; i < 20; ++i) {
+        list.DeleteAllItems();
+        const Clock::time_point start = Clock::now();
+        QTest::mouseClick(pConnect, Qt::LeftButton);
+        if (!QTest::qWaitFor([&] { return list.GetItemCount() > 0; }, 5000))
+            std::fprintf(stderr, "Connect %d did not fill the list within 5 s\n", i);
+        connectMs.push_back(MsSince(start));
+        pDlg->Worker().WaitUntilIdle();
+    }
+    pDlg->SendMessage(WM_CLOSE);
+    pDlg.reset();
+    CResources::SetCurrent(nullptr);
+    PrintFigure("Client Connect, press to filled list", connectMs, "ms", 110);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    CUiApplication application(argc, argv);
+    MeasureFootprint();
+    std::unique_ptr<CProcessRunner> pServer = StartServer();
+    MeasureIdleCpu(*pServer);
+    MeasureRoundTrips("Greeting", "PC7:Hello", 1, 5);
+    MeasureRoundTrips("Connection list", "PC7:ConnectionList", -1, -1);
+    MeasureRoundTrips("Share", "PC7:Share:1", -1, -1);
+    MeasureClientConnect();
+    StopServer(*pServer);
+    return 0;
+}
