@@ -146,8 +146,19 @@ std::string BuildReply(const std::string& strHost, const std::string& strWord)
 std::string BuildConnectionEntry(const std::string& strName, const std::string& strStatus,
                                  const std::string& strType, bool bShared)
 {
-    return kEntryOpen + strName + kSeparator + strStatus + kSeparator + strType + kSeparator +
-           (bShared ? kTrue : kFalse) + kSeparator + kEntryClose;
+    const char* pszShared = bShared ? kTrue : kFalse;
+    std::string strEntry;
+    strEntry.reserve(strName.size() + strStatus.size() + strType.size() + std::strlen(pszShared) +
+                     6);
+    strEntry += kEntryOpen;
+    for (const std::string* pField : {&strName, &strStatus, &strType}) {
+        strEntry += *pField;
+        strEntry += kSeparator;
+    }
+    strEntry += pszShared;
+    strEntry += kSeparator;
+    strEntry += kEntryClose;
+    return strEntry;
 }
 
 std::string BuildConnectionListReply(const std::string& strHost, int nConnections,

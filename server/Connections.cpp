@@ -39,13 +39,6 @@ std::string TextOf(const char* const (&texts)[N], int nCode)
     return static_cast<unsigned>(nCode) < N ? texts[nCode] : "Unknown";
 }
 
-struct SRow {
-    std::string strName;
-    int nMediaType;
-    int nStatus;
-    bool bShared;
-};
-
 } // namespace
 
 CConnections::CConnections() : CDialog(IDD)
@@ -98,15 +91,14 @@ void CConnections::RefreshConnectionList()
 
 void CConnections::Populate(bool bFromWindowThread)
 {
-    std::vector<SRow> rows;
+    std::vector<CMyNetConnection::SConnectionState> rows;
     int nDialupConnections = 0;
     {
         std::lock_guard lock(m_NetConnectionMutex);
         m_NetConnection.QueryConnections();
         nDialupConnections = m_NetConnection.m_nDialupConnections;
         for (int i = 0; nDialupConnections != 0 && i < m_NetConnection.m_nConnections; ++i)
-            rows.push_back(SRow{m_NetConnection.GetName(i), m_NetConnection.GetMediaType(i),
-                                m_NetConnection.GetStatus(i), m_NetConnection.IsShared(i) != 0});
+            rows.push_back(m_NetConnection.Describe(i));
     }
     if (nDialupConnections == 0) {
         if (bFromWindowThread)
@@ -115,8 +107,8 @@ void CConnections::Populate(bool bFromWindowThread)
             PostMessage(WM_SHOW_NO_DIALUP_NOTICE);
         return;
     }
-    for (const SRow& row : rows)
-        AddConnectionToList(row.strName, row.nMediaType, row.nStatus, row.bShared);
+    for (const CMyNetConnection::SConnectionState& row : rows)
+        AddConnectionToList(row.strName, row.nMediaType, row.nStatus, row.bShared != 0);
     if (m_pMainDlg != nullptr && m_pMainDlg->m_pLogPage != nullptr)
         m_pMainDlg->m_pLogPage->AddEntry("Populated connection list");
 }

@@ -129,10 +129,9 @@ int CMyNetConnection::GetStatus(int nIndex)
     INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
     if (pNCP == nullptr)
         return -1;
-    NETCON_STATUS status = NCS_DISCONNECTED;
-    const HRESULT hr = pNCP->get_Status(&status);
+    const int nStatus = StatusOf(pNCP);
     pNCP->Release();
-    return SUCCEEDED(hr) ? status : -1;
+    return nStatus;
 }
 
 VARIANT_BOOL CMyNetConnection::IsShared(int nIndex)
@@ -141,7 +140,29 @@ VARIANT_BOOL CMyNetConnection::IsShared(int nIndex)
     if (pNCP == nullptr)
         return VARIANT_FALSE;
     pNCP->Release();
-    if (GetMediaType(nIndex) != NCM_PHONE)
+    return SharingOf(nIndex, GetMediaType(nIndex));
+}
+
+CMyNetConnection::SConnectionState CMyNetConnection::Describe(int nIndex)
+{
+    SConnectionState state;
+    INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
+    if (pNCP == nullptr)
+        return state;
+    BSTR bstrName = nullptr;
+    pNCP->get_Name(&bstrName);
+    state.strName = NarrowText(bstrName);
+    SysFreeString(bstrName);
+    state.nMediaType = MediaTypeOf(pNCP);
+    state.nStatus = StatusOf(pNCP);
+    pNCP->Release();
+    state.bShared = SharingOf(nIndex, state.nMediaType);
+    return state;
+}
+
+VARIANT_BOOL CMyNetConnection::SharingOf(int nIndex, int nMediaType)
+{
+    if (nMediaType != NCM_PHONE)
         return VARIANT_FALSE;
     INetSharingConfiguration* pConfiguration = FetchConfiguration(nIndex);
     VARIANT_BOOL bShared = VARIANT_FALSE;
@@ -238,10 +259,21 @@ int CMyNetConnection::MediaTypeOf(INetConnection* pConnection)
     INetConnectionProps* pNCP = PropertiesOf(pConnection);
     if (pNCP == nullptr)
         return -1;
-    NETCON_MEDIATYPE mediaType = NCM_NONE;
-    const HRESULT hr = pNCP->get_MediaType(&mediaType);
+    const int nMediaType = MediaTypeOf(pNCP);
     pNCP->Release();
-    return SUCCEEDED(hr) ? mediaType : -1;
+    return nMediaType;
+}
+
+int CMyNetConnection::MediaTypeOf(INetConnectionProps* pNCP)
+{
+    NETCON_MEDIATYPE mediaType = NCM_NONE;
+    return SUCCEEDED(pNCP->get_MediaType(&mediaType)) ? mediaType : -1;
+}
+
+int CMyNetConnection::StatusOf(INetConnectionProps* pNCP)
+{
+    NETCON_STATUS status = NCS_DISCONNECTED;
+    return SUCCEEDED(pNCP->get_Status(&status)) ? status : -1;
 }
 
 INetSharingConfiguration* CMyNetConnection::FetchConfiguration(int nIndex)

@@ -12,6 +12,14 @@ class CMyNetConnection
 public:
     static constexpr int kMaxConnections = 256;
 
+    // What a list shows of one connection.
+    struct SConnectionState {
+        std::string strName;
+        int nMediaType = -1;
+        int nStatus = -1;
+        VARIANT_BOOL bShared = VARIANT_FALSE;
+    };
+
     CMyNetConnection();
     ~CMyNetConnection();
     CMyNetConnection(const CMyNetConnection&) = delete;
@@ -24,6 +32,9 @@ public:
     int GetMediaType(int nIndex);
     int GetStatus(int nIndex);
     VARIANT_BOOL IsShared(int nIndex);
+    // The four answers above at once, from one reading of the connection's properties: what
+    // each of them would give, at a fraction of the calls to the service.
+    SConnectionState Describe(int nIndex);
     bool SetShared(int nIndex, VARIANT_BOOL& bShared);
     void TraceHResult(HRESULT hr);
 
@@ -31,6 +42,9 @@ private:
     INetConnection* ConnectionAt(int nIndex) const;
     INetConnectionProps* PropertiesOf(INetConnection* pConnection);
     int MediaTypeOf(INetConnection* pConnection);
+    static int MediaTypeOf(INetConnectionProps* pNCP);
+    static int StatusOf(INetConnectionProps* pNCP);
+    VARIANT_BOOL SharingOf(int nIndex, int nMediaType);
     INetSharingConfiguration* FetchConfiguration(int nIndex);
     void AddConnection(INetConnection* pConnection);
     void ReleaseConnections();

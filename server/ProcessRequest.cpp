@@ -46,11 +46,12 @@ std::string CTarnlowServerDlg::ConnectionEntries()
 {
     CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
     std::string strEntries;
-    for (int i = 0; i < netConnection.m_nConnections; ++i)
+    for (int i = 0; i < netConnection.m_nConnections; ++i) {
+        const CMyNetConnection::SConnectionState state = netConnection.Describe(i);
         strEntries += BuildConnectionEntry(
-            netConnection.GetName(i), CConnections::GetStatusString(netConnection.GetStatus(i)),
-            CConnections::GetMediaTypeString(netConnection.GetMediaType(i)),
-            netConnection.IsShared(i) != 0);
+            state.strName, CConnections::GetStatusString(state.nStatus),
+            CConnections::GetMediaTypeString(state.nMediaType), state.bShared != 0);
+    }
     return strEntries;
 }
 

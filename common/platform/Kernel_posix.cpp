@@ -280,7 +280,10 @@ int WideCharToMultiByte(UINT CodePage, DWORD, const wchar_t* lpWideCharStr, int 
     int nBytes = 0;
     char cEncoded[4];
     for (std::size_t i = 0; i < nChars; ++i) {
-        const int n = EncodeUtf8(lpWideCharStr[i], cEncoded);
+        // Plain ASCII, most names, is one byte as it stands.
+        const int n = static_cast<unsigned>(lpWideCharStr[i]) < 0x80
+                          ? (cEncoded[0] = static_cast<char>(lpWideCharStr[i]), 1)
+                          : EncodeUtf8(lpWideCharStr[i], cEncoded);
         if (cbMultiByte != 0) {
             if (nBytes + n > cbMultiByte) {
                 SetLastError(ERROR_INSUFFICIENT_BUFFER);

@@ -24,11 +24,12 @@ protected:
     template <typename TValue, typename TField>
     HRESULT Read(TValue* pValue, TField field) const
     {
-        CMemorySharingService::SConnection connection;
-        if (pValue == nullptr || !m_pService->ReadConnection(m_nId, connection))
+        if (pValue == nullptr)
             return E_FAIL;
-        *pValue = field(connection);
-        return S_OK;
+        const auto read = [&](const CMemorySharingService::SConnection& connection) {
+            *pValue = field(connection);
+        };
+        return m_pService->ReadConnection(m_nId, read) ? S_OK : E_FAIL;
     }
 
     ServicePtr m_pService;
@@ -227,11 +228,13 @@ public:
             return E_POINTER;
         *ppProps = nullptr;
         const CMemoryConnection* pConnection = OwnConnection(pNetConnection, m_pService.get());
-        CMemorySharingService::SConnection connection;
         if (pConnection == nullptr)
             return E_INVALIDARG;
-        if (!m_pService->ReadConnection(pConnection->Id(), connection) ||
-            !connection.bPropertiesReadable)
+        bool bReadable = false;
+        const auto read = [&](const CMemorySharingService::SConnection& connection) {
+            bReadable = connection.bPropertiesReadable;
+        };
+        if (!m_pService->ReadConnection(pConnection->Id(), read) || !bReadable)
             return E_FAIL;
         *ppProps = new CMemoryConnectionProps(m_pService, pConnection->Id());
         return S_OK;
@@ -377,11 +380,17 @@ std::vector<CMemorySharingService::SItem> CMemorySharingService::GetItems() cons
 
 bool CMemorySharingService::ReadConnection(int nId, SConnection& connection) const
 {
+    return ReadConnection(nId, [&](const SConnection& found) { connection = found; });
+}
+
+bool CMemorySharingService::ReadConnection(
+    int nId, const std::function<void(const SConnection&)>& read) const
+{
     std::lock_guard lock(m_Mutex);
     auto it = m_Connections.find(nId);
     if (it == m_Connections.end())
         return false;
-    connection = it->second;
+    read(it->second);
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "NetSharing.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,8 @@ public:
     };
     std::vector<SItem> GetItems() const;
     bool ReadConnection(int nId, SConnection& connection) const;
+    // Hands the connection to the reader under the service's lock, without copying it.
+    bool ReadConnection(int nId, const std::function<void(const SConnection&)>& read) const;
     HRESULT EnableSharing(int nId, SHARINGCONNECTIONTYPE type);
     HRESULT DisableSharing(int nId);
 

@@ -380,3 +380,31 @@ TEST(MyNetConnectionTraceTest, eachResultCodeHasItsLine)
         EXPECT_EQ(capture.Text(), pszLine) << std::hex << hr;
     }
 }
+
+TEST_F(MyNetConnectionTest, describeGivesWhatTheFourQuestionsGive)
+{
+    auto pService = Service();
+    auto hidden = TestConnection(L"Hidden", NCM_PHONE);
+    hidden.bPropertiesReadable = false;
+    auto sharedLan = TestConnection(L"LAN", NCM_LAN);
+    sharedLan.bSharingEnabled = true;
+    auto sharedDialup = TestConnection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED);
+    sharedDialup.bSharingEnabled = true;
+    for (const SConnection& connection :
+         {hidden, sharedLan, sharedDialup, TestConnection(L"Other ISP", NCM_PHONE),
+          TestConnection(L"Tunnel", NCM_TUNNEL, NCS_MEDIA_DISCONNECTED)})
+        pService->AddConnection(connection);
+    Query();
+    ASSERT_EQ(m_Manager.m_nConnections, 5);
+    for (const int nIndex : {-1, 0, 1, 2, 3, 4, 5}) {
+        const CMyNetConnection::SConnectionState state = m_Manager.Describe(nIndex);
+        EXPECT_EQ(state.strName, m_Manager.GetName(nIndex)) << nIndex;
+        EXPECT_EQ(state.nMediaType, m_Manager.GetMediaType(nIndex)) << nIndex;
+        EXPECT_EQ(state.nStatus, m_Manager.GetStatus(nIndex)) << nIndex;
+        EXPECT_EQ(state.bShared, m_Manager.IsShared(nIndex)) << nIndex;
+    }
+    EXPECT_EQ(m_Manager.Describe(2).strName, "My ISP");
+    EXPECT_EQ(m_Manager.Describe(2).bShared, VARIANT_TRUE);
+    EXPECT_EQ(m_Manager.Describe(1).bShared, VARIANT_FALSE);
+    EXPECT_EQ(m_Manager.Describe(0).nStatus, -1);
+}
