@@ -115,7 +115,7 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration)
                 continue;
-            SSamples& samples = m_Samples[run.run_name.str()];
+            SSamples& samples = m_Samples[Title(run.run_name.str())];
             samples.strUnit = benchmark::GetTimeUnitString(run.time_unit);
             samples.times.push_back(run.GetAdjustedRealTime());
             for (const auto& [strName, counter] : run.counters)
@@ -125,11 +125,14 @@ public:
 
     void Finalize() override
     {
+        bool bHeapReported = false;
         for (const auto& [strName, samples] : m_Samples) {
             PrintFigure(strName, samples.times, samples.strUnit, TimeBound(strName), m_pOut);
-            if (samples.counters.count("heap_bytes_per_entry") != 0)
-                PrintFigure("Heap per log entry", samples.counters.at("heap_bytes_per_entry"),
-                            "bytes", 200, m_pOut);
+            if (samples.counters.count("heap_bytes_per_entry") != 0 && !bHeapReported) {
+                PrintFigure("Heap per log entry (full log)",
+                            samples.counters.at("heap_bytes_per_entry"), "bytes", 200, m_pOut);
+                bHeapReported = true;
+            }
         }
     }
 
@@ -140,10 +143,19 @@ private:
         std::map<std::string, std::vector<double>> counters;
     };
 
-    static double TimeBound(const std::string& strName)
+    // The figure's name in the table: the benchmark's, without its prefix and repetitions.
+    static std::string Title(std::string strName)
+    {
+        const std::size_t nRepeats = strName.find("/repeats:");
+        if (nRepeats != std::string::npos)
+            strName.erase(nRepeats);
+        return strName.rfind("BM_", 0) == 0 ? strName.substr(3) : strName;
+    }
+
+    static double TimeBound(const std::string& strTitle)
     {
         const bool bBounded =
-            strName == "BM_BuildConnectionListReply/256" || strName == "BM_ReadConnectionListReply";
+            strTitle == "BuildConnectionListReply/256" || strTitle == "ReadConnectionListReply";
         return bBounded ? 100.0 : -1.0;
     }
 

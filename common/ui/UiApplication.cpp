@@ -2,8 +2,10 @@
 
 #include "Wnd.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <csignal>
 #include <cstdlib>
 #include <sys/socket.h>
@@ -18,12 +20,31 @@ bool HasEnvironment(const char* pszName)
     return pszValue != nullptr && *pszValue != '\0';
 }
 
-void ChoosePlatform()
+// True when there is no screen at all, and so Qt's offscreen platform was chosen here.
+bool ChoosePlatform()
 {
-    if (!HasEnvironment("DISPLAY") && !HasEnvironment("WAYLAND_DISPLAY") &&
-        !HasEnvironment("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY") ||
+        HasEnvironment("QT_QPA_PLATFORM"))
+        return false;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return true;
 }
+
+// Without a screen no one sees a window: windows stay shown as far as the program can tell, but
+// are never drawn, so that drawing takes no time from the program's own work.
+class CNoDrawingFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override
+    {
+        auto* pWidget = qobject_cast<QWidget*>(pObject);
+        if (pEvent->type() == QEvent::Polish && pWidget != nullptr && pWidget->isWindow())
+            pWidget->setUpdatesEnabled(false);
+        return false;
+    }
+};
 
 // A signal handler may only write to a descriptor; the window thread reads the other end.
 int g_nSignalFds[2] = {-1, -1};
@@ -38,8 +59,10 @@ void OnTerminationSignal(int)
 
 CUiApplication::CUiApplication(int& argc, char** argv)
 {
-    ChoosePlatform();
+    const bool bNoScreen = ChoosePlatform();
     m_pApplication = std::make_unique<QApplication>(argc, argv);
+    if (bNoScreen)
+        m_pApplication->installEventFilter(new CNoDrawingFilter(m_pApplication.get()));
 }
 
 CUiApplication::~CUiApplication()
