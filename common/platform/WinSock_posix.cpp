@@ -347,21 +347,16 @@ private:
 
     void Run()
     {
-        std::vector<std::pair<SOCKET, SSelection>> selections;
         std::vector<pollfd> fds;
         for (;;) {
+            fds.assign(1, pollfd{m_nWakeFd, POLLIN, 0});
             {
                 std::lock_guard lock(m_Mutex);
-                selections.assign(m_Selections.begin(), m_Selections.end());
-            }
-            // The sockets are looked at without the lock, which every Winsock call that selects,
-            // accepts or receives needs: what is found is looked at again under the lock before
-            // anything is recorded.
-            fds.assign(1, pollfd{m_nWakeFd, POLLIN, 0});
-            for (const auto& [s, selection] : selections) {
-                const short nEvents = Wanted(s, selection);
-                if (nEvents != 0)
-                    fds.push_back(pollfd{s, nEvents, 0});
+                for (const auto& [s, selection] : m_Selections) {
+                    const short nEvents = Wanted(s, selection);
+                    if (nEvents != 0)
+                        fds.push_back(pollfd{s, nEvents, 0});
+                }
             }
             if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
                 return;
