@@ -39,8 +39,10 @@ public:
 
     bool eventFilter(QObject* pObject, QEvent* pEvent) override
     {
+        // Only widgets are looked at: events that other threads post to the windows' bridges
+        // are theirs to take over first.
         auto* pWidget = qobject_cast<QWidget*>(pObject);
-        if (pEvent->type() == QEvent::Polish && pWidget != nullptr && pWidget->isWindow())
+        if (pWidget != nullptr && pWidget->isWindow() && pEvent->type() == QEvent::Polish)
             pWidget->setUpdatesEnabled(false);
         return false;
     }
