@@ -46,14 +46,13 @@ std::string ProcessAndCapture(const std::uint8_t* pData, std::size_t nSize, bool
     return strReply;
 }
 
-// Among the last few entries, as the list shows text (bytes that are not UTF-8 show as U+FFFD).
+// Among the last few entries, byte for byte.
 bool WasLogged(const std::string& strEntry)
 {
-    const std::string strShown = QString::fromStdString(strEntry).toStdString();
     CListCtrl& log = g_pDlg->m_pLogPage->m_LogList;
     const int nCount = log.GetItemCount();
     for (int i = std::max(0, nCount - 4); i < nCount; ++i) {
-        if (log.GetItemText(i, 1) == strShown)
+        if (log.GetItemText(i, 1) == strEntry)
             return true;
     }
     return false;
