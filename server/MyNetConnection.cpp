@@ -111,11 +111,8 @@ std::string CMyNetConnection::GetName(int nIndex)
     INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
     if (pNCP == nullptr)
         return std::string();
-    BSTR bstrName = nullptr;
-    pNCP->get_Name(&bstrName);
+    std::string strName = NameOf(pNCP);
     pNCP->Release();
-    std::string strName = NarrowText(bstrName);
-    SysFreeString(bstrName);
     return strName;
 }
 
@@ -149,10 +146,7 @@ CMyNetConnection::SConnectionState CMyNetConnection::Describe(int nIndex)
     INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
     if (pNCP == nullptr)
         return state;
-    BSTR bstrName = nullptr;
-    pNCP->get_Name(&bstrName);
-    state.strName = NarrowText(bstrName);
-    SysFreeString(bstrName);
+    state.strName = NameOf(pNCP);
     state.nMediaType = MediaTypeOf(pNCP);
     state.nStatus = StatusOf(pNCP);
     pNCP->Release();
@@ -262,6 +256,15 @@ int CMyNetConnection::MediaTypeOf(INetConnection* pConnection)
     const int nMediaType = MediaTypeOf(pNCP);
     pNCP->Release();
     return nMediaType;
+}
+
+std::string CMyNetConnection::NameOf(INetConnectionProps* pNCP)
+{
+    BSTR bstrName = nullptr;
+    pNCP->get_Name(&bstrName);
+    std::string strName = NarrowText(bstrName);
+    SysFreeString(bstrName);
+    return strName;
 }
 
 int CMyNetConnection::MediaTypeOf(INetConnectionProps* pNCP)

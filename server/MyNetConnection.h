@@ -42,6 +42,7 @@ private:
     INetConnection* ConnectionAt(int nIndex) const;
     INetConnectionProps* PropertiesOf(INetConnection* pConnection);
     int MediaTypeOf(INetConnection* pConnection);
+    static std::string NameOf(INetConnectionProps* pNCP);
     static int MediaTypeOf(INetConnectionProps* pNCP);
     static int StatusOf(INetConnectionProps* pNCP);
     VARIANT_BOOL SharingOf(int nIndex, int nMediaType);
