@@ -1,6 +1,6 @@
 #include "MemorySharingService.h"
 
-#include "ComObject.h"
+#include "SharingServiceObjects.h"
 
 namespace
 {
@@ -9,15 +9,14 @@ using ServicePtr = std::shared_ptr<CMemorySharingService>;
 
 // A connection's own objects: each reads the service's state when asked, never a copy of it.
 template <typename TInterface>
-class CConnectionObject : public CComObject<TInterface>
+class CConnectionObject : public CServiceObject<TInterface, CMemorySharingService, int>
 {
 public:
-    const ServicePtr& Service() const { return m_pService; }
-    int Id() const { return m_nId; }
+    int Id() const { return this->Key(); }
 
 protected:
     CConnectionObject(REFIID iid, ServicePtr pService, int nId)
-        : CComObject<TInterface>(iid), m_pService(std::move(pService)), m_nId(nId)
+        : CServiceObject<TInterface, CMemorySharingService, int>(iid, std::move(pService), nId)
     {
     }
 
@@ -29,11 +28,8 @@ protected:
         const auto read = [&](const CMemorySharingService::SConnection& connection) {
             *pValue = field(connection);
         };
-        return m_pService->ReadConnection(m_nId, read) ? S_OK : E_FAIL;
+        return this->m_pService->ReadConnection(Id(), read) ? S_OK : E_FAIL;
     }
-
-    ServicePtr m_pService;
-    int m_nId;
 };
 
 using SConnection = CMemorySharingService::SConnection;
@@ -92,59 +88,25 @@ public:
         return Read(pType, [](const SConnection& c) { return c.SharingType; });
     }
 
-    HRESULT DisableSharing() override { return m_pService->DisableSharing(m_nId); }
+    HRESULT DisableSharing() override { return m_pService->DisableSharing(Id()); }
 
     HRESULT EnableSharing(SHARINGCONNECTIONTYPE Type) override
     {
-        return m_pService->EnableSharing(m_nId, Type);
+        return m_pService->EnableSharing(Id(), Type);
     }
 };
 
-class CMemoryEnumVariant : public CComObject<IEnumVARIANT>
+class CMemoryEnumVariant : public CSnapshotEnumVariant<CMemorySharingService::SItem>
 {
 public:
     CMemoryEnumVariant(ServicePtr pService, std::vector<CMemorySharingService::SItem> items,
                        std::size_t nNext = 0)
-        : CComObject(IID_IEnumVARIANT), m_pService(std::move(pService)), m_Items(std::move(items)),
-          m_nNext(nNext)
+        : CSnapshotEnumVariant(std::move(items), nNext), m_pService(std::move(pService))
     {
-    }
-
-    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override
-    {
-        if (rgVar == nullptr)
-            return E_POINTER;
-        ULONG nFetched = 0;
-        for (; nFetched < celt && m_nNext < m_Items.size(); ++nFetched)
-            MakeItem(m_Items[m_nNext++], rgVar[nFetched]);
-        if (pCeltFetched != nullptr)
-            *pCeltFetched = nFetched;
-        return nFetched == celt ? S_OK : S_FALSE;
-    }
-
-    HRESULT Skip(ULONG celt) override
-    {
-        const std::size_t nLeft = m_Items.size() - m_nNext;
-        m_nNext += std::min<std::size_t>(celt, nLeft);
-        return celt <= nLeft ? S_OK : S_FALSE;
-    }
-
-    HRESULT Reset() override
-    {
-        m_nNext = 0;
-        return S_OK;
-    }
-
-    HRESULT Clone(IEnumVARIANT** ppEnum) override
-    {
-        if (ppEnum == nullptr)
-            return E_POINTER;
-        *ppEnum = new CMemoryEnumVariant(m_pService, m_Items, m_nNext);
-        return S_OK;
     }
 
 private:
-    void MakeItem(const CMemorySharingService::SItem& item, VARIANT& var) const
+    void MakeItem(const CMemorySharingService::SItem& item, VARIANT& var) const override
     {
         VariantInit(&var);
         switch (item.Kind) {
@@ -163,9 +125,12 @@ private:
         }
     }
 
+    IEnumVARIANT* CloneAt(std::size_t nNext) const override
+    {
+        return new CMemoryEnumVariant(m_pService, Items(), nNext);
+    }
+
     ServicePtr m_pService;
-    std::vector<CMemorySharingService::SItem> m_Items;
-    std::size_t m_nNext;
 };
 
 class CMemoryConnectionCollection : public CComObject<INetSharingEveryConnectionCollection>
@@ -196,15 +161,6 @@ private:
     ServicePtr m_pService;
 };
 
-// The connection must be one of this service's own.
-const CMemoryConnection* OwnConnection(INetConnection* pNetConnection,
-                                       const CMemorySharingService* pService)
-{
-    const auto* pConnection = dynamic_cast<const CMemoryConnection*>(pNetConnection);
-    return pConnection != nullptr && pConnection->Service().get() == pService ? pConnection
-                                                                              : nullptr;
-}
-
 class CMemorySharingManager : public CComObject<INetSharingManager>
 {
 public:
@@ -227,7 +183,8 @@ public:
         if (ppProps == nullptr)
             return E_POINTER;
         *ppProps = nullptr;
-        const CMemoryConnection* pConnection = OwnConnection(pNetConnection, m_pService.get());
+        const CMemoryConnection* pConnection =
+            OwnConnection<CMemoryConnection>(pNetConnection, m_pService.get());
         if (pConnection == nullptr)
             return E_INVALIDARG;
         bool bReadable = false;
@@ -246,36 +203,13 @@ public:
         if (ppConfiguration == nullptr)
             return E_POINTER;
         *ppConfiguration = nullptr;
-        const CMemoryConnection* pConnection = OwnConnection(pNetConnection, m_pService.get());
+        const CMemoryConnection* pConnection =
+            OwnConnection<CMemoryConnection>(pNetConnection, m_pService.get());
         if (pConnection == nullptr)
             return E_INVALIDARG;
         *ppConfiguration = new CMemorySharingConfiguration(m_pService, pConnection->Id());
         return S_OK;
     }
-
-private:
-    ServicePtr m_pService;
-};
-
-class CMemoryClassFactory : public CComObject<IClassFactory>
-{
-public:
-    explicit CMemoryClassFactory(ServicePtr pService)
-        : CComObject(IID_IClassFactory), m_pService(std::move(pService))
-    {
-    }
-
-    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override
-    {
-        if (ppvObject == nullptr)
-            return E_POINTER;
-        *ppvObject = nullptr;
-        if (pUnkOuter != nullptr)
-            return CLASS_E_NOAGGREGATION;
-        return m_pService->CreateManager(riid, ppvObject);
-    }
-
-    HRESULT LockServer(BOOL) override { return S_OK; }
 
 private:
     ServicePtr m_pService;
@@ -353,10 +287,7 @@ void CMemorySharingService::SetCreateResult(HRESULT hr)
 
 HRESULT CMemorySharingService::GetClassObject(REFIID riid, void** ppv)
 {
-    auto* pFactory = new CMemoryClassFactory(shared_from_this());
-    const HRESULT hr = pFactory->QueryInterface(riid, ppv);
-    pFactory->Release();
-    return hr;
+    return QueryNewObject(new CSharingClassFactory(shared_from_this()), riid, ppv);
 }
 
 HRESULT CMemorySharingService::CreateManager(REFIID riid, void** ppv)
@@ -366,10 +297,7 @@ HRESULT CMemorySharingService::CreateManager(REFIID riid, void** ppv)
         if (FAILED(m_hrCreate))
             return m_hrCreate;
     }
-    auto* pManager = new CMemorySharingManager(shared_from_this());
-    const HRESULT hr = pManager->QueryInterface(riid, ppv);
-    pManager->Release();
-    return hr;
+    return QueryNewObject(new CMemorySharingManager(shared_from_this()), riid, ppv);
 }
 
 std::vector<CMemorySharingService::SItem> CMemorySharingService::GetItems() const

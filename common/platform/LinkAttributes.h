@@ -1,0 +1,23 @@
+// What the kernel tells of one network interface, and how the sharing service shows it: the
+// connection's name, media type and status.
+#pragma once
+
+#include "NetSharing.h"
+
+#include <string>
+
+struct SLinkAttributes {
+    int nIndex = 0;
+    std::string strName;
+    std::string strAlias;
+    unsigned short nType = 0;     // ARPHRD_*
+    unsigned int nFlags = 0;      // IFF_*, with IFF_LOWER_UP and IFF_DORMANT
+    unsigned char nOperState = 0; // IF_OPER_*
+    std::string strKind;          // the link kind ("bridge", "tun", ...), empty for hardware
+
+    bool IsLoopback() const;
+    // The alias when the interface has one, else its name; bytes that are not UTF-8 show as U+FFFD.
+    std::wstring ConnectionName() const;
+    NETCON_MEDIATYPE MediaType() const;
+    NETCON_STATUS Status() const;
+};

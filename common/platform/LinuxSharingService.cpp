@@ -1,0 +1,348 @@
+#include "LinuxSharingService.h"
+
+#include "Kernel.h"
+#include "RtNetlink.h"
+#include "SharingServiceObjects.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <linux/if.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace
+{
+
+using ServicePtr = std::shared_ptr<CLinuxSharingService>;
+
+constexpr const char* kForwardingPath = "/proc/sys/net/ipv4/ip_forward";
+
+// A connection's own objects read the interface from the kernel at every question.
+template <typename TInterface>
+class CInterfaceObject : public CServiceObject<TInterface, CLinuxSharingService, SLinkAttributes>
+{
+protected:
+    CInterfaceObject(REFIID iid, ServicePtr pService, SLinkAttributes known)
+        : CServiceObject<TInterface, CLinuxSharingService, SLinkAttributes>(
+              iid, std::move(pService), std::move(known))
+    {
+    }
+
+    SLinkAttributes Now() const { return this->m_pService->ReadConnection(this->Key()); }
+};
+
+class CLinuxConnection : public CInterfaceObject<INetConnection>
+{
+public:
+    CLinuxConnection(ServicePtr pService, SLinkAttributes known)
+        : CInterfaceObject(IID_INetConnection, std::move(pService), std::move(known))
+    {
+    }
+};
+
+class CLinuxConnectionProps : public CInterfaceObject<INetConnectionProps>
+{
+public:
+    CLinuxConnectionProps(ServicePtr pService, SLinkAttributes known)
+        : CInterfaceObject(IID_INetConnectionProps, std::move(pService), std::move(known))
+    {
+    }
+
+    HRESULT get_Name(BSTR* pbstrName) override
+    {
+        if (pbstrName == nullptr)
+            return E_POINTER;
+        *pbstrName = SysAllocString(Now().ConnectionName().c_str());
+        return *pbstrName != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+
+    HRESULT get_Status(NETCON_STATUS* pStatus) override
+    {
+        if (pStatus == nullptr)
+            return E_POINTER;
+        *pStatus = Now().Status();
+        return S_OK;
+    }
+
+    HRESULT get_MediaType(NETCON_MEDIATYPE* pMediaType) override
+    {
+        if (pMediaType == nullptr)
+            return E_POINTER;
+        *pMediaType = m_pService->MediaTypeOf(Now());
+        return S_OK;
+    }
+};
+
+class CLinuxSharingConfiguration : public CInterfaceObject<INetSharingConfiguration>
+{
+public:
+    CLinuxSharingConfiguration(ServicePtr pService, SLinkAttributes known)
+        : CInterfaceObject(IID_INetSharingConfiguration, std::move(pService), std::move(known))
+    {
+    }
+
+    HRESULT get_SharingEnabled(VARIANT_BOOL* pbEnabled) override
+    {
+        if (pbEnabled == nullptr)
+            return E_POINTER;
+        bool bShared = false;
+        const HRESULT hr = m_pService->IsShared(Now().strName, bShared);
+        *pbEnabled = bShared ? VARIANT_TRUE : VARIANT_FALSE;
+        return hr;
+    }
+
+    // Masquerading is sharing as the public side; the private side needs no choosing here, since
+    // every other network's forwarded traffic goes out through the shared connection.
+    HRESULT get_SharingConnectionType(SHARINGCONNECTIONTYPE* pType) override
+    {
+        if (pType == nullptr)
+            return E_POINTER;
+        *pType = ICSSHARINGTYPE_PUBLIC;
+        return S_OK;
+    }
+
+    HRESULT DisableSharing() override { return m_pService->DisableSharing(Now().strName); }
+
+    HRESULT EnableSharing(SHARINGCONNECTIONTYPE Type) override
+    {
+        return m_pService->EnableSharing(Now().strName, Type);
+    }
+};
+
+class CLinuxEnumVariant : public CSnapshotEnumVariant<SLinkAttributes>
+{
+public:
+    CLinuxEnumVariant(ServicePtr pService, std::vector<SLinkAttributes> links,
+                      std::size_t nNext = 0)
+        : CSnapshotEnumVariant(std::move(links), nNext), m_pService(std::move(pService))
+    {
+    }
+
+private:
+    void MakeItem(const SLinkAttributes& link, VARIANT& var) const override
+    {
+        VariantInit(&var);
+        var.vt = VT_UNKNOWN;
+        var.punkVal = new CLinuxConnection(m_pService, link);
+    }
+
+    IEnumVARIANT* CloneAt(std::size_t nNext) const override
+    {
+        return new CLinuxEnumVariant(m_pService, Items(), nNext);
+    }
+
+    ServicePtr m_pService;
+};
+
+class CLinuxConnectionCollection : public CComObject<INetSharingEveryConnectionCollection>
+{
+public:
+    explicit CLinuxConnectionCollection(ServicePtr pService)
+        : CComObject(IID_INetSharingEveryConnectionCollection), m_pService(std::move(pService))
+    {
+    }
+
+    HRESULT get__NewEnum(IUnknown** pVal) override
+    {
+        if (pVal == nullptr)
+            return E_POINTER;
+        *pVal = new CLinuxEnumVariant(m_pService, m_pService->ReadConnections());
+        return S_OK;
+    }
+
+    HRESULT get_Count(long* pVal) override
+    {
+        if (pVal == nullptr)
+            return E_POINTER;
+        *pVal = static_cast<long>(m_pService->ReadConnections().size());
+        return S_OK;
+    }
+
+private:
+    ServicePtr m_pService;
+};
+
+class CLinuxSharingManager : public CComObject<INetSharingManager>
+{
+public:
+    explicit CLinuxSharingManager(ServicePtr pService)
+        : CComObject(IID_INetSharingManager), m_pService(std::move(pService))
+    {
+    }
+
+    HRESULT get_EnumEveryConnection(INetSharingEveryConnectionCollection** ppColl) override
+    {
+        if (ppColl == nullptr)
+            return E_POINTER;
+        *ppColl = new CLinuxConnectionCollection(m_pService);
+        return S_OK;
+    }
+
+    HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
+                                   INetConnectionProps** ppProps) override
+    {
+        return MakeFor<CLinuxConnectionProps>(pNetConnection, ppProps);
+    }
+
+    HRESULT get_INetSharingConfigurationForINetConnection(
+        INetConnection* pNetConnection, INetSharingConfiguration** ppConfiguration) override
+    {
+        return MakeFor<CLinuxSharingConfiguration>(pNetConnection, ppConfiguration);
+    }
+
+private:
+    template <typename TObject, typename TInterface>
+    HRESULT MakeFor(INetConnection* pNetConnection, TInterface** ppObject) const
+    {
+        if (ppObject == nullptr)
+            return E_POINTER;
+        *ppObject = nullptr;
+        const auto* pConnection = OwnConnection<CLinuxConnection>(pNetConnection, m_pService.get());
+        if (pConnection == nullptr)
+            return E_INVALIDARG;
+        *ppObject = new TObject(m_pService, pConnection->Key());
+        return S_OK;
+    }
+
+    ServicePtr m_pService;
+};
+
+HRESULT FromErrno(int nError)
+{
+    return nError == EACCES || nError == EPERM ? E_ACCESSDENIED : E_FAIL;
+}
+
+} // namespace
+
+CLinuxSharingService::CLinuxSharingService(SOptions options) : m_Options(std::move(options)) {}
+
+std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Create(SOptions options)
+{
+    return std::shared_ptr<CLinuxSharingService>(new CLinuxSharingService(std::move(options)));
+}
+
+std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Machine()
+{
+    static const auto* pMachine = new std::shared_ptr(Create());
+    return *pMachine;
+}
+
+HRESULT CLinuxSharingService::GetClassObject(REFIID riid, void** ppv)
+{
+    return QueryNewObject(new CSharingClassFactory(shared_from_this()), riid, ppv);
+}
+
+HRESULT CLinuxSharingService::CreateManager(REFIID riid, void** ppv)
+{
+    return QueryNewObject(new CLinuxSharingManager(shared_from_this()), riid, ppv);
+}
+
+std::vector<SLinkAttributes> CLinuxSharingService::ReadConnections() const
+{
+    std::vector<SLinkAttributes> links;
+    if (!CRtNetlink::ReadLinks(links))
+        OutputDebugStringA("CLinuxSharingService::ReadConnections(): The kernel was not asked\n");
+    std::erase_if(links, [](const SLinkAttributes& link) { return link.IsLoopback(); });
+    return links;
+}
+
+SLinkAttributes CLinuxSharingService::ReadConnection(const SLinkAttributes& known) const
+{
+    SLinkAttributes link;
+    if (CRtNetlink::ReadLink(known.nIndex, link))
+        return link;
+    link = known;
+    link.nFlags = 0;
+    link.nOperState = IF_OPER_NOTPRESENT;
+    return link;
+}
+
+NETCON_MEDIATYPE CLinuxSharingService::MediaTypeOf(const SLinkAttributes& link) const
+{
+    const auto& dialup = m_Options.DialupInterfaces;
+    if (std::find(dialup.begin(), dialup.end(), link.strName) != dialup.end())
+        return NCM_PHONE;
+    return link.MediaType();
+}
+
+HRESULT CLinuxSharingService::IsShared(const std::string& strInterface, bool& bShared)
+{
+    std::lock_guard lock(m_Mutex);
+    CNftSharingTable::SState state;
+    const HRESULT hr = m_Table.Read(state);
+    bShared = SUCCEEDED(hr) && state.bPresent && state.strInterface == strInterface;
+    return hr;
+}
+
+HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
+                                            SHARINGCONNECTIONTYPE type)
+{
+    if (type != ICSSHARINGTYPE_PUBLIC || !CNftSharingTable::IsSafeInterfaceName(strInterface))
+        return E_INVALIDARG;
+    if (!HasNetAdmin())
+        return E_ACCESSDENIED;
+    std::lock_guard lock(m_Mutex);
+    CNftSharingTable::SState state;
+    HRESULT hr = m_Table.Read(state);
+    bool bForwardingWasOn = state.bForwardingWasOn;
+    if (SUCCEEDED(hr) && !state.bPresent)
+        hr = ReadForwarding(bForwardingWasOn);
+    if (SUCCEEDED(hr))
+        hr = WriteForwarding(true);
+    if (FAILED(hr))
+        return hr;
+    hr = m_Table.Replace(strInterface, bForwardingWasOn);
+    // Nothing was shared before a first sharing that failed, so forwarding goes back as it was.
+    if (FAILED(hr) && !state.bPresent)
+        WriteForwarding(bForwardingWasOn);
+    return hr;
+}
+
+HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
+{
+    if (!HasNetAdmin())
+        return E_ACCESSDENIED;
+    std::lock_guard lock(m_Mutex);
+    CNftSharingTable::SState state;
+    HRESULT hr = m_Table.Read(state);
+    if (FAILED(hr) || !state.bPresent || state.strInterface != strInterface)
+        return hr;
+    hr = m_Table.Remove();
+    if (SUCCEEDED(hr) && !state.bForwardingWasOn)
+        hr = WriteForwarding(false);
+    return hr;
+}
+
+bool CLinuxSharingService::HasNetAdmin()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    return (data[CAP_TO_INDEX(CAP_NET_ADMIN)].effective & CAP_TO_MASK(CAP_NET_ADMIN)) != 0;
+}
+
+HRESULT CLinuxSharingService::ReadForwarding(bool& bOn)
+{
+    const int nFd = ::open(kForwardingPath, O_RDONLY | O_CLOEXEC);
+    char c = '0';
+    const bool bRead = nFd >= 0 && ::read(nFd, &c, 1) == 1;
+    const int nError = errno;
+    if (nFd >= 0)
+        ::close(nFd);
+    bOn = c != '0';
+    return bRead ? S_OK : FromErrno(nError);
+}
+
+HRESULT CLinuxSharingService::WriteForwarding(bool bOn)
+{
+    const int nFd = ::open(kForwardingPath, O_WRONLY | O_CLOEXEC);
+    const char c = bOn ? '1' : '0';
+    const bool bWritten = nFd >= 0 && ::write(nFd, &c, 1) == 1;
+    const int nError = errno;
+    if (nFd >= 0)
+        ::close(nFd);
+    return bWritten ? S_OK : FromErrno(nError);
+}

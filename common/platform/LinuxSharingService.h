@@ -1,0 +1,52 @@
+// The machine's own connection-sharing service on Linux: its connections are the kernel's network
+// interfaces (loopback left out), read afresh at every question; sharing a connection masquerades
+// the other networks' forwarded IPv4 traffic out through it, with IPv4 forwarding on. As on the
+// original platform one connection at a time is shared, and the state lives in the kernel, so a
+// restarted server shows the truth.
+#pragma once
+
+#include "LinkAttributes.h"
+#include "NftSharingTable.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CLinuxSharingService : public std::enable_shared_from_this<CLinuxSharingService>
+{
+public:
+    struct SOptions {
+        // Interfaces shown as dial-up: a seam for tests, whose kernels have no PPP.
+        std::vector<std::string> DialupInterfaces;
+    };
+
+    static std::shared_ptr<CLinuxSharingService> Create(SOptions options = {});
+    // The service of this machine that CoCreateInstance gives when no other is registered.
+    static std::shared_ptr<CLinuxSharingService> Machine();
+
+    // The class factory of this service's manager, for CoRegisterClassObject.
+    HRESULT GetClassObject(REFIID riid, void** ppv);
+    HRESULT CreateManager(REFIID riid, void** ppv);
+
+    // What the service's COM objects ask of it. A connection is the interface it was when it
+    // was enumerated; one that has gone since keeps its name and type and is not present.
+    std::vector<SLinkAttributes> ReadConnections() const;
+    SLinkAttributes ReadConnection(const SLinkAttributes& known) const;
+    NETCON_MEDIATYPE MediaTypeOf(const SLinkAttributes& link) const;
+    HRESULT IsShared(const std::string& strInterface, bool& bShared);
+    HRESULT EnableSharing(const std::string& strInterface, SHARINGCONNECTIONTYPE type);
+    HRESULT DisableSharing(const std::string& strInterface);
+
+private:
+    explicit CLinuxSharingService(SOptions options);
+
+    static bool HasNetAdmin();
+    static HRESULT ReadForwarding(bool& bOn);
+    static HRESULT WriteForwarding(bool bOn);
+
+    const SOptions m_Options;
+    // The nftables context serves one caller at a time, and a change is read, then written.
+    std::mutex m_Mutex;
+    CNftSharingTable m_Table;
+};

@@ -1,0 +1,165 @@
+#include "NftSharingTable.h"
+
+#include "Kernel.h"
+
+#include <cctype>
+#include <nftables/libnftables.h>
+#include <sstream>
+#include <string_view>
+
+namespace
+{
+
+constexpr std::string_view kTable = "ip tarnlow";
+constexpr std::string_view kCommentPrefix = "Tarnlow Server; IPv4 forwarding was ";
+constexpr std::string_view kForwardingOn = "on";
+constexpr std::string_view kForwardingOff = "off";
+// The kernel's longest interface name (IFNAMSIZ less its NUL).
+constexpr std::size_t kMaxInterfaceName = 15;
+
+constexpr std::string_view kPermissionDenied = "Operation not permitted";
+constexpr std::string_view kAbsent = "No such file or directory";
+
+// The text between the first pair of quotes that follows the prefix at the start of the line.
+bool QuotedAfter(std::string_view line, std::string_view prefix, std::string_view suffix,
+                 std::string& strQuoted)
+{
+    if (!line.starts_with(prefix) || !line.ends_with(suffix) ||
+        line.size() < prefix.size() + suffix.size())
+        return false;
+    strQuoted = line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
+    return true;
+}
+
+std::string_view Trimmed(std::string_view line)
+{
+    const auto nFirst = line.find_first_not_of(" \t");
+    if (nFirst == std::string_view::npos)
+        return {};
+    return line.substr(nFirst, line.find_last_not_of(" \t") + 1 - nFirst);
+}
+
+void TraceError(const char* pszError)
+{
+    std::string strTrace = "CNftSharingTable::Run(): ";
+    strTrace += pszError != nullptr ? pszError : "";
+    if (strTrace.back() != '\n')
+        strTrace += '\n';
+    OutputDebugStringA(strTrace.c_str());
+}
+
+} // namespace
+
+CNftSharingTable::CNftSharingTable() : m_pContext(nft_ctx_new(NFT_CTX_DEFAULT))
+{
+    if (m_pContext != nullptr) {
+        nft_ctx_buffer_output(m_pContext);
+        nft_ctx_buffer_error(m_pContext);
+    }
+}
+
+CNftSharingTable::~CNftSharingTable()
+{
+    if (m_pContext != nullptr)
+        nft_ctx_free(m_pContext);
+}
+
+std::string CNftSharingTable::ReplaceCommands(const std::string& strInterface,
+                                              bool bForwardingWasOn)
+{
+    const std::string strQuoted = '"' + strInterface + '"';
+    std::ostringstream commands;
+    // Adding before deleting makes the delete succeed whether or not the table was there.
+    commands << "add table " << kTable << "\n"
+             << "delete table " << kTable << "\n"
+             << "table " << kTable << " {\n"
+             << "\tcomment \"" << kCommentPrefix
+             << (bForwardingWasOn ? kForwardingOn : kForwardingOff) << "\"\n"
+             << "\tchain postrouting {\n"
+             << "\t\ttype nat hook postrouting priority srcnat; policy accept;\n"
+             << "\t\toifname " << strQuoted << " masquerade\n"
+             << "\t}\n"
+             << "\tchain forward {\n"
+             << "\t\ttype filter hook forward priority filter; policy accept;\n"
+             << "\t\tiifname " << strQuoted << " ct state established,related accept\n"
+             << "\t\tiifname " << strQuoted << " drop\n"
+             << "\t}\n"
+             << "}\n";
+    return commands.str();
+}
+
+bool CNftSharingTable::ParseListing(const std::string& strListing, SState& state)
+{
+    state = SState{};
+    std::istringstream lines(strListing);
+    std::string strLine;
+    std::string strForwarding;
+    bool bOurs = false;
+    while (std::getline(lines, strLine)) {
+        const std::string_view line = Trimmed(strLine);
+        std::string strQuoted;
+        if (QuotedAfter(line, "comment \"", "\"", strQuoted) &&
+            strQuoted.starts_with(kCommentPrefix)) {
+            bOurs = true;
+            strForwarding = strQuoted.substr(kCommentPrefix.size());
+        } else if (QuotedAfter(line, "oifname \"", "\" masquerade", strQuoted)) {
+            state.strInterface = strQuoted;
+        }
+    }
+    state.bPresent = bOurs && !state.strInterface.empty();
+    state.bForwardingWasOn = strForwarding == kForwardingOn;
+    return state.bPresent;
+}
+
+bool CNftSharingTable::IsSafeInterfaceName(const std::string& strName)
+{
+    if (strName.empty() || strName.size() > kMaxInterfaceName)
+        return false;
+    for (const char c : strName) {
+        const bool bSafe = std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' ||
+                           c == '_' || c == '-' || c == '@' || c == '+';
+        if (!bSafe)
+            return false;
+    }
+    return true;
+}
+
+HRESULT CNftSharingTable::Read(SState& state)
+{
+    state = SState{};
+    const HRESULT hr = Run("list table " + std::string(kTable), false);
+    if (hr == S_FALSE)
+        return S_OK;
+    if (FAILED(hr))
+        return hr;
+    return ParseListing(m_strOutput, state) ? S_OK : E_FAIL;
+}
+
+HRESULT CNftSharingTable::Replace(const std::string& strInterface, bool bForwardingWasOn)
+{
+    if (!IsSafeInterfaceName(strInterface))
+        return E_INVALIDARG;
+    return Run(ReplaceCommands(strInterface, bForwardingWasOn));
+}
+
+HRESULT CNftSharingTable::Remove()
+{
+    return Run("add table " + std::string(kTable) + "\ndelete table " + std::string(kTable) + "\n");
+}
+
+// S_FALSE when the table is absent and that is not a failure.
+HRESULT CNftSharingTable::Run(const std::string& strCommands, bool bAbsentIsFailure)
+{
+    if (m_pContext == nullptr)
+        return E_OUTOFMEMORY;
+    const bool bDone = nft_run_cmd_from_buffer(m_pContext, strCommands.c_str()) == 0;
+    // Reading the buffers empties them for the next command.
+    m_strOutput = nft_ctx_get_output_buffer(m_pContext);
+    const std::string_view error = nft_ctx_get_error_buffer(m_pContext);
+    if (bDone)
+        return S_OK;
+    if (!bAbsentIsFailure && error.find(kAbsent) != std::string_view::npos)
+        return S_FALSE;
+    TraceError(error.data());
+    return error.find(kPermissionDenied) != std::string_view::npos ? E_ACCESSDENIED : E_FAIL;
+}

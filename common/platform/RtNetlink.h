@@ -1,0 +1,22 @@
+// The kernel's routing socket, asked for network interfaces: every one in the kernel's order, or
+// one by its index. Each call asks the kernel afresh.
+#pragma once
+
+#include "LinkAttributes.h"
+
+#include <vector>
+
+struct nlmsghdr;
+
+class CRtNetlink
+{
+public:
+    static bool ReadLinks(std::vector<SLinkAttributes>& links);
+    // False when the interface no longer exists or the kernel cannot be asked.
+    static bool ReadLink(int nIndex, SLinkAttributes& link);
+    // One RTM_NEWLINK message; false for any other message or one cut short.
+    static bool ParseLink(const nlmsghdr* pMessage, SLinkAttributes& link);
+
+private:
+    static bool Ask(int nIndex, std::vector<SLinkAttributes>& links);
+};

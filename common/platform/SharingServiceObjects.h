@@ -1,0 +1,124 @@
+// What the sharing services' COM objects have in common: an object that belongs to a service and
+// stands for one of its connections, an enumeration over a snapshot of a service's items, and the
+// class factory that makes a service's manager.
+#pragma once
+
+#include "ComObject.h"
+#include "NetSharing.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+template <typename TInterface, typename TService, typename TKey>
+class CServiceObject : public CComObject<TInterface>
+{
+public:
+    const std::shared_ptr<TService>& Service() const { return m_pService; }
+    const TKey& Key() const { return m_Key; }
+
+protected:
+    CServiceObject(REFIID iid, std::shared_ptr<TService> pService, TKey key)
+        : CComObject<TInterface>(iid), m_pService(std::move(pService)), m_Key(std::move(key))
+    {
+    }
+
+    std::shared_ptr<TService> m_pService;
+    TKey m_Key;
+};
+
+// The connection must be one of this service's own.
+template <typename TConnection, typename TService>
+const TConnection* OwnConnection(INetConnection* pNetConnection, const TService* pService)
+{
+    const auto* pConnection = dynamic_cast<const TConnection*>(pNetConnection);
+    return pConnection != nullptr && pConnection->Service().get() == pService ? pConnection
+                                                                              : nullptr;
+}
+
+template <typename TItem>
+class CSnapshotEnumVariant : public CComObject<IEnumVARIANT>
+{
+public:
+    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override
+    {
+        if (rgVar == nullptr)
+            return E_POINTER;
+        ULONG nFetched = 0;
+        for (; nFetched < celt && m_nNext < m_Items.size(); ++nFetched)
+            MakeItem(m_Items[m_nNext++], rgVar[nFetched]);
+        if (pCeltFetched != nullptr)
+            *pCeltFetched = nFetched;
+        return nFetched == celt ? S_OK : S_FALSE;
+    }
+
+    HRESULT Skip(ULONG celt) override
+    {
+        const std::size_t nLeft = m_Items.size() - m_nNext;
+        m_nNext += std::min<std::size_t>(celt, nLeft);
+        return celt <= nLeft ? S_OK : S_FALSE;
+    }
+
+    HRESULT Reset() override
+    {
+        m_nNext = 0;
+        return S_OK;
+    }
+
+    HRESULT Clone(IEnumVARIANT** ppEnum) override
+    {
+        if (ppEnum == nullptr)
+            return E_POINTER;
+        *ppEnum = CloneAt(m_nNext);
+        return S_OK;
+    }
+
+protected:
+    CSnapshotEnumVariant(std::vector<TItem> items, std::size_t nNext)
+        : CComObject(IID_IEnumVARIANT), m_Items(std::move(items)), m_nNext(nNext)
+    {
+    }
+
+    const std::vector<TItem>& Items() const { return m_Items; }
+
+private:
+    virtual void MakeItem(const TItem& item, VARIANT& var) const = 0;
+    virtual IEnumVARIANT* CloneAt(std::size_t nNext) const = 0;
+
+    std::vector<TItem> m_Items;
+    std::size_t m_nNext;
+};
+
+template <typename TService>
+class CSharingClassFactory : public CComObject<IClassFactory>
+{
+public:
+    explicit CSharingClassFactory(std::shared_ptr<TService> pService)
+        : CComObject(IID_IClassFactory), m_pService(std::move(pService))
+    {
+    }
+
+    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override
+    {
+        if (ppvObject == nullptr)
+            return E_POINTER;
+        *ppvObject = nullptr;
+        if (pUnkOuter != nullptr)
+            return CLASS_E_NOAGGREGATION;
+        return m_pService->CreateManager(riid, ppvObject);
+    }
+
+    HRESULT LockServer(BOOL) override { return S_OK; }
+
+private:
+    std::shared_ptr<TService> m_pService;
+};
+
+// Hands out the requested interface of a new object and lets go of the creator's reference.
+template <typename TObject>
+HRESULT QueryNewObject(TObject* pObject, REFIID riid, void** ppv)
+{
+    const HRESULT hr = pObject->QueryInterface(riid, ppv);
+    pObject->Release();
+    return hr;
+}

@@ -1,0 +1,330 @@
+// The machine's own sharing service against the real kernel, inside a private network namespace
+// that holds only the interfaces these tests make.
+#include "LinuxSharingService.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <net/if.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+
+void Ip(const std::string& strArguments)
+{
+    ASSERT_EQ(std::system(("ip " + strArguments).c_str()), 0) << "ip " << strArguments;
+}
+
+char Forwarding()
+{
+    std::ifstream file("/proc/sys/net/ipv4/ip_forward");
+    char c = '?';
+    file >> c;
+    return c;
+}
+
+void SetForwarding(char c)
+{
+    std::ofstream file("/proc/sys/net/ipv4/ip_forward");
+    file << c;
+}
+
+CNftSharingTable::SState TableInKernel()
+{
+    CNftSharingTable table;
+    CNftSharingTable::SState state;
+    EXPECT_EQ(table.Read(state), S_OK);
+    return state;
+}
+
+class LinuxSharingServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Ip("link add tl-a type veth peer name tl-b");
+        Ip("link add tl-br type bridge");
+        Ip("tuntap add tl-tun mode tun");
+        Ip("link set tl-a up");
+        Ip("link set tl-br up");
+        SetForwarding('0');
+        Use(CLinuxSharingService::Create({{"tl-a"}}));
+    }
+
+    void TearDown() override
+    {
+        ReleaseAll();
+        CNftSharingTable().Remove();
+        std::system("ip link del tl-a 2>/dev/null; ip link del tl-br 2>/dev/null;"
+                    "ip tuntap del tl-tun mode tun 2>/dev/null");
+    }
+
+    void Use(std::shared_ptr<CLinuxSharingService> pService)
+    {
+        ReleaseAll();
+        m_pService = std::move(pService);
+        ASSERT_EQ(m_pService->CreateManager(IID_INetSharingManager,
+                                            reinterpret_cast<void**>(&m_pManager)),
+                  S_OK);
+        INetSharingEveryConnectionCollection* pCollection = nullptr;
+        ASSERT_EQ(m_pManager->get_EnumEveryConnection(&pCollection), S_OK);
+        IUnknown* pUnk = nullptr;
+        ASSERT_EQ(pCollection->get__NewEnum(&pUnk), S_OK);
+        pCollection->Release();
+        IEnumVARIANT* pEnum = nullptr;
+        ASSERT_EQ(pUnk->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&pEnum)), S_OK);
+        pUnk->Release();
+        VARIANT var;
+        VariantInit(&var);
+        while (pEnum->Next(1, &var, nullptr) == S_OK) {
+            INetConnection* pConnection = nullptr;
+            ASSERT_EQ(var.vt, VT_UNKNOWN);
+            var.punkVal->QueryInterface(IID_INetConnection, reinterpret_cast<void**>(&pConnection));
+            VariantClear(&var);
+            ASSERT_NE(pConnection, nullptr);
+            m_Connections.push_back(pConnection);
+            m_Names.push_back(Name(pConnection));
+        }
+        pEnum->Release();
+    }
+
+    void ReleaseAll()
+    {
+        for (INetConnection* pConnection : m_Connections)
+            pConnection->Release();
+        m_Connections.clear();
+        m_Names.clear();
+        if (m_pManager != nullptr)
+            m_pManager->Release();
+        m_pManager = nullptr;
+    }
+
+    INetConnectionProps* Props(INetConnection* pConnection)
+    {
+        INetConnectionProps* pProps = nullptr;
+        EXPECT_EQ(m_pManager->get_NetConnectionProps(pConnection, &pProps), S_OK);
+        return pProps;
+    }
+
+    std::wstring Name(INetConnection* pConnection)
+    {
+        INetConnectionProps* pProps = Props(pConnection);
+        BSTR bstrName = nullptr;
+        EXPECT_EQ(pProps->get_Name(&bstrName), S_OK);
+        std::wstring strName = bstrName != nullptr ? bstrName : L"";
+        SysFreeString(bstrName);
+        pProps->Release();
+        return strName;
+    }
+
+    INetConnection* Connection(const std::wstring& strName)
+    {
+        const auto it = std::find(m_Names.begin(), m_Names.end(), strName);
+        EXPECT_NE(it, m_Names.end())
+            << "no connection named " << std::string(strName.begin(), strName.end());
+        return it == m_Names.end() ? nullptr : m_Connections[it - m_Names.begin()];
+    }
+
+    NETCON_STATUS Status(const std::wstring& strName)
+    {
+        INetConnectionProps* pProps = Props(Connection(strName));
+        NETCON_STATUS status = NCS_CREDENTIALS_REQUIRED;
+        EXPECT_EQ(pProps->get_Status(&status), S_OK);
+        pProps->Release();
+        return status;
+    }
+
+    NETCON_MEDIATYPE MediaType(const std::wstring& strName)
+    {
+        INetConnectionProps* pProps = Props(Connection(strName));
+        NETCON_MEDIATYPE type = NCM_SHAREDACCESSHOST_RAS;
+        EXPECT_EQ(pProps->get_MediaType(&type), S_OK);
+        pProps->Release();
+        return type;
+    }
+
+    // Runs one call on the connection's sharing configuration.
+    template <typename TCall>
+    HRESULT OnSharing(const std::wstring& strName, TCall call)
+    {
+        INetSharingConfiguration* pConfiguration = nullptr;
+        EXPECT_EQ(m_pManager->get_INetSharingConfigurationForINetConnection(Connection(strName),
+                                                                            &pConfiguration),
+                  S_OK);
+        const HRESULT hr = call(pConfiguration);
+        pConfiguration->Release();
+        return hr;
+    }
+
+    HRESULT Share(const std::wstring& strName)
+    {
+        return OnSharing(strName, [](INetSharingConfiguration* pConfiguration) {
+            SHARINGCONNECTIONTYPE type = ICSSHARINGTYPE_PRIVATE;
+            EXPECT_EQ(pConfiguration->get_SharingConnectionType(&type), S_OK);
+            return pConfiguration->EnableSharing(type);
+        });
+    }
+
+    HRESULT Unshare(const std::wstring& strName)
+    {
+        return OnSharing(strName, [](INetSharingConfiguration* pConfiguration) {
+            return pConfiguration->DisableSharing();
+        });
+    }
+
+    bool IsShared(const std::wstring& strName)
+    {
+        VARIANT_BOOL bShared = VARIANT_FALSE;
+        EXPECT_EQ(OnSharing(strName,
+                            [&](INetSharingConfiguration* pConfiguration) {
+                                return pConfiguration->get_SharingEnabled(&bShared);
+                            }),
+                  S_OK);
+        return bShared != VARIANT_FALSE;
+    }
+
+    std::shared_ptr<CLinuxSharingService> m_pService;
+    INetSharingManager* m_pManager = nullptr;
+    std::vector<INetConnection*> m_Connections;
+    std::vector<std::wstring> m_Names;
+};
+
+TEST_F(LinuxSharingServiceTest, EveryInterfaceButLoopbackInTheKernelsOrder)
+{
+    std::vector<std::pair<unsigned, std::wstring>> expected;
+    for (const wchar_t* pszName : {L"tl-a", L"tl-b", L"tl-br", L"tl-tun"}) {
+        const std::string strName(pszName, pszName + std::wcslen(pszName));
+        expected.emplace_back(if_nametoindex(strName.c_str()), pszName);
+    }
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::wstring> expectedNames;
+    for (const auto& [nIndex, strName] : expected)
+        expectedNames.push_back(strName);
+    EXPECT_EQ(m_Names, expectedNames);
+}
+
+TEST_F(LinuxSharingServiceTest, MediaTypesAndStatusesAreReadAfreshAtEveryQuestion)
+{
+    EXPECT_EQ(MediaType(L"tl-a"), NCM_PHONE); // the seam's dial-up
+    EXPECT_EQ(MediaType(L"tl-b"), NCM_LAN);
+    EXPECT_EQ(MediaType(L"tl-br"), NCM_BRIDGE);
+    EXPECT_EQ(MediaType(L"tl-tun"), NCM_TUNNEL);
+    EXPECT_EQ(Status(L"tl-a"), NCS_MEDIA_DISCONNECTED); // its peer is down
+    EXPECT_EQ(Status(L"tl-b"), NCS_DISCONNECTED);
+    EXPECT_EQ(Status(L"tl-br"), NCS_CONNECTED);
+    EXPECT_EQ(Status(L"tl-tun"), NCS_DISCONNECTED);
+
+    Ip("link set tl-b up");
+    Ip("link set tl-tun up");
+    EXPECT_EQ(Status(L"tl-a"), NCS_CONNECTED);
+    EXPECT_EQ(Status(L"tl-b"), NCS_CONNECTED);
+    EXPECT_EQ(Status(L"tl-tun"), NCS_MEDIA_DISCONNECTED); // no program holds it
+
+    Ip("link set tl-a down");
+    Ip("link set tl-a mode dormant");
+    Ip("link set tl-a up");
+    EXPECT_EQ(Status(L"tl-a"), NCS_CONNECTING);
+}
+
+TEST_F(LinuxSharingServiceTest, AnAliasNamesTheConnectionAndAGoneInterfaceIsNotPresent)
+{
+    Ip("link set tl-br alias 'B\xC3\xBCro LAN'");
+    EXPECT_EQ(Name(Connection(L"tl-br")), L"B\u00FCro LAN");
+
+    Ip("tuntap del tl-tun mode tun");
+    EXPECT_EQ(Name(Connection(L"tl-tun")), L"tl-tun");
+    EXPECT_EQ(Status(L"tl-tun"), NCS_HARDWARE_NOT_PRESENT);
+    EXPECT_EQ(MediaType(L"tl-tun"), NCM_TUNNEL);
+    Use(m_pService);
+    EXPECT_EQ(std::count(m_Names.begin(), m_Names.end(), L"tl-tun"), 0);
+    EXPECT_EQ(std::count(m_Names.begin(), m_Names.end(), L"B\u00FCro LAN"), 1);
+}
+
+TEST_F(LinuxSharingServiceTest, SharingMasqueradesWithForwardingOnUntilUnshared)
+{
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    EXPECT_EQ(Forwarding(), '1');
+    const CNftSharingTable::SState state = TableInKernel();
+    EXPECT_TRUE(state.bPresent);
+    EXPECT_EQ(state.strInterface, "tl-a");
+    EXPECT_FALSE(state.bForwardingWasOn);
+    EXPECT_TRUE(IsShared(L"tl-a"));
+    EXPECT_FALSE(IsShared(L"tl-b"));
+
+    // Stopping a sharing that is not there changes nothing.
+    EXPECT_EQ(Unshare(L"tl-b"), S_OK);
+    EXPECT_TRUE(IsShared(L"tl-a"));
+    EXPECT_EQ(Forwarding(), '1');
+
+    ASSERT_EQ(Unshare(L"tl-a"), S_OK);
+    EXPECT_FALSE(IsShared(L"tl-a"));
+    EXPECT_FALSE(TableInKernel().bPresent);
+    EXPECT_EQ(Forwarding(), '0');
+}
+
+TEST_F(LinuxSharingServiceTest, SharingAnotherReplacesTheFirstAndForwardingThatWasOnStaysOn)
+{
+    SetForwarding('1');
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    ASSERT_EQ(Share(L"tl-b"), S_OK);
+    EXPECT_FALSE(IsShared(L"tl-a"));
+    EXPECT_TRUE(IsShared(L"tl-b"));
+    EXPECT_TRUE(TableInKernel().bForwardingWasOn);
+    ASSERT_EQ(Unshare(L"tl-b"), S_OK);
+    EXPECT_FALSE(TableInKernel().bPresent);
+    EXPECT_EQ(Forwarding(), '1');
+}
+
+TEST_F(LinuxSharingServiceTest, ARestartedServiceReadsTheSharingBackFromTheKernel)
+{
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    Use(CLinuxSharingService::Create({{"tl-a"}}));
+    EXPECT_TRUE(IsShared(L"tl-a"));
+    ASSERT_EQ(Unshare(L"tl-a"), S_OK);
+    EXPECT_EQ(Forwarding(), '0'); // as it was before the first service shared
+}
+
+TEST_F(LinuxSharingServiceTest, RequestsThatCannotBeCarriedOutChangeNothing)
+{
+    EXPECT_EQ(m_pService->EnableSharing("tl-a", ICSSHARINGTYPE_PRIVATE), E_INVALIDARG);
+    EXPECT_EQ(m_pService->EnableSharing("ppp*", ICSSHARINGTYPE_PUBLIC), E_INVALIDARG);
+    EXPECT_EQ(m_pService->EnableSharing("a\" masquerade", ICSSHARINGTYPE_PUBLIC), E_INVALIDARG);
+    EXPECT_FALSE(TableInKernel().bPresent);
+    EXPECT_EQ(Forwarding(), '0');
+}
+
+// Runs the call in a child process that has given up CAP_NET_ADMIN; returns what it returned.
+template <typename TCall>
+HRESULT WithoutNetAdmin(TCall call)
+{
+    const pid_t nPid = ::fork();
+    if (nPid == 0) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+        if (::syscall(SYS_capset, &header, data) != 0)
+            ::_exit(2);
+        ::_exit(call() == E_ACCESSDENIED ? 0 : 1);
+    }
+    int nStatus = 0;
+    ::waitpid(nPid, &nStatus, 0);
+    return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0 ? E_ACCESSDENIED : E_FAIL;
+}
+
+TEST_F(LinuxSharingServiceTest, WithoutNetAdminChangesAreDenied)
+{
+    EXPECT_EQ(WithoutNetAdmin([&] { return Share(L"tl-a"); }), E_ACCESSDENIED);
+    EXPECT_FALSE(TableInKernel().bPresent);
+    EXPECT_EQ(Forwarding(), '0');
+
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    EXPECT_EQ(WithoutNetAdmin([&] { return Unshare(L"tl-a"); }), E_ACCESSDENIED);
+    EXPECT_TRUE(IsShared(L"tl-a"));
+    EXPECT_EQ(Forwarding(), '1');
+}
+
+} // namespace
