@@ -1,12 +1,8 @@
 // This build's NetSharingManager: the machine's own sharing service over the kernel.
 #include "LinuxSharingService.h"
+#include "SharingServiceObjects.h"
 
 HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (rclsid != CLSID_NetSharingManager)
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return CLinuxSharingService::Machine()->GetClassObject(riid, ppv);
+    return MachineClassObject<CLinuxSharingService>(rclsid, riid, ppv);
 }

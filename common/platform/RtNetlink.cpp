@@ -1,5 +1,6 @@
 #include "RtNetlink.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <linux/if_link.h>
@@ -95,9 +96,11 @@ enum class EReply { More, Done, Failed };
 
 EReply ReadMessages(const char* pBuffer, std::size_t nReceived, std::vector<SLinkAttributes>& links)
 {
-    int nLeft = static_cast<int>(nReceived);
-    for (auto* pMessage = reinterpret_cast<const nlmsghdr*>(pBuffer); NLMSG_OK(pMessage, nLeft);
-         pMessage = NLMSG_NEXT(pMessage, nLeft)) {
+    std::size_t nOffset = 0;
+    while (nReceived - nOffset >= sizeof(nlmsghdr)) {
+        const auto* pMessage = reinterpret_cast<const nlmsghdr*>(pBuffer + nOffset);
+        if (pMessage->nlmsg_len < sizeof(nlmsghdr) || pMessage->nlmsg_len > nReceived - nOffset)
+            return EReply::Failed;
         if (pMessage->nlmsg_type == NLMSG_DONE)
             return EReply::Done;
         if (pMessage->nlmsg_type == NLMSG_ERROR)
@@ -108,6 +111,7 @@ EReply ReadMessages(const char* pBuffer, std::size_t nReceived, std::vector<SLin
         // A request for one interface is answered by one message, without a closing one.
         if ((pMessage->nlmsg_flags & NLM_F_MULTI) == 0)
             return EReply::Done;
+        nOffset = std::min(nReceived, nOffset + NLMSG_ALIGN(pMessage->nlmsg_len));
     }
     return EReply::More;
 }

@@ -44,9 +44,9 @@ bool MakeNamespaces()
            // A spare pair whose far end is down: one shows no carrier, the other is switched off.
            Run(strGw + "link add name gw-spare type veth peer name gw-spare-peer") &&
            Run(strGw + "addr add 10.77.1.1/24 dev gw-lan") &&
-           Run(strGw + "addr add 10.77.2.1/24 dev gw-isp") &&
-           Run(strGw + "link set lo up") && Run(strGw + "link set gw-lan up") &&
-           Run(strGw + "link set gw-isp up") && Run(strGw + "link set gw-spare up") &&
+           Run(strGw + "addr add 10.77.2.1/24 dev gw-isp") && Run(strGw + "link set lo up") &&
+           Run(strGw + "link set gw-lan up") && Run(strGw + "link set gw-isp up") &&
+           Run(strGw + "link set gw-spare up") &&
            Run("ip -n " + kLan + " addr add 10.77.1.2/24 dev lan0") &&
            Run("ip -n " + kLan + " link set lan0 up") &&
            Run("ip -n " + kLan + " route add default via 10.77.1.1") &&
@@ -123,9 +123,9 @@ protected:
         ASSERT_TRUE(MakeNamespaces()) << "the namespaces could not be made";
         s_nIspListener = TcpSocketIn(kIsp);
         const sockaddr_in address = AddressOf(kIspAddress, kIspPort);
-        ASSERT_EQ(::bind(s_nIspListener, reinterpret_cast<const sockaddr*>(&address),
-                         sizeof(address)),
-                  0);
+        ASSERT_EQ(
+            ::bind(s_nIspListener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)),
+            0);
         ASSERT_EQ(::listen(s_nIspListener, 8), 0);
         ::setenv("TARNLOW_TEST_DIALUP", kUplink, 1);
     }
