@@ -136,33 +136,8 @@ private:
     ServicePtr m_pService;
 };
 
-class CLinuxConnectionCollection : public CComObject<INetSharingEveryConnectionCollection>
-{
-public:
-    explicit CLinuxConnectionCollection(ServicePtr pService)
-        : CComObject(IID_INetSharingEveryConnectionCollection), m_pService(std::move(pService))
-    {
-    }
-
-    HRESULT get__NewEnum(IUnknown** pVal) override
-    {
-        if (pVal == nullptr)
-            return E_POINTER;
-        *pVal = new CLinuxEnumVariant(m_pService, m_pService->ReadConnections());
-        return S_OK;
-    }
-
-    HRESULT get_Count(long* pVal) override
-    {
-        if (pVal == nullptr)
-            return E_POINTER;
-        *pVal = static_cast<long>(m_pService->ReadConnections().size());
-        return S_OK;
-    }
-
-private:
-    ServicePtr m_pService;
-};
+using CLinuxConnectionCollection = CSnapshotCollection<CLinuxSharingService, CLinuxEnumVariant,
+                                                       &CLinuxSharingService::ReadConnections>;
 
 class CLinuxSharingManager : public CComObject<INetSharingManager>
 {

@@ -133,33 +133,8 @@ private:
     ServicePtr m_pService;
 };
 
-class CMemoryConnectionCollection : public CComObject<INetSharingEveryConnectionCollection>
-{
-public:
-    explicit CMemoryConnectionCollection(ServicePtr pService)
-        : CComObject(IID_INetSharingEveryConnectionCollection), m_pService(std::move(pService))
-    {
-    }
-
-    HRESULT get__NewEnum(IUnknown** pVal) override
-    {
-        if (pVal == nullptr)
-            return E_POINTER;
-        *pVal = new CMemoryEnumVariant(m_pService, m_pService->GetItems());
-        return S_OK;
-    }
-
-    HRESULT get_Count(long* pVal) override
-    {
-        if (pVal == nullptr)
-            return E_POINTER;
-        *pVal = static_cast<long>(m_pService->GetItems().size());
-        return S_OK;
-    }
-
-private:
-    ServicePtr m_pService;
-};
+using CMemoryConnectionCollection = CSnapshotCollection<CMemorySharingService, CMemoryEnumVariant,
+                                                        &CMemorySharingService::GetItems>;
 
 class CMemorySharingManager : public CComObject<INetSharingManager>
 {

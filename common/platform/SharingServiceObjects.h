@@ -89,6 +89,36 @@ private:
     std::size_t m_nNext;
 };
 
+// The every-connection collection: each enumeration takes a new snapshot of the service's items.
+template <typename TService, typename TEnum, auto Snapshot>
+class CSnapshotCollection : public CComObject<INetSharingEveryConnectionCollection>
+{
+public:
+    explicit CSnapshotCollection(std::shared_ptr<TService> pService)
+        : CComObject(IID_INetSharingEveryConnectionCollection), m_pService(std::move(pService))
+    {
+    }
+
+    HRESULT get__NewEnum(IUnknown** pVal) override
+    {
+        if (pVal == nullptr)
+            return E_POINTER;
+        *pVal = new TEnum(m_pService, (m_pService.get()->*Snapshot)());
+        return S_OK;
+    }
+
+    HRESULT get_Count(long* pVal) override
+    {
+        if (pVal == nullptr)
+            return E_POINTER;
+        *pVal = static_cast<long>((m_pService.get()->*Snapshot)().size());
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<TService> m_pService;
+};
+
 template <typename TService>
 class CSharingClassFactory : public CComObject<IClassFactory>
 {

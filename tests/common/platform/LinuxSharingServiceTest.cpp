@@ -1,6 +1,7 @@
 // The machine's own sharing service against the real kernel, inside a private network namespace
 // that holds only the interfaces these tests make.
 #include "LinuxSharingService.h"
+#include "SharingEnumeration.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -71,26 +72,12 @@ protected:
         ASSERT_EQ(m_pService->CreateManager(IID_INetSharingManager,
                                             reinterpret_cast<void**>(&m_pManager)),
                   S_OK);
-        INetSharingEveryConnectionCollection* pCollection = nullptr;
-        ASSERT_EQ(m_pManager->get_EnumEveryConnection(&pCollection), S_OK);
-        IUnknown* pUnk = nullptr;
-        ASSERT_EQ(pCollection->get__NewEnum(&pUnk), S_OK);
-        pCollection->Release();
-        IEnumVARIANT* pEnum = nullptr;
-        ASSERT_EQ(pUnk->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&pEnum)), S_OK);
-        pUnk->Release();
-        VARIANT var;
-        VariantInit(&var);
-        while (pEnum->Next(1, &var, nullptr) == S_OK) {
-            INetConnection* pConnection = nullptr;
-            ASSERT_EQ(var.vt, VT_UNKNOWN);
-            var.punkVal->QueryInterface(IID_INetConnection, reinterpret_cast<void**>(&pConnection));
-            VariantClear(&var);
+        ForEachItem(m_pManager, [this](const VARIANT& var) {
+            INetConnection* pConnection = ConnectionOf(var);
             ASSERT_NE(pConnection, nullptr);
             m_Connections.push_back(pConnection);
             m_Names.push_back(Name(pConnection));
-        }
-        pEnum->Release();
+        });
     }
 
     void ReleaseAll()

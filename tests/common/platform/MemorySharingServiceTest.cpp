@@ -1,4 +1,5 @@
 #include "MemorySharingService.h"
+#include "SharingEnumeration.h"
 
 #include <gtest/gtest.h>
 
@@ -15,27 +16,11 @@ protected:
         ASSERT_EQ(
             pService->CreateManager(IID_INetSharingManager, reinterpret_cast<void**>(&m_pManager)),
             S_OK);
-        INetSharingEveryConnectionCollection* pCollection = nullptr;
-        ASSERT_EQ(m_pManager->get_EnumEveryConnection(&pCollection), S_OK);
-        IUnknown* pUnk = nullptr;
-        ASSERT_EQ(pCollection->get__NewEnum(&pUnk), S_OK);
-        pCollection->Release();
-        IEnumVARIANT* pEnum = nullptr;
-        ASSERT_EQ(pUnk->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&pEnum)), S_OK);
-        pUnk->Release();
-        VARIANT var;
-        VariantInit(&var);
-        while (pEnum->Next(1, &var, nullptr) == S_OK) {
+        ForEachItem(m_pManager, [this](const VARIANT& var) {
             m_ItemTypes.push_back(var.vt);
-            INetConnection* pConnection = nullptr;
-            if (var.vt == VT_UNKNOWN)
-                var.punkVal->QueryInterface(IID_INetConnection,
-                                            reinterpret_cast<void**>(&pConnection));
-            if (pConnection != nullptr)
+            if (INetConnection* pConnection = ConnectionOf(var))
                 m_Connections.push_back(pConnection);
-            VariantClear(&var);
-        }
-        pEnum->Release();
+        });
     }
 
     void TearDown() override
