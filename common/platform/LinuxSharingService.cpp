@@ -139,21 +139,11 @@ private:
 using CLinuxConnectionCollection = CSnapshotCollection<CLinuxSharingService, CLinuxEnumVariant,
                                                        &CLinuxSharingService::ReadConnections>;
 
-class CLinuxSharingManager : public CComObject<INetSharingManager>
+class CLinuxSharingManager
+    : public CSharingManagerBase<CLinuxSharingService, CLinuxConnectionCollection>
 {
 public:
-    explicit CLinuxSharingManager(ServicePtr pService)
-        : CComObject(IID_INetSharingManager), m_pService(std::move(pService))
-    {
-    }
-
-    HRESULT get_EnumEveryConnection(INetSharingEveryConnectionCollection** ppColl) override
-    {
-        if (ppColl == nullptr)
-            return E_POINTER;
-        *ppColl = new CLinuxConnectionCollection(m_pService);
-        return S_OK;
-    }
+    using CSharingManagerBase::CSharingManagerBase;
 
     HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
                                    INetConnectionProps** ppProps) override
@@ -180,8 +170,6 @@ private:
         *ppObject = new TObject(m_pService, pConnection->Key());
         return S_OK;
     }
-
-    ServicePtr m_pService;
 };
 
 HRESULT FromErrno(int nError)

@@ -136,21 +136,11 @@ private:
 using CMemoryConnectionCollection = CSnapshotCollection<CMemorySharingService, CMemoryEnumVariant,
                                                         &CMemorySharingService::GetItems>;
 
-class CMemorySharingManager : public CComObject<INetSharingManager>
+class CMemorySharingManager
+    : public CSharingManagerBase<CMemorySharingService, CMemoryConnectionCollection>
 {
 public:
-    explicit CMemorySharingManager(ServicePtr pService)
-        : CComObject(IID_INetSharingManager), m_pService(std::move(pService))
-    {
-    }
-
-    HRESULT get_EnumEveryConnection(INetSharingEveryConnectionCollection** ppColl) override
-    {
-        if (ppColl == nullptr)
-            return E_POINTER;
-        *ppColl = new CMemoryConnectionCollection(m_pService);
-        return S_OK;
-    }
+    using CSharingManagerBase::CSharingManagerBase;
 
     HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
                                    INetConnectionProps** ppProps) override
@@ -185,9 +175,6 @@ public:
         *ppConfiguration = new CMemorySharingConfiguration(m_pService, pConnection->Id());
         return S_OK;
     }
-
-private:
-    ServicePtr m_pService;
 };
 
 } // namespace

@@ -119,6 +119,28 @@ private:
     std::shared_ptr<TService> m_pService;
 };
 
+// What every manager does alike: it belongs to its service and enumerates its connections.
+template <typename TService, typename TCollection>
+class CSharingManagerBase : public CComObject<INetSharingManager>
+{
+public:
+    explicit CSharingManagerBase(std::shared_ptr<TService> pService)
+        : CComObject(IID_INetSharingManager), m_pService(std::move(pService))
+    {
+    }
+
+    HRESULT get_EnumEveryConnection(INetSharingEveryConnectionCollection** ppColl) override
+    {
+        if (ppColl == nullptr)
+            return E_POINTER;
+        *ppColl = new TCollection(m_pService);
+        return S_OK;
+    }
+
+protected:
+    std::shared_ptr<TService> m_pService;
+};
+
 template <typename TService>
 class CSharingClassFactory : public CComObject<IClassFactory>
 {
