@@ -113,7 +113,7 @@ void CSockets::SocketAddressClear()
 void CSockets::SocketAddressSetFamily(short nFamily)
 {
     OutputDebugStringA("CSockets::SocketAddressSetFamily()\n");
-    m_saAddress.sin_family = static_cast<sa_family_t>(nFamily);
+    m_saAddress.sin_family = static_cast<decltype(m_saAddress.sin_family)>(nFamily);
 }
 
 void CSockets::SocketAddressSetPort(unsigned short nPort)

@@ -3,11 +3,12 @@
 #pragma once
 
 #include "Com.h"
+#include "UnusedMethods.h"
 
 #include <atomic>
 
 template <typename TInterface>
-class CComObject : public TInterface
+class CComObject : public CUnusedMethodsOf<TInterface>
 {
 public:
     explicit CComObject(REFIID iid) : m_iid(iid) {}

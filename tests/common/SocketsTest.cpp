@@ -1,10 +1,10 @@
 #include "Sockets.h"
+#include "TestPlatform.h"
 
 #include "LoopbackPort.h"
 #include "TraceCapture.h"
 
 #include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 namespace
@@ -118,8 +118,8 @@ TEST_F(SocketsTest, closeWithoutSocketOnlyTracesAndSecondCloseClosesNothing)
     const SOCKET hOther = Winsock::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     m_Client.SocketClose();
     EXPECT_EQ(capture.Text(), "CSockets::SocketClose()\nCSockets::SocketClose()\n");
-    EXPECT_NE(::fcntl(hOther, F_GETFD), -1);
-    Winsock::closesocket(hOther);
+    // Still open: closing it now succeeds.
+    EXPECT_EQ(Winsock::closesocket(hOther), 0);
 }
 
 TEST_F(SocketsTest, eachOperationWritesItsTrace)
@@ -242,6 +242,8 @@ TEST_F(SocketsTest, hostNameIsTheSystemsName)
 
 TEST_F(SocketsTest, localAddressesListLoopbackLastAndStayInBounds)
 {
+    if (UnderWine())
+        GTEST_SKIP() << "Wine lists loopback first, where Windows lists it last";
     const int nCount = m_Server.GetLocalAddressCount();
     ASSERT_GE(nCount, 1);
     ASSERT_LE(nCount, CSockets::kMaxLocalAddresses);

@@ -1,4 +1,5 @@
 #include "Kernel.h"
+#include "TestPlatform.h"
 
 #include "TraceCapture.h"
 
@@ -124,13 +125,15 @@ TEST(KernelTest, invalidOrClosedHandlesFail)
     EXPECT_FALSE(SetEvent(hEvent));
     EXPECT_FALSE(CloseHandle(hEvent));
     EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
-    // A new event never takes the value of a closed one.
+    // A new event of our layer never takes the value of a closed one; Windows reuses values.
     CEvent next(FALSE, FALSE);
-    EXPECT_NE(static_cast<HANDLE>(next), hEvent);
+    EXPECT_TRUE(!kOwnPlatformLayer || static_cast<HANDLE>(next) != hEvent);
 }
 
 TEST(KernelTest, unsupportedRequestsFailWithInvalidParameter)
 {
+    if (!kOwnPlatformLayer)
+        GTEST_SKIP() << "the system offers waiting for all and named events";
     CEvent event(FALSE, TRUE);
     const HANDLE handles[] = {event, event};
     EXPECT_EQ(WaitForMultipleObjects(2, handles, TRUE, 0), WAIT_FAILED);
@@ -196,6 +199,8 @@ TEST(KernelTest, debugOutputLinesFromTwoThreadsStayWhole)
 
 TEST(KernelTest, wideTextConvertsToUtf8)
 {
+    if (!kOwnPlatformLayer)
+        GTEST_SKIP() << "the ANSI code page is the system's";
     const wchar_t* pszWide = L"My ISP \u00e9\u20ac";
     const int nBytes = WideCharToMultiByte(CP_ACP, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
     ASSERT_EQ(nBytes, 13);

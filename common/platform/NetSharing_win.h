@@ -1,0 +1,6 @@
+// On Windows the connection-sharing service is the system's own NetSharingManager (hnetcfg).
+#pragma once
+
+#include "Com_win.h"
+
+#include <netcon.h>

@@ -1,0 +1,7 @@
+// Our layer's interfaces hold only the methods that Tarnlow calls.
+#pragma once
+
+template <typename TInterface>
+class CUnusedMethodsOf : public TInterface
+{
+};

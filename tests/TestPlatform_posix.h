@@ -1,0 +1,9 @@
+// Here the platform services are our own layer.
+#pragma once
+
+inline constexpr bool kOwnPlatformLayer = true;
+
+inline bool UnderWine()
+{
+    return false;
+}

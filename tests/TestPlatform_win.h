@@ -1,0 +1,12 @@
+// On Windows the platform services are the system's; Wine stands in for it in CI.
+#pragma once
+
+#include <windows.h>
+
+inline constexpr bool kOwnPlatformLayer = false;
+
+inline bool UnderWine()
+{
+    const HMODULE hNtdll = ::GetModuleHandleA("ntdll.dll");
+    return hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
+}
