@@ -1,6 +1,7 @@
 #include "Log.h"
 
 #include "Format.h"
+#include "LocalTime.h"
 #include "MessageBox.h"
 #include "PageKeys.h"
 
@@ -40,7 +41,7 @@ BOOL CLog::PreTranslateMessage(MSG* pMsg)
 std::string CLog::FormatTimestamp(std::time_t time)
 {
     std::tm local{};
-    localtime_r(&time, &local);
+    LocalTime(time, local);
     return FormatText("%02d-%02d-%02d %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
                       local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
 }

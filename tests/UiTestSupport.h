@@ -74,7 +74,7 @@ public:
 
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
-        if (pMsg->message == WM_KEYDOWN && pMsg->hwnd == this)
+        if (pMsg->message == WM_KEYDOWN && TargetOf(pMsg) == this)
             m_Keys.push_back(pMsg->wParam);
         if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE))
             return TRUE;

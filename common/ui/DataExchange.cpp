@@ -5,7 +5,8 @@
 #include <QLineEdit>
 #include <charconv>
 
-namespace {
+namespace
+{
 
 QLineEdit* Edit(CDataExchange* pDX, int nIDC)
 {

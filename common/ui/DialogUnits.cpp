@@ -11,7 +11,8 @@ constexpr const char* kShellDialogFace = "MS Shell Dlg";
 constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 constexpr int kReferenceBaseX = 6;
 
-int MulDiv(int nNumber, int nNumerator, int nDenominator)
+// The product over the denominator, rounded to the nearest, as the platform's MulDiv gives it.
+int ScaleRounded(int nNumber, int nNumerator, int nDenominator)
 {
     const long long nProduct = static_cast<long long>(nNumber) * nNumerator;
     const long long nHalf = nDenominator / 2;
@@ -30,13 +31,15 @@ RECT MapDialogRect(const RECT& rcDialogUnits, const QFont& font)
     const QFontMetrics metrics(font);
     const int nBaseX = BaseX(metrics);
     const int nBaseY = metrics.height();
-    return RECT{MulDiv(rcDialogUnits.left, nBaseX, 4), MulDiv(rcDialogUnits.top, nBaseY, 8),
-                MulDiv(rcDialogUnits.right, nBaseX, 4), MulDiv(rcDialogUnits.bottom, nBaseY, 8)};
+    return RECT{ScaleRounded(rcDialogUnits.left, nBaseX, 4),
+                ScaleRounded(rcDialogUnits.top, nBaseY, 8),
+                ScaleRounded(rcDialogUnits.right, nBaseX, 4),
+                ScaleRounded(rcDialogUnits.bottom, nBaseY, 8)};
 }
 
 int ScaleDialogPixels(int nPixels, const QFont& font)
 {
-    return std::max(nPixels, MulDiv(nPixels, BaseX(QFontMetrics(font)), kReferenceBaseX));
+    return std::max(nPixels, ScaleRounded(nPixels, BaseX(QFontMetrics(font)), kReferenceBaseX));
 }
 
 QFont DialogFont(const std::string& strFace, int nPointSize)

@@ -6,7 +6,8 @@
 #include <QGuiApplication>
 #include <QMenu>
 
-namespace {
+namespace
+{
 
 CMenu::TrackHook& Hook()
 {
@@ -73,8 +74,8 @@ UINT CMenu::EnableMenuItem(UINT nIDEnableItem, UINT nEnable)
     for (SItem& item : m_Items) {
         if (item.nId == nIDEnableItem && item.SubMenus.empty()) {
             const UINT nPrevious = item.nFlags & (MF_GRAYED | MF_DISABLED);
-            item.nFlags = (item.nFlags & ~(MF_GRAYED | MF_DISABLED)) |
-                          (nEnable & (MF_GRAYED | MF_DISABLED));
+            item.nFlags =
+                (item.nFlags & ~(MF_GRAYED | MF_DISABLED)) | (nEnable & (MF_GRAYED | MF_DISABLED));
             return nPrevious;
         }
     }

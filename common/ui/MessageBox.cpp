@@ -6,7 +6,8 @@
 #include <QMessageBox>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 MessageBoxHook& Hook()
 {
@@ -23,19 +24,17 @@ int ShowBox(const SMessageBox& box)
         std::fflush(stderr);
         return IDOK;
     }
-    QMessageBox messageBox((box.nType & MB_ICONSTOP) != 0 ? QMessageBox::Critical
-                                                          : QMessageBox::Information,
-                           QString::fromStdString(box.strCaption),
-                           QString::fromStdString(box.strText), QMessageBox::Ok,
-                           box.pOwner != nullptr ? box.pOwner->GetWidget() : nullptr);
+    QMessageBox messageBox(
+        (box.nType & MB_ICONSTOP) != 0 ? QMessageBox::Critical : QMessageBox::Information,
+        QString::fromStdString(box.strCaption), QString::fromStdString(box.strText),
+        QMessageBox::Ok, box.pOwner != nullptr ? box.pOwner->GetWidget() : nullptr);
     messageBox.exec();
     return IDOK;
 }
 
 } // namespace
 
-int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption,
-               UINT nType)
+int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption, UINT nType)
 {
     const SMessageBox box{pOwner, strText, strCaption, nType};
     if (CWnd::IsOnWindowThread() || pOwner == nullptr)

@@ -17,8 +17,7 @@ struct SMessageBox {
     UINT nType;
 };
 
-int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption,
-               UINT nType);
+int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption, UINT nType);
 
 // Answers every box in place of the user while set; none restores the real boxes.
 using MessageBoxHook = std::function<int(const SMessageBox& box)>;

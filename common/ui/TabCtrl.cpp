@@ -38,9 +38,9 @@ CTabCtrl::~CTabCtrl()
 
 QTabBar* CTabCtrl::GetTabBar() const
 {
-    return GetWidget() != nullptr
-               ? GetWidget()->findChild<QTabBar*>(QStringLiteral("tabs"), Qt::FindDirectChildrenOnly)
-               : nullptr;
+    return GetWidget() != nullptr ? GetWidget()->findChild<QTabBar*>(QStringLiteral("tabs"),
+                                                                     Qt::FindDirectChildrenOnly)
+                                  : nullptr;
 }
 
 void CTabCtrl::Hook()

@@ -1,34 +1,12 @@
 #include "UiApplication.h"
 
-#include "Wnd.h"
-
 #include <QEvent>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QWidget>
-#include <csignal>
-#include <cstdlib>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace
 {
-
-bool HasEnvironment(const char* pszName)
-{
-    const char* pszValue = std::getenv(pszName);
-    return pszValue != nullptr && *pszValue != '\0';
-}
-
-// True when there is no screen at all, and so Qt's offscreen platform was chosen here.
-bool ChoosePlatform()
-{
-    if (HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY") ||
-        HasEnvironment("QT_QPA_PLATFORM"))
-        return false;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return true;
-}
 
 // Without a screen no one sees a window: windows stay shown as far as the program can tell, but
 // are never drawn, so that drawing takes no time from the program's own work.
@@ -48,20 +26,11 @@ public:
     }
 };
 
-// A signal handler may only write to a descriptor; the window thread reads the other end.
-int g_nSignalFds[2] = {-1, -1};
-
-void OnTerminationSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_nSignalFds[0], &c, 1);
-}
-
 } // namespace
 
 CUiApplication::CUiApplication(int& argc, char** argv)
 {
-    const bool bNoScreen = ChoosePlatform();
+    const bool bNoScreen = ChooseOffscreenPlatform();
     m_pApplication = std::make_unique<QApplication>(argc, argv);
     if (bNoScreen)
         m_pApplication->installEventFilter(new CNoDrawingFilter(m_pApplication.get()));
@@ -70,26 +39,6 @@ CUiApplication::CUiApplication(int& argc, char** argv)
 CUiApplication::~CUiApplication()
 {
     m_pSignalNotifier.reset();
-}
-
-void CUiApplication::CloseOnTerminationSignals(CWnd* pMainWnd)
-{
-    if (g_nSignalFds[0] < 0 &&
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_nSignalFds) != 0)
-        return;
-    m_pSignalNotifier = std::make_unique<QSocketNotifier>(g_nSignalFds[1], QSocketNotifier::Read);
-    QObject::connect(m_pSignalNotifier.get(), &QSocketNotifier::activated, [pMainWnd] {
-        char c = 0;
-        [[maybe_unused]] const ssize_t n = ::read(g_nSignalFds[1], &c, 1);
-        pMainWnd->PostMessage(WM_CLOSE);
-    });
-    struct sigaction action {
-    };
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 bool CUiApplication::IsHeadless()

@@ -18,10 +18,14 @@ public:
     CUiApplication& operator=(const CUiApplication&) = delete;
 
     static bool IsHeadless();
-    // SIGINT and SIGTERM close the window through its normal close path (WM_CLOSE).
+    // The system's requests to end (SIGINT and SIGTERM; on Windows Ctrl+C and the console's
+    // close) close the window through its normal close path (WM_CLOSE).
     void CloseOnTerminationSignals(CWnd* pMainWnd);
 
 private:
+    // True when there is no screen at all, and so Qt's offscreen platform was chosen here.
+    static bool ChooseOffscreenPlatform();
+
     std::unique_ptr<QApplication> m_pApplication;
-    std::unique_ptr<QSocketNotifier> m_pSignalNotifier;
+    std::unique_ptr<QSocketNotifier> m_pSignalNotifier; // only where signals arrive by descriptor
 };

@@ -137,7 +137,7 @@ public:
             CWnd* pTop = CWnd::FromWidget(pWidget->window());
             return pTop != nullptr && pTop->SendMessage(WM_SYSKEYDOWN, VK_SPACE, 0) != 0;
         }
-        MSG msg{pWnd, WM_KEYDOWN, VirtualKey(pKey->key()), 0};
+        MSG msg = MakeMessage(pWnd, WM_KEYDOWN, VirtualKey(pKey->key()), 0);
         return CWnd::WalkPreTranslateTree(&msg) != FALSE;
     }
 
@@ -397,8 +397,8 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
     if (m_pLink->pBridge == nullptr)
         return FALSE;
     std::lock_guard handOff(HandOffMutex());
-    QCoreApplication::postEvent(m_pLink->pBridge,
-                                new CPostedMessageEvent(MSG{this, message, wParam, lParam}));
+    QCoreApplication::postEvent(
+        m_pLink->pBridge, new CPostedMessageEvent(MakeMessage(this, message, wParam, lParam)));
     return TRUE;
 }
 
@@ -469,7 +469,7 @@ BOOL CWnd::PreTranslateMessage(MSG*)
 
 BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
 {
-    for (CWnd* pWnd = pMsg->hwnd; pWnd != nullptr; pWnd = pWnd->GetParent()) {
+    for (CWnd* pWnd = TargetOf(pMsg); pWnd != nullptr; pWnd = pWnd->GetParent()) {
         if (pWnd->PreTranslateMessage(pMsg))
             return TRUE;
     }

@@ -14,13 +14,6 @@
 
 class CWnd;
 
-struct MSG {
-    CWnd* hwnd;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
 struct SWndLink;
 struct SCallState;
 

@@ -1,0 +1,9 @@
+// The Windows C runtime's reentrant reading.
+#pragma once
+
+#include <ctime>
+
+inline bool LocalTime(std::time_t time, std::tm& local)
+{
+    return localtime_s(&local, &time) == 0;
+}

@@ -1,0 +1,60 @@
+// What the application does on the desktops of Linux: offscreen without a display, and the
+// termination signals read through a descriptor.
+#include "UiApplication.h"
+
+#include "Wnd.h"
+
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+
+bool HasEnvironment(const char* pszName)
+{
+    const char* pszValue = std::getenv(pszName);
+    return pszValue != nullptr && *pszValue != '\0';
+}
+
+// A signal handler may only write to a descriptor; the window thread reads the other end.
+int g_nSignalFds[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_nSignalFds[0], &c, 1);
+}
+
+} // namespace
+
+bool CUiApplication::ChooseOffscreenPlatform()
+{
+    if (HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY") ||
+        HasEnvironment("QT_QPA_PLATFORM"))
+        return false;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return true;
+}
+
+void CUiApplication::CloseOnTerminationSignals(CWnd* pMainWnd)
+{
+    if (g_nSignalFds[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_nSignalFds) != 0)
+        return;
+    m_pSignalNotifier = std::make_unique<QSocketNotifier>(g_nSignalFds[1], QSocketNotifier::Read);
+    QObject::connect(m_pSignalNotifier.get(), &QSocketNotifier::activated, [pMainWnd] {
+        char c = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_nSignalFds[1], &c, 1);
+        pMainWnd->PostMessage(WM_CLOSE);
+    });
+    struct sigaction action {
+    };
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
