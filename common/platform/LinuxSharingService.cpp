@@ -111,12 +111,13 @@ public:
     }
 };
 
-class CLinuxEnumVariant : public CSnapshotEnumVariant<SLinkAttributes>
+class CLinuxEnumVariant
+    : public CSnapshotEnumVariant<CLinuxEnumVariant, CLinuxSharingService, SLinkAttributes>
 {
 public:
     CLinuxEnumVariant(ServicePtr pService, std::vector<SLinkAttributes> links,
                       std::size_t nNext = 0)
-        : CSnapshotEnumVariant(std::move(links), nNext), m_pService(std::move(pService))
+        : CSnapshotEnumVariant(std::move(pService), std::move(links), nNext)
     {
     }
 
@@ -127,13 +128,6 @@ private:
         var.vt = VT_UNKNOWN;
         var.punkVal = new CLinuxConnection(m_pService, link);
     }
-
-    IEnumVARIANT* CloneAt(std::size_t nNext) const override
-    {
-        return new CLinuxEnumVariant(m_pService, Items(), nNext);
-    }
-
-    ServicePtr m_pService;
 };
 
 using CLinuxConnectionCollection = CSnapshotCollection<CLinuxSharingService, CLinuxEnumVariant,

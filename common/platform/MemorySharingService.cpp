@@ -96,12 +96,13 @@ public:
     }
 };
 
-class CMemoryEnumVariant : public CSnapshotEnumVariant<CMemorySharingService::SItem>
+class CMemoryEnumVariant : public CSnapshotEnumVariant<CMemoryEnumVariant, CMemorySharingService,
+                                                       CMemorySharingService::SItem>
 {
 public:
     CMemoryEnumVariant(ServicePtr pService, std::vector<CMemorySharingService::SItem> items,
                        std::size_t nNext = 0)
-        : CSnapshotEnumVariant(std::move(items), nNext), m_pService(std::move(pService))
+        : CSnapshotEnumVariant(std::move(pService), std::move(items), nNext)
     {
     }
 
@@ -124,13 +125,6 @@ private:
             break;
         }
     }
-
-    IEnumVARIANT* CloneAt(std::size_t nNext) const override
-    {
-        return new CMemoryEnumVariant(m_pService, Items(), nNext);
-    }
-
-    ServicePtr m_pService;
 };
 
 using CMemoryConnectionCollection = CSnapshotCollection<CMemorySharingService, CMemoryEnumVariant,

@@ -36,7 +36,9 @@ const TConnection* OwnConnection(INetConnection* pNetConnection, const TService*
                                                                               : nullptr;
 }
 
-template <typename TItem>
+// An enumeration over a snapshot of a service's items; TDerived makes each item and is what a
+// clone is made as.
+template <typename TDerived, typename TService, typename TItem>
 class CSnapshotEnumVariant : public CComObject<IEnumVARIANT>
 {
 public:
@@ -69,21 +71,22 @@ public:
     {
         if (ppEnum == nullptr)
             return E_POINTER;
-        *ppEnum = CloneAt(m_nNext);
+        *ppEnum = new TDerived(m_pService, m_Items, m_nNext);
         return S_OK;
     }
 
 protected:
-    CSnapshotEnumVariant(std::vector<TItem> items, std::size_t nNext)
-        : CComObject(IID_IEnumVARIANT), m_Items(std::move(items)), m_nNext(nNext)
+    CSnapshotEnumVariant(std::shared_ptr<TService> pService, std::vector<TItem> items,
+                         std::size_t nNext)
+        : CComObject(IID_IEnumVARIANT), m_pService(std::move(pService)), m_Items(std::move(items)),
+          m_nNext(nNext)
     {
     }
 
-    const std::vector<TItem>& Items() const { return m_Items; }
+    std::shared_ptr<TService> m_pService;
 
 private:
     virtual void MakeItem(const TItem& item, VARIANT& var) const = 0;
-    virtual IEnumVARIANT* CloneAt(std::size_t nNext) const = 0;
 
     std::vector<TItem> m_Items;
     std::size_t m_nNext;

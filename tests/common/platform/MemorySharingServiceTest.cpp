@@ -182,3 +182,40 @@ TEST_F(MemorySharingServiceTest, connectionOfAnotherServiceIsRefused)
     pForeign->Release();
     pOtherManager->Release();
 }
+
+// The enumeration keeps its place through Skip and Clone, and says when it runs out.
+TEST(MemorySharingEnumerationTest, aCloneGoesOnFromTheSamePlace)
+{
+    auto pService = CMemorySharingService::Create();
+    pService->AddItem(CMemorySharingService::EItemKind::NotAnObject);
+    pService->AddItem(CMemorySharingService::EItemKind::NotAnObject);
+    pService->AddItem(CMemorySharingService::EItemKind::NotAnObject);
+    INetSharingManager* pManager = nullptr;
+    ASSERT_EQ(pService->CreateManager(IID_INetSharingManager, reinterpret_cast<void**>(&pManager)),
+              S_OK);
+    INetSharingEveryConnectionCollection* pCollection = nullptr;
+    ASSERT_EQ(pManager->get_EnumEveryConnection(&pCollection), S_OK);
+    IUnknown* pUnk = nullptr;
+    ASSERT_EQ(pCollection->get__NewEnum(&pUnk), S_OK);
+    IEnumVARIANT* pEnum = nullptr;
+    ASSERT_EQ(pUnk->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&pEnum)), S_OK);
+    ASSERT_EQ(pEnum->Skip(1), S_OK);
+    IEnumVARIANT* pClone = nullptr;
+    ASSERT_EQ(pEnum->Clone(&pClone), S_OK);
+    VARIANT items[3];
+    ULONG nFetched = 0;
+    EXPECT_EQ(pClone->Next(3, items, &nFetched), S_FALSE);
+    ASSERT_EQ(nFetched, 2u);
+    // Items not made of objects carry their ids (0, 1, 2): the clone starts at the second.
+    EXPECT_EQ(items[0].vt, VT_I4);
+    EXPECT_EQ(items[0].lVal, 1);
+    EXPECT_EQ(items[1].lVal, 2);
+    EXPECT_EQ(pEnum->Skip(3), S_FALSE);
+    EXPECT_EQ(pEnum->Next(1, items, &nFetched), S_FALSE);
+    EXPECT_EQ(nFetched, 0u);
+    pClone->Release();
+    pEnum->Release();
+    pUnk->Release();
+    pCollection->Release();
+    pManager->Release();
+}
