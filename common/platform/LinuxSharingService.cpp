@@ -171,6 +171,18 @@ HRESULT FromErrno(int nError)
     return nError == EACCES || nError == EPERM ? E_ACCESSDENIED : E_FAIL;
 }
 
+// Opens the IPv4 forwarding switch, reads or writes its one character, and closes it again.
+template <typename TTransfer>
+HRESULT OnForwardingSwitch(int nFlags, TTransfer transfer)
+{
+    const int nFd = ::open(kForwardingPath, nFlags | O_CLOEXEC);
+    const bool bDone = nFd >= 0 && transfer(nFd) == 1;
+    const int nError = errno;
+    if (nFd >= 0)
+        ::close(nFd);
+    return bDone ? S_OK : FromErrno(nError);
+}
+
 } // namespace
 
 CLinuxSharingService::CLinuxSharingService(SOptions options) : m_Options(std::move(options)) {}
@@ -283,23 +295,14 @@ bool CLinuxSharingService::HasNetAdmin()
 
 HRESULT CLinuxSharingService::ReadForwarding(bool& bOn)
 {
-    const int nFd = ::open(kForwardingPath, O_RDONLY | O_CLOEXEC);
     char c = '0';
-    const bool bRead = nFd >= 0 && ::read(nFd, &c, 1) == 1;
-    const int nError = errno;
-    if (nFd >= 0)
-        ::close(nFd);
+    const HRESULT hr = OnForwardingSwitch(O_RDONLY, [&c](int nFd) { return ::read(nFd, &c, 1); });
     bOn = c != '0';
-    return bRead ? S_OK : FromErrno(nError);
+    return hr;
 }
 
 HRESULT CLinuxSharingService::WriteForwarding(bool bOn)
 {
-    const int nFd = ::open(kForwardingPath, O_WRONLY | O_CLOEXEC);
     const char c = bOn ? '1' : '0';
-    const bool bWritten = nFd >= 0 && ::write(nFd, &c, 1) == 1;
-    const int nError = errno;
-    if (nFd >= 0)
-        ::close(nFd);
-    return bWritten ? S_OK : FromErrno(nError);
+    return OnForwardingSwitch(O_WRONLY, [c](int nFd) { return ::write(nFd, &c, 1); });
 }

@@ -39,6 +39,16 @@ std::string_view Trimmed(std::string_view line)
     return line.substr(nFirst, line.find_last_not_of(" \t") + 1 - nFirst);
 }
 
+// Removes the table in a transaction, whether or not it is there: adding first makes the delete
+// succeed either way.
+std::string RemoveCommands()
+{
+    std::ostringstream commands;
+    commands << "add table " << kTable << "\n"
+             << "delete table " << kTable << "\n";
+    return commands.str();
+}
+
 void TraceError(const char* pszError)
 {
     std::string strTrace = "CNftSharingTable::Run(): ";
@@ -69,10 +79,7 @@ std::string CNftSharingTable::ReplaceCommands(const std::string& strInterface,
 {
     const std::string strQuoted = '"' + strInterface + '"';
     std::ostringstream commands;
-    // Adding before deleting makes the delete succeed whether or not the table was there.
-    commands << "add table " << kTable << "\n"
-             << "delete table " << kTable << "\n"
-             << "table " << kTable << " {\n"
+    commands << RemoveCommands() << "table " << kTable << " {\n"
              << "\tcomment \"" << kCommentPrefix
              << (bForwardingWasOn ? kForwardingOn : kForwardingOff) << "\"\n"
              << "\tchain postrouting {\n"
@@ -144,7 +151,7 @@ HRESULT CNftSharingTable::Replace(const std::string& strInterface, bool bForward
 
 HRESULT CNftSharingTable::Remove()
 {
-    return Run("add table " + std::string(kTable) + "\ndelete table " + std::string(kTable) + "\n");
+    return Run(RemoveCommands());
 }
 
 // S_FALSE when the table is absent and that is not a failure.
