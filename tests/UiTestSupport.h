@@ -7,8 +7,11 @@
 #include "PageTabCtrl.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <memory>
 #include <vector>
 
 inline constexpr int kTestMainWindowId = 102;
@@ -100,11 +103,11 @@ protected:
     }
 };
 
-// Clicks a row of a list, as the user selects it.
+// Clicks a row of a list in its first column, as the user selects it.
 inline void ClickRow(const CListCtrl& list, int nRow)
 {
     RECT rcRow{};
-    list.GetItemRect(nRow, &rcRow, LVIR_BOUNDS);
+    list.GetItemRect(nRow, &rcRow, LVIR_LABEL);
     QTest::mouseClick(list.GetView()->viewport(), Qt::LeftButton, {},
                       QPoint((rcRow.left + rcRow.right) / 2, (rcRow.top + rcRow.bottom) / 2));
 }
@@ -112,4 +115,68 @@ inline void ClickRow(const CListCtrl& list, int nRow)
 inline bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = 5000)
 {
     return QTest::qWaitFor(condition, nTimeoutMs);
+}
+
+// Gives the time that "nothing happened" checks wait for what should not come.
+inline void Settle(int nMs = 50)
+{
+    QTest::qWait(nMs);
+}
+
+// The message box on screen, if there is one.
+inline QWidget* ShownMessageBox()
+{
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (pWidget->isVisible() && pWidget->inherits("QMessageBox"))
+            return pWidget;
+    }
+    return nullptr;
+}
+
+// Runs the action on a window that a modal loop shows, from inside that loop, once the finder
+// finds it on screen. A window still open after the time-out is closed, so that a failing test
+// ends; the flag says whether that was needed.
+inline std::shared_ptr<bool> OnShownWindow(std::function<QWidget*()> find,
+                                           std::function<void(QWidget*)> action,
+                                           int nTimeoutMs = 5000)
+{
+    auto pTimedOut = std::make_shared<bool>(false);
+    auto* pPoll = new QTimer;
+    QObject::connect(pPoll, &QTimer::timeout, pPoll, [=] {
+        QWidget* pShown = find();
+        if (pShown == nullptr || !pShown->isVisible())
+            return;
+        pPoll->stop();
+        pPoll->deleteLater();
+        QTimer::singleShot(nTimeoutMs, [pWindow = QPointer<QWidget>(pShown), pTimedOut] {
+            if (pWindow != nullptr && pWindow->isVisible()) {
+                *pTimedOut = true;
+                pWindow->close();
+            }
+        });
+        action(pShown);
+    });
+    pPoll->start(10);
+    return pTimedOut;
+}
+
+inline std::shared_ptr<bool> OnMessageBox(std::function<void(QWidget*)> action)
+{
+    return OnShownWindow(ShownMessageBox, std::move(action));
+}
+
+// Presses a key in a window as the user would: at the control that has its focus.
+inline void PressKeyIn(QWidget* pWindow, Qt::Key key)
+{
+    QWidget* pFocus = pWindow->focusWidget();
+    QTest::keyClick(pFocus != nullptr ? pFocus : pWindow, key);
+}
+
+// Clicks a control through the window system, which drops input to windows that a modal one
+// blocks.
+inline void ClickThroughWindow(QWidget* pControl)
+{
+    QWidget* pWindow = pControl->window();
+    QTest::mouseClick(pWindow->windowHandle(), Qt::LeftButton, {},
+                      pControl->mapTo(pWindow, pControl->rect().center()));
 }

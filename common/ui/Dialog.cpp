@@ -5,12 +5,15 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTableView>
 
@@ -26,6 +29,39 @@ QRect PixelRect(const RECT& rcDialogUnits, const QFont& font)
     return QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
 }
 
+// A report view without full-row selection: only a row's first column shows it selected, and a
+// press on another column hits no item, so it acts as a press beside the rows.
+class CFirstColumnSelection : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override
+    {
+        auto* pView = qobject_cast<QAbstractItemView*>(pObject->parent());
+        if (pView == nullptr || pObject != pView->viewport())
+            return QStyledItemDelegate::eventFilter(pObject, pEvent);
+        if (pEvent->type() != QEvent::MouseButtonPress &&
+            pEvent->type() != QEvent::MouseButtonDblClick)
+            return false;
+        const QModelIndex index =
+            pView->indexAt(static_cast<QMouseEvent*>(pEvent)->position().toPoint());
+        if (index.isValid() && index.column() == 0)
+            return false;
+        pView->clearSelection();
+        pView->setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* pOption, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(pOption, index);
+        if (index.column() != 0)
+            pOption->state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+    }
+};
+
 QWidget* MakeListView(const SControlTemplate& control, QWidget* pParent)
 {
     // A table over a compact model: a report list of many rows stays cheap to add to.
@@ -37,6 +73,9 @@ QWidget* MakeListView(const SControlTemplate& control, QWidget* pParent)
     pList->setCornerButtonEnabled(false);
     pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    auto* pSelection = new CFirstColumnSelection(pList);
+    pList->setItemDelegate(pSelection);
+    pList->viewport()->installEventFilter(pSelection);
     pList->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     QHeaderView* pRows = pList->verticalHeader();
     pRows->hide();
@@ -125,15 +164,18 @@ void CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
         pWidget->resize(rcSize.size());
         pWidget->hide();
     } else {
-        Qt::WindowFlags flags =
-            Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-        if ((dialogTemplate.dwStyle & WS_MINIMIZEBOX) != 0)
+        // A window without a minimise box is a dialog: no minimise or maximise button.
+        const bool bMinimizeBox = (dialogTemplate.dwStyle & WS_MINIMIZEBOX) != 0;
+        Qt::WindowFlags flags = (bMinimizeBox ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint |
+                                Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+        if (bMinimizeBox)
             flags |= Qt::WindowMinimizeButtonHint;
         pWidget->setWindowFlags(flags);
         pWidget->setFixedSize(rcSize.size());
         pWidget->setWindowTitle(QString::fromStdString(dialogTemplate.strCaption));
         m_SystemMenu = CMenu();
-        m_SystemMenu.AppendMenu(MF_STRING, SC_MINIMIZE, "Minimize");
+        if (bMinimizeBox)
+            m_SystemMenu.AppendMenu(MF_STRING, SC_MINIMIZE, "Minimize");
         m_SystemMenu.AppendMenu(MF_STRING, SC_CLOSE, "Close");
     }
     AttachOwned(pWidget, dialogTemplate.dwStyle);
@@ -202,12 +244,43 @@ INT_PTR CDialog::DoModal()
         return -1;
     if (m_bEnded)
         return m_nModalResult;
+    OwnBy(ModalOwner());
     QEventLoop loop;
     m_pModalLoop = &loop;
+    RunningModals().push_back(this);
     ShowWindow(SW_SHOW);
     loop.exec();
+    std::erase(RunningModals(), this);
     m_pModalLoop = nullptr;
     return m_nModalResult;
+}
+
+std::vector<CDialog*>& CDialog::RunningModals()
+{
+    static std::vector<CDialog*> modals;
+    return modals;
+}
+
+CWnd* CDialog::ModalOwner() const
+{
+    // As on the platform: the given parent's top-level window, else the innermost dialog that
+    // already runs modally, else the main window.
+    CWnd* pOwner = m_pParentWnd;
+    while (pOwner != nullptr && (pOwner->GetStyle() & WS_CHILD) != 0)
+        pOwner = pOwner->GetParent();
+    if (pOwner == nullptr)
+        pOwner = !RunningModals().empty() ? RunningModals().back() : GetMainWnd();
+    return pOwner != this ? pOwner : nullptr;
+}
+
+void CDialog::OwnBy(CWnd* pOwner)
+{
+    if (pOwner == nullptr || pOwner->GetWidget() == nullptr)
+        return;
+    // A window of the owner's that stays above it and takes all its input while it runs.
+    QWidget* pWidget = GetWidget();
+    pWidget->setParent(pOwner->GetWidget(), pWidget->windowFlags());
+    pWidget->setWindowModality(Qt::WindowModal);
 }
 
 void CDialog::EndDialog(int nResult)
@@ -217,6 +290,22 @@ void CDialog::EndDialog(int nResult)
     ShowWindow(SW_HIDE);
     if (m_pModalLoop != nullptr)
         m_pModalLoop->exit(nResult);
+    EndOwnedWindows();
+}
+
+void CDialog::EndOwnedWindows()
+{
+    // The dialogs and message boxes that a window owns end with it.
+    if (GetWidget() == nullptr)
+        return;
+    for (QWidget* pOwned : GetWidget()->findChildren<QWidget*>()) {
+        if (!pOwned->isWindow() || !pOwned->isVisible())
+            continue;
+        if (auto* pDialog = dynamic_cast<CDialog*>(CWnd::FromWidget(pOwned)))
+            pDialog->EndDialog(IDCANCEL);
+        else if (auto* pBox = qobject_cast<QDialog*>(pOwned))
+            pBox->reject();
+    }
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <utility>
+#include <vector>
 
 class QEventLoop;
 
@@ -23,8 +24,10 @@ public:
     // Makes the window: a hidden or shown child for a template with WS_CHILD, else a top-level
     // window. False when the template does not exist.
     virtual BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
-    // Shows the dialog as a top-level window and returns its result once it has ended.
+    // Shows the dialog as a top-level window and returns its result once it has ended. While it
+    // runs, its owner (the parent's top-level window, else the main window) takes no input.
     virtual INT_PTR DoModal();
+    // Ends the dialog, and with it the dialogs and message boxes that it owns.
     void EndDialog(int nResult);
 
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
@@ -63,6 +66,10 @@ private:
     void MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd);
     QWidget* MakeControl(const SControlTemplate& control, QWidget* pParent);
     void Notify(int nID, WORD wNotifyCode);
+    static std::vector<CDialog*>& RunningModals();
+    CWnd* ModalOwner() const;
+    void OwnBy(CWnd* pOwner);
+    void EndOwnedWindows();
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

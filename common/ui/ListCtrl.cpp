@@ -104,12 +104,12 @@ int CListCtrl::GetSelectionMark() const
     return m_nSelectionMark;
 }
 
-BOOL CListCtrl::GetItemRect(int nItem, RECT* pRect, UINT) const
+BOOL CListCtrl::GetItemRect(int nItem, RECT* pRect, UINT nCode) const
 {
     const QTableView* pView = GetView();
     if (pView == nullptr || pRect == nullptr || nItem < 0 || nItem >= GetItemCount())
         return FALSE;
-    const int nLastColumn = GetModel()->columnCount() - 1;
+    const int nLastColumn = nCode == LVIR_LABEL ? 0 : GetModel()->columnCount() - 1;
     const QRect rcFirst = pView->visualRect(pView->model()->index(nItem, 0));
     const QRect rcLast = pView->visualRect(pView->model()->index(nItem, std::max(0, nLastColumn)));
     const QRect rcRow = rcFirst.united(rcLast);

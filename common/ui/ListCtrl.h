@@ -19,7 +19,8 @@ public:
     BOOL DeleteItem(int nItem);
     BOOL DeleteAllItems();
     int GetSelectionMark() const;
-    // The row's rectangle in the list's client area (LVIR_BOUNDS: all its columns).
+    // The row's rectangle in the list's client area: LVIR_BOUNDS all its columns, LVIR_LABEL
+    // its first column, the part that a press selects it by.
     BOOL GetItemRect(int nItem, RECT* pRect, UINT nCode) const;
     std::string GetColumnHeading(int nCol) const;
 

@@ -15,6 +15,19 @@ MessageBoxHook& Hook()
     return hook;
 }
 
+// A box asked for without an icon shows none.
+QMessageBox::Icon IconOf(UINT nType)
+{
+    switch (nType & MB_ICONMASK) {
+    case MB_ICONSTOP:
+        return QMessageBox::Critical;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
 int ShowBox(const SMessageBox& box)
 {
     if (Hook())
@@ -24,15 +37,21 @@ int ShowBox(const SMessageBox& box)
         std::fflush(stderr);
         return IDOK;
     }
-    QMessageBox messageBox(
-        (box.nType & MB_ICONSTOP) != 0 ? QMessageBox::Critical : QMessageBox::Information,
-        QString::fromStdString(box.strCaption), QString::fromStdString(box.strText),
-        QMessageBox::Ok, box.pOwner != nullptr ? box.pOwner->GetWidget() : nullptr);
-    messageBox.exec();
-    return IDOK;
+    return RunMessageBox(box);
 }
 
 } // namespace
+
+int RunMessageBox(const SMessageBox& box)
+{
+    // Modal: the owner and every other window take no input until the box is closed.
+    QMessageBox messageBox(IconOf(box.nType), QString::fromStdString(box.strCaption),
+                           QString::fromStdString(box.strText), QMessageBox::Ok,
+                           box.pOwner != nullptr ? box.pOwner->GetWidget() : nullptr);
+    messageBox.setObjectName(QStringLiteral("MessageBox"));
+    messageBox.exec();
+    return IDOK;
+}
 
 int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption, UINT nType)
 {

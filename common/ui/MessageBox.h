@@ -19,6 +19,9 @@ struct SMessageBox {
 
 int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption, UINT nType);
 
+// The box itself, on any platform, screen or none: Enter and Escape close it (its OK).
+int RunMessageBox(const SMessageBox& box);
+
 // Answers every box in place of the user while set; none restores the real boxes.
 using MessageBoxHook = std::function<int(const SMessageBox& box)>;
 void SetMessageBoxHook(MessageBoxHook hook);

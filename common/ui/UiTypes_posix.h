@@ -115,6 +115,7 @@ inline constexpr DWORD LVS_ALIGNLEFT = 0x800;
 inline constexpr DWORD LVS_NOSORTHEADER = 0x8000;
 inline constexpr int LVCFMT_LEFT = 0;
 inline constexpr UINT LVIR_BOUNDS = 0;
+inline constexpr UINT LVIR_LABEL = 2;
 
 // Showing and placing windows.
 inline constexpr int SW_HIDE = 0;
@@ -141,3 +142,4 @@ inline constexpr UINT SC_CLOSE = 0xF060;
 inline constexpr UINT MB_OK = 0x0;
 inline constexpr UINT MB_ICONSTOP = 0x10;
 inline constexpr UINT MB_ICONINFORMATION = 0x40;
+inline constexpr UINT MB_ICONMASK = 0xF0;

@@ -108,6 +108,19 @@ WPARAM VirtualKey(int nKey)
     }
 }
 
+// The window object of a widget or of an ancestor inside the same top-level window. A message
+// box or dialog is a top-level window of its own: its keys never reach its owner's hooks.
+CWnd* WindowInSameTopLevel(const QWidget* pWidget)
+{
+    for (; pWidget != nullptr; pWidget = pWidget->parentWidget()) {
+        if (CWnd* pWnd = CWnd::FromWidget(pWidget))
+            return pWnd;
+        if (pWidget->isWindow())
+            return nullptr;
+    }
+    return nullptr;
+}
+
 // Gives every key press to the windows' hooks before the widget that has the focus sees it.
 class CKeyRouter : public QObject
 {
@@ -130,7 +143,7 @@ public:
         m_pLastReceiver = pWidget;
         if (bPropagated)
             return false;
-        CWnd* pWnd = CWnd::FromWidgetOrAncestor(pWidget);
+        CWnd* pWnd = WindowInSameTopLevel(pWidget);
         if (pWnd == nullptr)
             return false;
         if (pKey->key() == Qt::Key_Space && pKey->modifiers() == Qt::AltModifier) {
@@ -232,8 +245,27 @@ CWnd::CWnd() : m_pLink(std::make_shared<SWndLink>())
     m_pLink->pWnd = this;
 }
 
+namespace
+{
+
+CWnd* g_pMainWnd = nullptr;
+
+} // namespace
+
+void CWnd::SetMainWnd(CWnd* pWnd)
+{
+    g_pMainWnd = pWnd;
+}
+
+CWnd* CWnd::GetMainWnd()
+{
+    return g_pMainWnd;
+}
+
 CWnd::~CWnd()
 {
+    if (g_pMainWnd == this)
+        g_pMainWnd = nullptr;
     {
         std::lock_guard lock(m_pLink->Mutex);
         m_pLink->pWnd = nullptr;
@@ -472,6 +504,9 @@ BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
     for (CWnd* pWnd = TargetOf(pMsg); pWnd != nullptr; pWnd = pWnd->GetParent()) {
         if (pWnd->PreTranslateMessage(pMsg))
             return TRUE;
+        // The walk ends at the top-level window: an owner never sees its dialog's messages.
+        if ((pWnd->GetStyle() & WS_CHILD) == 0)
+            break;
     }
     return FALSE;
 }

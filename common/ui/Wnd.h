@@ -61,9 +61,13 @@ public:
     // has gone.
     bool PostCall(const std::function<void()>& call);
     static bool IsOnWindowThread();
+    // The application's main window: what a modal dialog or box without an owner belongs to.
+    static void SetMainWnd(CWnd* pWnd);
+    static CWnd* GetMainWnd();
 
     virtual BOOL PreTranslateMessage(MSG* pMsg);
-    // Offers the message to its window and each parent in turn; true once one has taken it.
+    // Offers the message to its window and each parent in turn, up to its top-level window;
+    // true once one has taken it.
     static BOOL WalkPreTranslateTree(MSG* pMsg);
 
 protected:

@@ -7,7 +7,9 @@
 #include "UiTestSupport.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -181,6 +183,61 @@ TEST_F(DialogTest, enterEndsATopLevelDialogWithOk)
     EXPECT_FALSE(dialog.IsWindowVisible());
 }
 
+TEST_F(DialogTest, modalDialogTakesItsOwnersInputAndItsOwnKeysAndEndsWithIt)
+{
+    CWnd::SetMainWnd(&m_Dialog);
+    CExchangeDialog dialog;
+    QWidget* pGo = m_Dialog.GetDlgItem(kButtonGo);
+    bool bOwnerEnded = false;
+    const auto shown = [&] { return dialog.GetWidget(); };
+    auto pTimedOut = OnShownWindow(shown, [&](QWidget* pModal) {
+        EXPECT_EQ(QApplication::activeModalWidget(), pModal);
+        ClickThroughWindow(pGo);
+        // Enter in the dialog is the dialog's: the owner, whose Enter would end it, sees none.
+        dialog.GetDlgItem(kEditText)->setFocus();
+        PressKeyIn(pModal, Qt::Key_Escape);
+        bOwnerEnded = !m_Dialog.IsWindowVisible();
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_FALSE(*pTimedOut);
+    EXPECT_FALSE(bOwnerEnded);
+    EXPECT_EQ(m_Dialog.m_nGo, 0);
+    ClickThroughWindow(pGo);
+    EXPECT_EQ(m_Dialog.m_nGo, 1);
+
+    // A dialog that the owner's close ends with it.
+    pTimedOut = OnShownWindow(shown, [&](QWidget*) { m_Dialog.EndDialog(IDCANCEL); });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_FALSE(*pTimedOut);
+    EXPECT_FALSE(dialog.IsWindowVisible());
+    CWnd::SetMainWnd(nullptr);
+}
+
+TEST_F(DialogTest, messageBoxTakesEnterAndEscapeAndShowsOnlyTheIconAskedFor)
+{
+    QWidget* pGo = m_Dialog.GetDlgItem(kButtonGo);
+    const std::pair<UINT, QMessageBox::Icon> kinds[] = {
+        {MB_OK, QMessageBox::NoIcon},
+        {MB_ICONSTOP | MB_OK, QMessageBox::Critical},
+        {MB_ICONINFORMATION, QMessageBox::Information}};
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        for (const auto& [nType, icon] : kinds) {
+            QMessageBox::Icon shown = QMessageBox::Warning;
+            auto pTimedOut = OnMessageBox([&](QWidget* pBox) {
+                shown = qobject_cast<QMessageBox*>(pBox)->icon();
+                ClickThroughWindow(pGo);
+                PressKeyIn(pBox, key);
+            });
+            EXPECT_EQ(RunMessageBox({&m_Dialog, "Failed to initialise COM!", "Fatal error", nType}),
+                      IDOK);
+            EXPECT_FALSE(*pTimedOut) << key << " " << nType;
+            EXPECT_EQ(shown, icon) << nType;
+        }
+    }
+    EXPECT_EQ(m_Dialog.m_nGo, 0);
+    EXPECT_TRUE(m_Dialog.IsWindowVisible());
+}
+
 TEST_F(DialogTest, popUpMenuFromResourcesSendsTheChosenCommandToItsOwner)
 {
     CMenu menu;
@@ -273,6 +330,32 @@ TEST_F(DialogTest, listKeepsInsertionOrderAndTheSelectionMark)
     EXPECT_EQ(list.GetItemText(7, 0), "");
     ClickRow(list, 1);
     EXPECT_EQ(list.GetSelectionMark(), 1);
+    // Without full-row selection only the first column shows the row selected, and a press on
+    // another column selects nothing.
+    QTableView* pView = list.GetView();
+    m_Dialog.GetWidget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Dialog.GetWidget()));
+    pView->setFocus();
+    const QImage image = pView->viewport()->grab().toImage();
+    const QColor highlight = pView->palette().color(QPalette::Active, QPalette::Highlight);
+    const QRect rcName = pView->visualRect(pView->model()->index(1, 0));
+    const QRect rcShared = pView->visualRect(pView->model()->index(1, 1));
+    const qreal dpr = image.devicePixelRatio();
+    // The style may shade the highlight a little.
+    const auto highlighted = [&](const QRect& rcCell) {
+        const QColor color =
+            image.pixelColor((QPointF(rcCell.right() - 3, rcCell.center().y()) * dpr).toPoint());
+        return std::abs(color.red() - highlight.red()) +
+                   std::abs(color.green() - highlight.green()) +
+                   std::abs(color.blue() - highlight.blue()) <
+               24;
+    };
+    EXPECT_TRUE(highlighted(rcName));
+    EXPECT_FALSE(highlighted(rcShared));
+    QTest::mouseClick(pView->viewport(), Qt::LeftButton, {},
+                      pView->visualRect(pView->model()->index(2, 1)).center());
+    EXPECT_EQ(list.GetSelectionMark(), 1);
+    EXPECT_FALSE(pView->selectionModel()->hasSelection());
     list.DeleteItem(0);
     EXPECT_EQ(list.GetSelectionMark(), 0);
     list.DeleteAllItems();
