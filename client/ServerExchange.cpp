@@ -9,14 +9,6 @@
 
 using namespace ControlProtocol;
 
-namespace
-{
-
-constexpr int kMinPort = 1;
-constexpr int kMaxPort = 65535;
-
-} // namespace
-
 CTarnlowClientDlg::SServerAddress CTarnlowClientDlg::ServerAddress() const
 {
     return SServerAddress{m_pCommsPage->GetServerIPAddress(), m_pCommsPage->GetServerPort()};
@@ -28,15 +20,17 @@ bool CTarnlowClientDlg::ConnectTarnlowServer(const SServerAddress& server)
     bool bCreated = false;
     {
         std::lock_guard lock(m_SocketMutex);
-        bCreated = !m_Worker.IsStopping() && m_Sockets.SocketCreate();
+        // A closing window makes no socket: the close would have nothing left to wake.
+        if (m_Worker.IsStopping())
+            return false;
+        bCreated = m_Sockets.SocketCreate();
     }
     if (!bCreated) {
         OutputDebugStringA(
             "CTarnlowClientDlg::ConnectTarnlowServer(): Failed to create the socket\n");
         return false;
     }
-    // A port beyond TCP's range is refused, not wrapped round to another port.
-    if (server.nPort < kMinPort || server.nPort > kMaxPort) {
+    if (!IsPortInRange(server.nPort)) {
         OutputDebugStringA(
             FormatText("CTarnlowClientDlg::ConnectTarnlowServer(): Port %d is out of range\n",
                        server.nPort)
@@ -87,7 +81,7 @@ bool CTarnlowClientDlg::ReceiveTarnlowServer(std::string& strReply)
 {
     // The whole reply, however long or however cut up: read until the server closes.
     std::string strReceived;
-    char cBuffer[kReceiveBufferBytes];
+    char cBuffer[kReceiveBytes];
     for (;;) {
         const int nReceived = m_Sockets.SocketReceive(cBuffer, sizeof cBuffer, 0);
         if (nReceived == SOCKET_ERROR) {
@@ -125,25 +119,31 @@ bool CTarnlowClientDlg::RequestTarnlowServer(const std::string& strRequest,
     if (!ConnectTarnlowServer(server)) {
         m_strMessage = FormatText("Failed to connect to Verrow (check %s:%d)",
                                   server.strAddress.c_str(), server.nPort);
-        m_pLogPage->AddEntry(m_strMessage);
-        DisconnectTarnlowServer();
-        return false;
+        return FailExchange(m_strMessage);
     }
     m_pLogPage->AddEntry("Success connecting to Verrow");
-    if (!SendLocalMessage(strRequest)) {
-        m_pLogPage->AddEntry("Failed to send request to Verrow");
-        DisconnectTarnlowServer();
-        return false;
-    }
-    if (!ReceiveTarnlowServer(m_strReply)) {
-        m_pLogPage->AddEntry("Failed to receive reply from Verrow");
+    if (!SendLocalMessage(strRequest))
+        return FailExchange("Failed to send request to Verrow");
+    const bool bReceived = ReceiveTarnlowServer(m_strReply);
+    // The close shut the socket down: what the receive then gave is no reply of the server's.
+    if (m_Worker.IsStopping())
+        return FailExchange(std::string());
+    if (!bReceived) {
         m_strReply.clear();
-        DisconnectTarnlowServer();
-        return false;
+        return FailExchange("Failed to receive reply from Verrow");
     }
     m_pLogPage->AddEntry(m_strReply + " received from Verrow");
     DisconnectTarnlowServer();
     return true;
+}
+
+bool CTarnlowClientDlg::FailExchange(const std::string& strEntry)
+{
+    // An exchange that the close interrupted logs nothing more.
+    if (!m_Worker.IsStopping())
+        m_pLogPage->AddEntry(strEntry);
+    DisconnectTarnlowServer();
+    return false;
 }
 
 bool CTarnlowClientDlg::ConnectSequence(const SServerAddress& server)
@@ -164,11 +164,18 @@ void CTarnlowClientDlg::OnBnClickedConnect()
     m_Worker.Post([this, server] { ConnectSequence(server); });
 }
 
-void CTarnlowClientDlg::RequestSharingChange(const char* pszCommand)
+void CTarnlowClientDlg::RequestSharingChange(std::string (*pBuildCommand)(int nIndex))
 {
+    const CListCtrl& list = m_pConnectionsPage->m_ConnectionList;
+    const int nIndex = list.GetSelectionMark();
+    // A refresh while the menu was open may have left no row selected: no index to send then.
+    if (nIndex < 0 || nIndex >= list.GetItemCount()) {
+        OutputDebugStringA(
+            "CTarnlowClientDlg::RequestSharingChange(): No connection is selected, nothing sent\n");
+        return;
+    }
     const SServerAddress server = ServerAddress();
-    const int nIndex = m_pConnectionsPage->m_ConnectionList.GetSelectionMark();
-    const std::string strMessage = std::string(pszCommand) + kSeparator + std::to_string(nIndex);
+    const std::string strMessage = pBuildCommand(nIndex);
     m_Worker.Post([this, server, strMessage] {
         if (RequestTarnlowServer(strMessage, server) && !m_Worker.IsStopping())
             ConnectSequence(server);
@@ -177,10 +184,10 @@ void CTarnlowClientDlg::RequestSharingChange(const char* pszCommand)
 
 void CTarnlowClientDlg::OnShareThisConnection()
 {
-    RequestSharingChange(kShare);
+    RequestSharingChange(ShareCommand);
 }
 
 void CTarnlowClientDlg::OnDisableThisShare()
 {
-    RequestSharingChange(kUnshare);
+    RequestSharingChange(UnshareCommand);
 }

@@ -10,6 +10,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnlow.Client"));
     CResources::SetCurrent(&ClientResources());
     CTarnlowClientDlg dlg;
+
     application.CloseOnTerminationSignals(&dlg);
     dlg.DoModal();
     return 0;

@@ -85,7 +85,8 @@ void CTarnlowClientDlg::OnClose()
         {
             std::lock_guard lock(m_SocketMutex);
             m_Worker.RequestStop();
-            m_Sockets.SocketShutdown();
+            if (m_Sockets.SocketIsOpen())
+                m_Sockets.SocketShutdown();
         }
         m_Worker.Stop();
         if (m_Sockets.GetSocketsInit())

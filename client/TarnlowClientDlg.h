@@ -17,7 +17,6 @@ class CTarnlowClientDlg : public CDialog
 {
 public:
     static constexpr UINT IDD = 102;
-    static constexpr int kReceiveBufferBytes = 1024;
 
     // Where the server is, as the settings page said when the user acted.
     struct SServerAddress {
@@ -65,7 +64,9 @@ protected:
 
 private:
     SServerAddress ServerAddress() const;
-    void RequestSharingChange(const char* pszCommand);
+    void RequestSharingChange(std::string (*pBuildCommand)(int nIndex));
+    // Ends a failed exchange: logs the entry, unless the close interrupted it, and closes.
+    bool FailExchange(const std::string& strEntry);
     bool ConnectSequence(const SServerAddress& server);
 
     // Guards the exchange's socket between the worker and a closing window.

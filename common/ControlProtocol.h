@@ -55,6 +55,8 @@ inline constexpr const char* kFalse = "False";
 inline constexpr int kRequestBytes = 2048;   // the server's one receive
 inline constexpr int kReceiveBytes = 1024;   // one receive of the client's
 inline constexpr int kMaxReplyBytes = 65536; // what the client reads until the server closes
+inline constexpr int kMinPort = 1;
+inline constexpr int kMaxPort = 65535;
 inline constexpr int kMinListedConnections = 1;
 inline constexpr int kMaxListedConnections = 10;
 
@@ -78,6 +80,12 @@ ECommand RecogniseCommand(const std::string& strCommandPart);
 int ReadIndex(const std::string& strCommandPart);
 // As atoi reads a number, except that numbers beyond int's range give its nearest end.
 int ReadNumber(const std::string& strText);
+
+// A TCP port: a number outside 1 to 65535 is refused, never wrapped round to another port.
+constexpr bool IsPortInRange(int nPort)
+{
+    return nPort >= kMinPort && nPort <= kMaxPort;
+}
 
 std::string BuildRequest(const std::string& strHost, const std::string& strCommand);
 std::string ShareCommand(int nIndex);

@@ -34,6 +34,8 @@ public:
     void SocketAddressSetAddress(std::string strAddress);
     bool SocketSetListen();
     bool SocketShutdown();
+    // Whether the object holds a socket; no trace, no Winsock call.
+    bool SocketIsOpen() const { return m_hSocket != INVALID_SOCKET; }
     bool SocketWSAEventSelect(WSAEVENT hEvent, long lNetworkEvents);
     bool SocketWSAEnumNetworkEvents(WSAEVENT hEvent, LPWSANETWORKEVENTS pNetworkEvents);
     SOCKET SocketAccept(CSockets& listening, sockaddr* pAddress, int* pAddressLength);

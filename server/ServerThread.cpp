@@ -2,6 +2,7 @@
 // request and hands it to ProcessRequest, until the stop event is signalled.
 #include "TarnlowServerDlg.h"
 
+#include "ControlProtocol.h"
 #include "Format.h"
 
 #include <cstring>
@@ -10,8 +11,6 @@ namespace
 {
 
 constexpr long kListenerEvents = FD_READ | FD_ACCEPT | FD_CONNECT;
-constexpr int kMinPort = 1;
-constexpr int kMaxPort = 65535;
 constexpr const char* kAnyAddress = "0.0.0.0";
 
 // Accept failures that only mean the client went away before it could be accepted.
@@ -88,7 +87,7 @@ void CTarnlowServerDlg::OpenListeningSocket()
                                           ? m_Sockets.GetLocalAddress(0)
                                           : std::string(kAnyAddress));
     // A port beyond TCP's range fails as a bind would, instead of binding another port.
-    const bool bPortInRange = nPort >= kMinPort && nPort <= kMaxPort;
+    const bool bPortInRange = ControlProtocol::IsPortInRange(nPort);
     if (!bPortInRange)
         Winsock::WSASetLastError(WSAEINVAL);
     if (!bPortInRange || !m_Sockets.SocketBind()) {
@@ -165,7 +164,7 @@ void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
     }
     m_pLogPage->AddEntry(
         FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
-    char cBuffer[kReceiveBufferBytes];
+    char cBuffer[ControlProtocol::kRequestBytes];
     std::memset(cBuffer, 0, sizeof cBuffer);
     Sleep(kRequestPauseMs);
     const int nReceived = m_Sockets.SocketReceive(hClient, cBuffer, sizeof cBuffer, 0);
@@ -185,7 +184,7 @@ void CTarnlowServerDlg::CloseClient(SOCKET& hClient)
     // away the reply they have not read yet. So the reply is ended with an orderly shutdown and
     // what the client sent beyond the one request is read and dropped, as far as it has come.
     Winsock::shutdown(hClient, SD_SEND);
-    char cDiscard[kReceiveBufferBytes];
+    char cDiscard[ControlProtocol::kRequestBytes];
     for (int nDrained = 0; nDrained < kMaxDrainedBytes;) {
         const int nReceived = Winsock::recv(hClient, cDiscard, sizeof cDiscard, 0);
         if (nReceived <= 0)

@@ -10,6 +10,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnlow.Server"));
     CResources::SetCurrent(&ServerResources());
     CTarnlowServerDlg dlg;
+    CWnd::SetMainWnd(&dlg);
     application.CloseOnTerminationSignals(&dlg);
     dlg.DoModal();
     return 0;

@@ -6,6 +6,7 @@
 #include "TarnlowClientDlg.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
+#include "resource.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -285,17 +286,115 @@ TEST_F(ClientWindowTest, hostNameConnectsToTheAddressItResolvesTo)
     EXPECT_EQ(List().GetItemCount(), 2);
 }
 
-TEST_F(ClientWindowTest, closingDuringASilentExchangeEndsQuickly)
+TEST_F(ClientWindowTest, closingDuringASilentExchangeEndsQuicklyAndIsNoReply)
 {
-    CScriptedServer server([](const std::string&) { return CScriptedServer::kSilent; });
+    // The first Connect is answered; the second waits for a list that never comes.
+    std::atomic<int> nLists{0};
+    CScriptedServer server([&](const std::string& strRequest) {
+        if (strRequest.find("ConnectionList") != std::string::npos && ++nLists > 1)
+            return CScriptedServer::kSilent;
+        return ListReply(strRequest, kExampleReply);
+    });
     SetPort(server.Port());
-    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(1004)), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return server.Requests().size() == 1; }));
+    Connect();
+    ASSERT_EQ(List().GetItemCount(), 2);
+    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(IDC_CONNECT)), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return server.Requests().size() == 4; }));
+    Settle();
+    const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
+    CTraceCapture capture;
     const auto start = std::chrono::steady_clock::now();
     m_pDlg->SendMessage(WM_CLOSE);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_FALSE(m_pDlg->IsWindowVisible());
-    EXPECT_EQ(server.Requests().size(), 1u);
+    QCoreApplication::processEvents();
+    // The receive that the close woke logs nothing and leaves the rows of the last reply.
+    EXPECT_EQ(Messages(nBefore), std::vector<std::string>{});
+    EXPECT_EQ(List().GetItemCount(), 2);
+    EXPECT_EQ(server.Requests().size(), 4u);
+    EXPECT_NE(capture.Text().find("CSockets::SocketShutdown()\n"), std::string::npos);
+}
+
+TEST_F(ClientWindowTest, closingWithoutAnExchangeWakesNoSocket)
+{
+    CTraceCapture capture;
+    m_pDlg->SendMessage(WM_CLOSE);
+    const std::string strTrace = capture.Text();
+    EXPECT_EQ(strTrace.find("SocketShutdown"), std::string::npos) << strTrace;
+    EXPECT_NE(strTrace.find("CSockets::ShutdownSockets()"), std::string::npos) << strTrace;
+    // Exchanges asked for after the close make no socket and report nothing.
+    const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
+    EXPECT_FALSE(m_pDlg->ConnectTarnlowServer({"127.0.0.1", 1}));
+    EXPECT_EQ(capture.Text().find("Failed to create the socket"), std::string::npos);
+    EXPECT_EQ(m_pDlg->m_pLogPage->m_LogList.GetItemCount(), nBefore);
+}
+
+TEST_F(ClientWindowTest, refreshWhileTheMenuIsOpenSendsNoIndexThatNoRowHas)
+{
+    CScriptedServer server(
+        [](const std::string& strRequest) { return ListReply(strRequest, kExampleReply); });
+    SetPort(server.Port());
+    Connect();
+    SelectRow(1);
+    CTraceCapture capture;
+    CMenu::SetTrackHook([&](const CMenu&, POINT) {
+        // A refresh that was queued behind the menu refills the list meanwhile.
+        m_pDlg->m_pConnectionsPage->PopulateConnectionList(kExampleReply);
+        return kShare;
+    });
+    QWidget* pPage = m_pDlg->m_pConnectionsPage->GetWidget();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                            pPage->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(pPage, &event);
+    Settle();
+    m_pDlg->Worker().WaitUntilIdle();
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_NE(capture.Text().find("CTarnlowClientDlg::RequestSharingChange(): No connection is "
+                                  "selected, nothing sent\n"),
+              std::string::npos);
+}
+
+TEST_F(ClientWindowTest, aboutBoxIsModalWithoutMinimiseAndEndsWithTheWindow)
+{
+    CScriptedServer server(
+        [](const std::string& strRequest) { return ListReply(strRequest, kExampleReply); });
+    SetPort(server.Port());
+    CWnd::SetMainWnd(m_pDlg.get());
+    bool bMenuShown = false;
+    CMenu::SetTrackHook([&](const CMenu&, POINT) {
+        bMenuShown = true;
+        return 0u;
+    });
+    QWidget* pAbout = nullptr;
+    const auto findAbout = [&]() -> QWidget* {
+        for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+            if (pWidget->objectName() == "IDD_100" && pWidget->isVisible())
+                return pWidget;
+        }
+        return nullptr;
+    };
+    auto pTimedOut = OnShownWindow(findAbout, [&](QWidget* pShown) {
+        pAbout = pShown;
+        EXPECT_EQ(QApplication::activeModalWidget(), pShown);
+        const Qt::WindowFlags flags = pShown->windowFlags();
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+        ClickThroughWindow(m_pDlg->GetDlgItem(IDC_CONNECT));
+        // No second About box: the main window's frame takes no right-click meanwhile.
+        QWidget* pMain = m_pDlg->GetWidget();
+        QTest::mouseClick(pMain->windowHandle(), Qt::RightButton, {},
+                          QPoint(pMain->width() - 3, pMain->height() - 3));
+        Settle();
+        // The main window's close, as a termination signal asks for it, ends the box too.
+        m_pDlg->SendMessage(WM_CLOSE);
+    });
+    m_pDlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
+    EXPECT_FALSE(*pTimedOut);
+    ASSERT_NE(pAbout, nullptr);
+    EXPECT_FALSE(bMenuShown);
+    m_pDlg->Worker().WaitUntilIdle();
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_FALSE(m_pDlg->IsWindowVisible());
 }
 
 TEST_F(ClientWindowTest, enterAndEscapeNeverCloseTheWindow)
@@ -422,6 +521,9 @@ TEST_F(ClientWindowTest, closingWhileTheConnectItselfHangsEndsQuickly)
     m_pDlg->SendMessage(WM_CLOSE);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(capture.Text().find("Connect success"), std::string::npos);
+    // The connect that the close cut short is no failure to report.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Messages(nBefore), std::vector<std::string>{});
     for (const int nFiller : fillers)
         ::close(nFiller);
     ::close(nListener);
