@@ -51,10 +51,15 @@ void CLog::AddEntry(std::string strText)
     const SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText)};
     // From another thread the entry is queued to the window's thread and the caller goes on:
     // a thread's entries keep their order, and the listener never waits for the screen.
-    if (IsOnWindowThread())
+    if (IsOnWindowThread()) {
         AppendOrKeep(entry);
-    else if (!PostCall([this, entry] { AppendOrKeep(entry); }))
-        KeepPending(entry);
+        return;
+    }
+    // Under the pending lock, so that the window cannot be made and its pending entries taken
+    // between a post that failed for want of a window and the entry being kept.
+    std::lock_guard lock(m_PendingMutex);
+    if (!PostCall([this, entry] { AppendOrKeep(entry); }))
+        m_PendingEntries.push_back(entry);
 }
 
 void CLog::AppendOrKeep(const SEntry& entry)

@@ -58,8 +58,8 @@ public:
     // run. False when the window went away before the call could run.
     bool SendCall(const std::function<void()>& call);
     // Queues the call to run on the window's thread and returns at once; false when the window
-    // has gone.
-    bool PostCall(const std::function<void()>& call);
+    // has gone or is not made yet.
+    virtual bool PostCall(const std::function<void()>& call);
     static bool IsOnWindowThread();
     // The application's main window: what a modal dialog or box without an owner belongs to.
     static void SetMainWnd(CWnd* pWnd);

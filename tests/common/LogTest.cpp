@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -159,6 +160,61 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
         EXPECT_TRUE(kTimestamp.match(QString::fromStdString(m_pLog->m_LogList.GetItemText(nRow, 0)))
                         .hasMatch());
     }
+}
+
+// A log page whose window is made right after another thread's post found none, as the window
+// thread may do at any moment.
+class CRacingLog : public CLog
+{
+public:
+    using CLog::CLog;
+    bool PostCall(const std::function<void()>& call) override
+    {
+        if (CLog::PostCall(call))
+            return true;
+        if (auto onFailedPost = std::exchange(m_OnFailedPost, nullptr))
+            onFailedPost();
+        return false;
+    }
+    std::function<void()> m_OnFailedPost;
+};
+
+TEST_F(LogTest, entryFromAnotherThreadWhileThePageIsMadeIsNeverLost)
+{
+    m_Resources = WithTestWindows(ServerResources());
+    CResources::SetCurrent(&m_Resources);
+    CRacingLog log(kServerLogVariant);
+    std::atomic<bool> bMakeWindow{false};
+    std::atomic<bool> bMade{false};
+    log.m_OnFailedPost = [&] {
+        bMakeWindow = true;
+        // The window thread may make the window and take the entries kept so far meanwhile.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (!bMade && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+    };
+    CTraceCapture capture(STDOUT_FILENO);
+    std::thread listener([&] { log.AddEntry("Accepted a connection from 127.0.0.1"); });
+    ASSERT_TRUE(WaitFor([&] { return bMakeWindow.load(); }));
+    ASSERT_TRUE(log.Create(CLog::IDD));
+    bMade = true;
+    listener.join();
+    EXPECT_TRUE(WaitFor([&] { return log.m_LogList.GetItemCount() == 1; }, 1000));
+    EXPECT_EQ(log.m_LogList.GetItemText(0, 1), "Accepted a connection from 127.0.0.1");
+    capture.Text();
+}
+
+TEST_F(LogTest, wipBoxTakesEnterAndEscapeItselfAndNothingReachesTheWindow)
+{
+    Open(ServerResources(), kServerLogVariant);
+    SetMessageBoxHook([](const SMessageBox& box) { return RunMessageBox(box); });
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        auto pTimedOut = OnMessageBox([&](QWidget* pBox) { PressKeyIn(pBox, key); });
+        QTest::mouseClick(Button("IDC_LOG_PRINT"), Qt::LeftButton);
+        EXPECT_FALSE(*pTimedOut) << key;
+    }
+    EXPECT_EQ(ShownMessageBox(), nullptr);
+    EXPECT_TRUE(m_pWindow->m_Keys.empty());
 }
 
 TEST_F(LogTest, clearEmptiesTheListAndNewEntriesStartAtTheTop)
