@@ -32,6 +32,14 @@ const char* const kStatusTexts[] = {"Disconnected",
                                     "Authentication succeeded",
                                     "Authenication failed"};
 
+// One connection as the list shows it, read under the manager's lock and added after it.
+struct SRow {
+    std::string strName;
+    int nMediaType = -1;
+    int nStatus = -1;
+    bool bShared = false;
+};
+
 template <std::size_t N>
 std::string TextOf(const char* const (&texts)[N], int nCode)
 {
@@ -91,14 +99,20 @@ void CConnections::RefreshConnectionList()
 
 void CConnections::Populate(bool bFromWindowThread)
 {
-    std::vector<CMyNetConnection::SConnectionState> rows;
+    std::vector<SRow> rows;
     int nDialupConnections = 0;
     {
         std::lock_guard lock(m_NetConnectionMutex);
         m_NetConnection.QueryConnections();
         nDialupConnections = m_NetConnection.m_nDialupConnections;
-        for (int i = 0; nDialupConnections != 0 && i < m_NetConnection.m_nConnections; ++i)
-            rows.push_back(m_NetConnection.Describe(i));
+        for (int i = 0; nDialupConnections != 0 && i < m_NetConnection.m_nConnections; ++i) {
+            SRow row;
+            row.strName = m_NetConnection.GetName(i);
+            row.nStatus = m_NetConnection.GetStatus(i);
+            row.nMediaType = m_NetConnection.GetMediaType(i);
+            row.bShared = m_NetConnection.IsShared(i) != VARIANT_FALSE;
+            rows.push_back(std::move(row));
+        }
     }
     if (nDialupConnections == 0) {
         if (bFromWindowThread)
@@ -107,8 +121,8 @@ void CConnections::Populate(bool bFromWindowThread)
             PostMessage(WM_SHOW_NO_DIALUP_NOTICE);
         return;
     }
-    for (const CMyNetConnection::SConnectionState& row : rows)
-        AddConnectionToList(row.strName, row.nMediaType, row.nStatus, row.bShared != 0);
+    for (const SRow& row : rows)
+        AddConnectionToList(row.strName, row.nMediaType, row.nStatus, row.bShared);
     if (m_pMainDlg != nullptr && m_pMainDlg->m_pLogPage != nullptr)
         m_pMainDlg->m_pLogPage->AddEntry("Populated connection list");
 }

@@ -8,14 +8,6 @@
 namespace
 {
 
-template <typename TInterface>
-void ReleaseAndClear(TInterface*& pInterface)
-{
-    if (pInterface != nullptr)
-        pInterface->Release();
-    pInterface = nullptr;
-}
-
 std::string NarrowText(BSTR bstrText)
 {
     if (bstrText == nullptr)
@@ -30,73 +22,58 @@ std::string NarrowText(BSTR bstrText)
 
 } // namespace
 
-CMyNetConnection::CMyNetConnection()
-    : m_pSharingManager(nullptr),
-      m_pEveryConnectionCollection(nullptr), m_pConnections{}, m_pSharingConfigurations{},
-      m_nConnections(0), m_nDialupConnections(0)
-{
-}
-
-CMyNetConnection::~CMyNetConnection()
-{
-    ReleaseConnections();
-    ReleaseAndClear(m_pEveryConnectionCollection);
-    ReleaseAndClear(m_pSharingManager);
-}
+CMyNetConnection::CMyNetConnection() : m_nConnections(0), m_nDialupConnections(0) {}
 
 bool CMyNetConnection::QueryConnections()
 {
     ReleaseConnections();
-    if (m_pSharingManager == nullptr) {
+    if (!m_pSharingManager) {
+        if (m_bServiceReleased)
+            return true;
         CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_ALL, IID_INetSharingManager,
-                         reinterpret_cast<void**>(&m_pSharingManager));
-        if (m_pSharingManager == nullptr)
+                         m_pSharingManager.PutVoid());
+        if (!m_pSharingManager)
             return true;
     }
-    ReleaseAndClear(m_pEveryConnectionCollection);
-    m_pSharingManager->get_EnumEveryConnection(&m_pEveryConnectionCollection);
-    if (m_pEveryConnectionCollection == nullptr)
+    m_pSharingManager->get_EnumEveryConnection(m_pEveryConnectionCollection.Put());
+    if (!m_pEveryConnectionCollection)
         return false;
-    IUnknown* pUnk = nullptr;
-    m_pEveryConnectionCollection->get__NewEnum(&pUnk);
-    if (pUnk == nullptr)
+    CComPtr<IUnknown> pUnk;
+    m_pEveryConnectionCollection->get__NewEnum(pUnk.Put());
+    if (!pUnk)
         return false;
-    IEnumVARIANT* pEnum = nullptr;
-    pUnk->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&pEnum));
-    pUnk->Release();
-    if (pEnum == nullptr)
+    CComPtr<IEnumVARIANT> pEnum;
+    pUnk->QueryInterface(IID_IEnumVARIANT, pEnum.PutVoid());
+    if (!pEnum)
         return false;
     VARIANT varItem;
     VariantInit(&varItem);
     while (pEnum->Next(1, &varItem, nullptr) == S_OK) {
-        INetConnection* pConnection = nullptr;
+        CComPtr<INetConnection> pConnection;
         if (varItem.vt == VT_UNKNOWN && varItem.punkVal != nullptr)
-            varItem.punkVal->QueryInterface(IID_INetConnection,
-                                            reinterpret_cast<void**>(&pConnection));
+            varItem.punkVal->QueryInterface(IID_INetConnection, pConnection.PutVoid());
         VariantClear(&varItem);
-        if (pConnection == nullptr)
+        if (!pConnection)
             continue;
         if (m_nConnections == kMaxConnections) {
-            pConnection->Release();
             OutputDebugStringA("CMyNetConnection::QueryConnections(): More than 256 connections, "
                                "the rest are left out\n");
             break;
         }
-        AddConnection(pConnection);
+        AddConnection(std::move(pConnection));
     }
-    pEnum->Release();
     return true;
 }
 
-void CMyNetConnection::AddConnection(INetConnection* pConnection)
+void CMyNetConnection::AddConnection(CComPtr<INetConnection> pConnection)
 {
-    m_pConnections[m_nConnections] = pConnection;
+    m_pConnections[m_nConnections] = std::move(pConnection);
     m_strTrace =
         FormatText("CMyNetConnection::QueryConnections(): Found connection %d\n", m_nConnections);
     OutputDebugStringA(m_strTrace.c_str());
     m_strTrace =
         FormatText("CMyNetConnection::QueryConnections(): Connection %d is a ", m_nConnections);
-    if (MediaTypeOf(pConnection) == NCM_PHONE) {
+    if (MediaTypeOf(PropertiesOf(m_pConnections[m_nConnections].Get())) == NCM_PHONE) {
         m_strTrace += "Dialup\n";
         ++m_nDialupConnections;
     } else {
@@ -108,55 +85,33 @@ void CMyNetConnection::AddConnection(INetConnection* pConnection)
 
 std::string CMyNetConnection::GetName(int nIndex)
 {
-    INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
-    if (pNCP == nullptr)
+    const CComPtr<INetConnectionProps> pNCP = PropertiesAt(nIndex);
+    if (!pNCP)
         return std::string();
-    std::string strName = NameOf(pNCP);
-    pNCP->Release();
+    BSTR bstrName = nullptr;
+    pNCP->get_Name(&bstrName);
+    std::string strName = NarrowText(bstrName);
+    SysFreeString(bstrName);
     return strName;
 }
 
 int CMyNetConnection::GetMediaType(int nIndex)
 {
-    return MediaTypeOf(ConnectionAt(nIndex));
+    return MediaTypeOf(PropertiesAt(nIndex));
 }
 
 int CMyNetConnection::GetStatus(int nIndex)
 {
-    INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
-    if (pNCP == nullptr)
-        return -1;
-    const int nStatus = StatusOf(pNCP);
-    pNCP->Release();
-    return nStatus;
+    const CComPtr<INetConnectionProps> pNCP = PropertiesAt(nIndex);
+    NETCON_STATUS status = NCS_DISCONNECTED;
+    return pNCP && SUCCEEDED(pNCP->get_Status(&status)) ? status : -1;
 }
 
 VARIANT_BOOL CMyNetConnection::IsShared(int nIndex)
 {
-    INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
-    if (pNCP == nullptr)
+    if (!PropertiesAt(nIndex))
         return VARIANT_FALSE;
-    pNCP->Release();
-    return SharingOf(nIndex, GetMediaType(nIndex));
-}
-
-CMyNetConnection::SConnectionState CMyNetConnection::Describe(int nIndex)
-{
-    SConnectionState state;
-    INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
-    if (pNCP == nullptr)
-        return state;
-    state.strName = NameOf(pNCP);
-    state.nMediaType = MediaTypeOf(pNCP);
-    state.nStatus = StatusOf(pNCP);
-    pNCP->Release();
-    state.bShared = SharingOf(nIndex, state.nMediaType);
-    return state;
-}
-
-VARIANT_BOOL CMyNetConnection::SharingOf(int nIndex, int nMediaType)
-{
-    if (nMediaType != NCM_PHONE)
+    if (GetMediaType(nIndex) != NCM_PHONE)
         return VARIANT_FALSE;
     INetSharingConfiguration* pConfiguration = FetchConfiguration(nIndex);
     VARIANT_BOOL bShared = VARIANT_FALSE;
@@ -167,12 +122,10 @@ VARIANT_BOOL CMyNetConnection::SharingOf(int nIndex, int nMediaType)
 
 bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared)
 {
-    INetConnectionProps* pNCP = PropertiesOf(ConnectionAt(nIndex));
-    if (pNCP == nullptr) {
+    if (!PropertiesAt(nIndex)) {
         OutputDebugStringA("CMyNetConnection::SetShared(): pNCP == NULL\n");
         return false;
     }
-    pNCP->Release();
     if (GetMediaType(nIndex) != NCM_PHONE) {
         OutputDebugStringA("CMyNetConnection::SetShared(): GetMediaType(nIndex) != NCM_PHONE\n");
         return false;
@@ -194,6 +147,14 @@ bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared)
     TraceHResult(hr);
     pConfiguration->get_SharingEnabled(&bShared);
     return true;
+}
+
+void CMyNetConnection::ReleaseService()
+{
+    ReleaseConnections();
+    m_pEveryConnectionCollection.Reset();
+    m_pSharingManager.Reset();
+    m_bServiceReleased = true;
 }
 
 void CMyNetConnection::TraceHResult(HRESULT hr)
@@ -232,66 +193,39 @@ void CMyNetConnection::TraceHResult(HRESULT hr)
     }
 }
 
-INetConnection* CMyNetConnection::ConnectionAt(int nIndex) const
+CComPtr<INetConnectionProps> CMyNetConnection::PropertiesOf(INetConnection* pConnection)
 {
-    if (nIndex < 0 || nIndex >= m_nConnections)
-        return nullptr;
-    return m_pConnections[nIndex];
-}
-
-INetConnectionProps* CMyNetConnection::PropertiesOf(INetConnection* pConnection)
-{
-    if (pConnection == nullptr || m_pSharingManager == nullptr)
-        return nullptr;
-    INetConnectionProps* pNCP = nullptr;
-    m_pSharingManager->get_NetConnectionProps(pConnection, &pNCP);
+    CComPtr<INetConnectionProps> pNCP;
+    if (pConnection != nullptr && m_pSharingManager)
+        m_pSharingManager->get_NetConnectionProps(pConnection, pNCP.Put());
     return pNCP;
 }
 
-int CMyNetConnection::MediaTypeOf(INetConnection* pConnection)
+CComPtr<INetConnectionProps> CMyNetConnection::PropertiesAt(int nIndex)
 {
-    INetConnectionProps* pNCP = PropertiesOf(pConnection);
-    if (pNCP == nullptr)
-        return -1;
-    const int nMediaType = MediaTypeOf(pNCP);
-    pNCP->Release();
-    return nMediaType;
+    if (nIndex < 0 || nIndex >= m_nConnections)
+        return CComPtr<INetConnectionProps>();
+    return PropertiesOf(m_pConnections[nIndex].Get());
 }
 
-std::string CMyNetConnection::NameOf(INetConnectionProps* pNCP)
-{
-    BSTR bstrName = nullptr;
-    pNCP->get_Name(&bstrName);
-    std::string strName = NarrowText(bstrName);
-    SysFreeString(bstrName);
-    return strName;
-}
-
-int CMyNetConnection::MediaTypeOf(INetConnectionProps* pNCP)
+int CMyNetConnection::MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP)
 {
     NETCON_MEDIATYPE mediaType = NCM_NONE;
-    return SUCCEEDED(pNCP->get_MediaType(&mediaType)) ? mediaType : -1;
-}
-
-int CMyNetConnection::StatusOf(INetConnectionProps* pNCP)
-{
-    NETCON_STATUS status = NCS_DISCONNECTED;
-    return SUCCEEDED(pNCP->get_Status(&status)) ? status : -1;
+    return pNCP && SUCCEEDED(pNCP->get_MediaType(&mediaType)) ? mediaType : -1;
 }
 
 INetSharingConfiguration* CMyNetConnection::FetchConfiguration(int nIndex)
 {
-    ReleaseAndClear(m_pSharingConfigurations[nIndex]);
     m_pSharingManager->get_INetSharingConfigurationForINetConnection(
-        m_pConnections[nIndex], &m_pSharingConfigurations[nIndex]);
-    return m_pSharingConfigurations[nIndex];
+        m_pConnections[nIndex].Get(), m_pSharingConfigurations[nIndex].Put());
+    return m_pSharingConfigurations[nIndex].Get();
 }
 
 void CMyNetConnection::ReleaseConnections()
 {
     for (int i = 0; i < kMaxConnections; ++i) {
-        ReleaseAndClear(m_pConnections[i]);
-        ReleaseAndClear(m_pSharingConfigurations[i]);
+        m_pConnections[i].Reset();
+        m_pSharingConfigurations[i].Reset();
     }
     m_nConnections = 0;
     m_nDialupConnections = 0;

@@ -3,6 +3,7 @@
 // and switches sharing of dial-up connections on and off.
 #pragma once
 
+#include "ComPtr.h"
 #include "NetSharing.h"
 
 #include <string>
@@ -12,48 +13,35 @@ class CMyNetConnection
 public:
     static constexpr int kMaxConnections = 256;
 
-    // What a list shows of one connection.
-    struct SConnectionState {
-        std::string strName;
-        int nMediaType = -1;
-        int nStatus = -1;
-        VARIANT_BOOL bShared = VARIANT_FALSE;
-    };
-
     CMyNetConnection();
-    ~CMyNetConnection();
     CMyNetConnection(const CMyNetConnection&) = delete;
     CMyNetConnection& operator=(const CMyNetConnection&) = delete;
 
     bool QueryConnections();
     // Every per-index operation treats an index outside 0 to m_nConnections - 1 like a
-    // connection whose properties cannot be read.
+    // connection whose properties cannot be read. Each asks the service afresh.
     std::string GetName(int nIndex);
     int GetMediaType(int nIndex);
     int GetStatus(int nIndex);
     VARIANT_BOOL IsShared(int nIndex);
-    // The four answers above at once, from one reading of the connection's properties: what
-    // each of them would give, at a fraction of the calls to the service.
-    SConnectionState Describe(int nIndex);
     bool SetShared(int nIndex, VARIANT_BOOL& bShared);
     void TraceHResult(HRESULT hr);
+    // Lets go of every object of the sharing service, the manager too, while COM is still
+    // there: the last CoUninitialize may unload the service. Later queries find no connection.
+    void ReleaseService();
 
 private:
-    INetConnection* ConnectionAt(int nIndex) const;
-    INetConnectionProps* PropertiesOf(INetConnection* pConnection);
-    int MediaTypeOf(INetConnection* pConnection);
-    static std::string NameOf(INetConnectionProps* pNCP);
-    static int MediaTypeOf(INetConnectionProps* pNCP);
-    static int StatusOf(INetConnectionProps* pNCP);
-    VARIANT_BOOL SharingOf(int nIndex, int nMediaType);
+    CComPtr<INetConnectionProps> PropertiesOf(INetConnection* pConnection);
+    CComPtr<INetConnectionProps> PropertiesAt(int nIndex);
+    static int MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP);
     INetSharingConfiguration* FetchConfiguration(int nIndex);
-    void AddConnection(INetConnection* pConnection);
+    void AddConnection(CComPtr<INetConnection> pConnection);
     void ReleaseConnections();
 
-    INetSharingManager* m_pSharingManager;
-    INetSharingEveryConnectionCollection* m_pEveryConnectionCollection;
-    INetConnection* m_pConnections[kMaxConnections];
-    INetSharingConfiguration* m_pSharingConfigurations[kMaxConnections];
+    CComPtr<INetSharingManager> m_pSharingManager;
+    CComPtr<INetSharingEveryConnectionCollection> m_pEveryConnectionCollection;
+    CComPtr<INetConnection> m_pConnections[kMaxConnections];
+    CComPtr<INetSharingConfiguration> m_pSharingConfigurations[kMaxConnections];
 
 public:
     int m_nConnections;
@@ -61,4 +49,5 @@ public:
 
 private:
     std::string m_strTrace;
+    bool m_bServiceReleased = false;
 };

@@ -47,10 +47,12 @@ std::string CTarnlowServerDlg::ConnectionEntries()
     CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
     std::string strEntries;
     for (int i = 0; i < netConnection.m_nConnections; ++i) {
-        const CMyNetConnection::SConnectionState state = netConnection.Describe(i);
-        strEntries += BuildConnectionEntry(
-            state.strName, CConnections::GetStatusString(state.nStatus),
-            CConnections::GetMediaTypeString(state.nMediaType), state.bShared != 0);
+        // The four questions in the entry's order, each answered by the service afresh.
+        const std::string strName = netConnection.GetName(i);
+        const std::string strStatus = CConnections::GetStatusString(netConnection.GetStatus(i));
+        const std::string strType = CConnections::GetMediaTypeString(netConnection.GetMediaType(i));
+        strEntries += BuildConnectionEntry(strName, strStatus, strType,
+                                           netConnection.IsShared(i) != VARIANT_FALSE);
     }
     return strEntries;
 }

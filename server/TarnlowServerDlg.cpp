@@ -102,6 +102,11 @@ void CTarnlowServerDlg::CleanClose()
         WaitForSingleObjectPumping(m_pServerThread, kListenerStopWaitMs);
     if (m_Sockets.GetSocketsInit())
         m_Sockets.ShutdownSockets();
+    // The service's objects go while COM is still there to take them back.
+    if (m_pConnectionsPage != nullptr) {
+        std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
+        m_pConnectionsPage->m_NetConnection.ReleaseService();
+    }
     if (m_bCOMInitialised)
         CoUninitialize();
 }

@@ -19,7 +19,6 @@ public:
     static constexpr UINT IDD = 102;
     static constexpr DWORD kListenerStopWaitMs = 10000;
     static constexpr DWORD kRequestPauseMs = 50;
-    static constexpr int kReceiveBufferBytes = 2048;
     // What closing a client's connection reads and drops at most, without waiting for more.
     static constexpr int kMaxDrainedBytes = 1024 * 1024;
 

@@ -36,7 +36,7 @@ std::string ProcessAndCapture(const std::uint8_t* pData, std::size_t nSize, bool
     int nPair[2];
     FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, nPair) == 0);
     // As the listener receives: at most one buffer's worth, into a zeroed buffer.
-    char cBuffer[CTarnlowServerDlg::kReceiveBufferBytes] = {};
+    char cBuffer[kRequestBytes] = {};
     const std::size_t nReceived = std::min(nSize, sizeof cBuffer);
     std::memcpy(cBuffer, pData, nReceived);
     bProcessed = g_pDlg->ProcessRequest(nPair[0], cBuffer, static_cast<int>(nReceived));

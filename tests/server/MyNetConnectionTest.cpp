@@ -387,7 +387,7 @@ TEST(MyNetConnectionTraceTest, eachResultCodeHasItsLine)
     }
 }
 
-TEST_F(MyNetConnectionTest, describeGivesWhatTheFourQuestionsGive)
+TEST_F(MyNetConnectionTest, theFourQuestionsAnswerEachKindOfConnection)
 {
     auto pService = Service();
     auto hidden = TestConnection(L"Hidden", NCM_PHONE);
@@ -402,15 +402,17 @@ TEST_F(MyNetConnectionTest, describeGivesWhatTheFourQuestionsGive)
         pService->AddConnection(connection);
     Query();
     ASSERT_EQ(m_Manager.m_nConnections, 5);
-    for (const int nIndex : {-1, 0, 1, 2, 3, 4, 5}) {
-        const CMyNetConnection::SConnectionState state = m_Manager.Describe(nIndex);
-        EXPECT_EQ(state.strName, m_Manager.GetName(nIndex)) << nIndex;
-        EXPECT_EQ(state.nMediaType, m_Manager.GetMediaType(nIndex)) << nIndex;
-        EXPECT_EQ(state.nStatus, m_Manager.GetStatus(nIndex)) << nIndex;
-        EXPECT_EQ(state.bShared, m_Manager.IsShared(nIndex)) << nIndex;
+    for (const int nIndex : {-1, 0, 5}) {
+        EXPECT_EQ(m_Manager.GetName(nIndex), "") << nIndex;
+        EXPECT_EQ(m_Manager.GetStatus(nIndex), -1) << nIndex;
+        EXPECT_EQ(m_Manager.GetMediaType(nIndex), -1) << nIndex;
+        EXPECT_EQ(m_Manager.IsShared(nIndex), VARIANT_FALSE) << nIndex;
     }
-    EXPECT_EQ(m_Manager.Describe(2).strName, "My ISP");
-    EXPECT_EQ(m_Manager.Describe(2).bShared, VARIANT_TRUE);
-    EXPECT_EQ(m_Manager.Describe(1).bShared, VARIANT_FALSE);
-    EXPECT_EQ(m_Manager.Describe(0).nStatus, -1);
+    EXPECT_EQ(m_Manager.GetName(2), "My ISP");
+    EXPECT_EQ(m_Manager.GetStatus(2), NCS_DISCONNECTED);
+    EXPECT_EQ(m_Manager.IsShared(2), VARIANT_TRUE);
+    EXPECT_EQ(m_Manager.IsShared(1), VARIANT_FALSE);
+    EXPECT_EQ(m_Manager.IsShared(3), VARIANT_FALSE);
+    EXPECT_EQ(m_Manager.GetMediaType(4), NCM_TUNNEL);
+    EXPECT_EQ(m_Manager.GetStatus(4), NCS_MEDIA_DISCONNECTED);
 }

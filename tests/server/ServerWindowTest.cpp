@@ -4,11 +4,13 @@
 #include "LoopbackClient.h"
 #include "MemorySharingService.h"
 #include "MessageBox.h"
+#include "RecordingSharingService.h"
 #include "ServerResources.h"
 #include "SharingServiceDoubles.h"
 #include "TarnlowServerDlg.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
+#include "resource.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -150,6 +152,51 @@ TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
     auto* pAddress = qobject_cast<QLabel*>(m_pDlg->m_pConnectionsPage->GetDlgItem(1006));
     EXPECT_EQ(pAddress->text(), "127.0.0.1");
     EXPECT_TRUE(m_Boxes.empty());
+}
+
+TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhileComIsThere)
+{
+    auto pRecord = std::make_shared<SServiceRecord>();
+    DWORD dwCookie = 0;
+    ASSERT_EQ(CoRegisterClassObject(CLSID_NetSharingManager,
+                                    new CRecordedFactory(pRecord, m_pService), CLSCTX_INPROC_SERVER,
+                                    REGCLS_MULTIPLEUSE, &dwCookie),
+              S_OK);
+    m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
+    auto shared = TestConnection(L"My ISP", NCM_PHONE);
+    shared.bSharingEnabled = true;
+    m_pService->AddConnection(shared);
+    Open();
+    // Name, status, media type and sharing flag, each asked afresh through its own operation.
+    const std::vector<std::string> lan = {"props", "name",  "props", "status", "props",
+                                          "media", "props", "props", "media"};
+    std::vector<std::string> dialup = lan;
+    dialup.insert(dialup.end(), {"configuration", "enabled"});
+    std::vector<std::string> rows = lan;
+    rows.insert(rows.end(), dialup.begin(), dialup.end());
+    std::vector<std::string> refresh = {"props", "media", "props", "media"};
+    refresh.insert(refresh.end(), rows.begin(), rows.end());
+    pRecord->TakeCalls();
+    m_pDlg->m_pConnectionsPage->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_REFRESH, BN_CLICKED));
+    EXPECT_EQ(pRecord->TakeCalls(), refresh);
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Connected|Yes");
+    EXPECT_EQ(Request("client:ConnectionList"),
+              m_strHost + ":2:(LAN:Connected:Lan:False:)(My ISP:Connected:Dialup:True:)");
+    EXPECT_EQ(pRecord->TakeCalls(), rows);
+
+    // The server's own COM is the last: once it closes, COM is gone.
+    CoUninitialize();
+    m_pDlg->SendMessage(WM_CLOSE);
+    {
+        std::lock_guard lock(pRecord->Mutex);
+        EXPECT_EQ(pRecord->nLiveObjects, 0);
+    }
+    m_pDlg.reset();
+    std::lock_guard lock(pRecord->Mutex);
+    EXPECT_EQ(pRecord->nLiveObjects, 0);
+    EXPECT_EQ(pRecord->nReleasedWithoutCom, 0);
+    CoRevokeClassObject(dwCookie);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
 }
 
 TEST_F(ServerWindowTest, everyRequestGetsItsReplyAndLogEntries)
