@@ -1,8 +1,8 @@
 #include "TarnlowClientDlg.h"
 
-#include "AboutDlg.h"
 #include "ClientResources.h"
 #include "Format.h"
+#include "MainWindow.h"
 #include "MessageBox.h"
 #include "PageKeys.h"
 #include "resource.h"
@@ -30,8 +30,7 @@ void CTarnlowClientDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CTarnlowClientDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    AppendAboutItem(IDM_ABOUTBOX, IDS_ABOUTBOX);
-    GetWidget()->setWindowIcon(m_hIcon);
+    MainWindow::InitialiseFrame(*this, m_hIcon, IDM_ABOUTBOX, IDS_ABOUTBOX);
     if (!InitialiseClient()) {
         SendMessage(WM_CLOSE);
         return TRUE;
@@ -42,14 +41,7 @@ BOOL CTarnlowClientDlg::OnInitDialog()
 
 bool CTarnlowClientDlg::InitialiseClient()
 {
-    m_tabCtrl.InsertTabsAndCreatePages();
-    m_pConnectionsPage = static_cast<CConnections*>(m_tabCtrl.m_pPages[0]);
-    m_pCommsPage = static_cast<CComms*>(m_tabCtrl.m_pPages[1]);
-    m_pLogPage = static_cast<CLog*>(m_tabCtrl.m_pPages[2]);
-    m_pConnectionsPage->m_pMainDlg = this;
-    m_pCommsPage->m_pMainDlg = this;
-    m_pLogPage->m_pMainDlg = this;
-    m_tabCtrl.ShowPage(2);
+    MainWindow::CreatePages<CTarnlowClientDlg, CConnections, CComms>(*this);
     if (!m_Sockets.StartSockets()) {
         MessageBox(this, "Failed to start TCP/IP", "Info", MB_ICONSTOP | MB_OK);
         return false;
@@ -69,12 +61,8 @@ BOOL CTarnlowClientDlg::PreTranslateMessage(MSG* pMsg)
 
 void CTarnlowClientDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg dlgAbout;
-        dlgAbout.DoModal();
-        return;
-    }
-    CDialog::OnSysCommand(nID, lParam);
+    if (!MainWindow::ShowAboutBox(nID, IDM_ABOUTBOX))
+        CDialog::OnSysCommand(nID, lParam);
 }
 
 void CTarnlowClientDlg::OnClose()

@@ -3,10 +3,15 @@
 
 #include "ListCtrl.h"
 
+inline constexpr int kNameWidth = 160;   // pixels
+inline constexpr int kTypeWidth = 120;   // pixels
+inline constexpr int kStatusWidth = 100; // pixels
+inline constexpr int kSharedWidth = 60;  // pixels
+
 inline void InsertConnectionColumns(CListCtrl& list)
 {
-    list.InsertColumn(0, "Name", LVCFMT_LEFT, 160);
-    list.InsertColumn(1, "Type", LVCFMT_LEFT, 120);
-    list.InsertColumn(2, "Connection status", LVCFMT_LEFT, 100);
-    list.InsertColumn(3, "Shared", LVCFMT_LEFT, 60);
+    list.InsertColumn(0, "Name", LVCFMT_LEFT, kNameWidth);
+    list.InsertColumn(1, "Type", LVCFMT_LEFT, kTypeWidth);
+    list.InsertColumn(2, "Connection status", LVCFMT_LEFT, kStatusWidth);
+    list.InsertColumn(3, "Shared", LVCFMT_LEFT, kSharedWidth);
 }

@@ -4,15 +4,13 @@
 #include <QTableView>
 
 CPageTabCtrl::CPageTabCtrl(CDialog* pConnectionsPage, CDialog* pCommsPage, CDialog* pLogPage)
-    : m_pPages{pConnectionsPage, pCommsPage, pLogPage}, m_nCurrentPage(0), m_nPageCount(kPageCount)
+    : m_pPages{std::unique_ptr<CDialog>(pConnectionsPage), std::unique_ptr<CDialog>(pCommsPage),
+               std::unique_ptr<CDialog>(pLogPage)},
+      m_nCurrentPage(0), m_nPageCount(kPageCount)
 {
 }
 
-CPageTabCtrl::~CPageTabCtrl()
-{
-    for (int i = 0; i < m_nPageCount; ++i)
-        delete m_pPages[i];
-}
+CPageTabCtrl::~CPageTabCtrl() = default;
 
 void CPageTabCtrl::InsertTabsAndCreatePages()
 {
@@ -72,9 +70,9 @@ void CPageTabCtrl::PositionPages()
     GetClientRect(&rcClient);
     GetItemRect(0, &rcTab);
     const int x = rcTab.left;
-    const int y = rcTab.bottom + 1;
-    const int nWidth = rcClient.right - rcTab.left - 3;
-    const int nHeight = rcClient.bottom - y - 3;
+    const int y = rcTab.bottom + kPageGapBelowTabs;
+    const int nWidth = rcClient.right - rcTab.left - kPageInset;
+    const int nHeight = rcClient.bottom - y - kPageInset;
     m_pPages[0]->SetWindowPos(x, y, nWidth, nHeight, SWP_SHOWWINDOW);
     for (int i = 1; i < m_nPageCount; ++i)
         m_pPages[i]->SetWindowPos(x, y, nWidth, nHeight, SWP_HIDEWINDOW);

@@ -6,11 +6,15 @@
 #include "Dialog.h"
 #include "TabCtrl.h"
 
+#include <memory>
+
 class CPageTabCtrl : public CTabCtrl
 {
 public:
     static constexpr int kPageCount = 3;
     static constexpr UINT kPageTemplates[kPageCount] = {129, 130, 131};
+    static constexpr int kPageGapBelowTabs = 1; // pixels between the tabs and the pages
+    static constexpr int kPageInset = 3;        // pixels left free at the right and bottom
 
     // Takes the program's three pages: connections, communications and log.
     CPageTabCtrl(CDialog* pConnectionsPage, CDialog* pCommsPage, CDialog* pLogPage);
@@ -20,8 +24,15 @@ public:
     // Inserts the tabs "Connections", "Communications" and "Log", then creates the pages.
     void InsertTabsAndCreatePages();
     void ShowPage(int nPage);
+    // A page as the program's own class; null for an index without a page of that class.
+    template <typename TPage>
+    TPage* GetPage(int nPage) const
+    {
+        return nPage >= 0 && nPage < m_nPageCount ? dynamic_cast<TPage*>(m_pPages[nPage].get())
+                                                  : nullptr;
+    }
 
-    CDialog* m_pPages[kPageCount];
+    std::unique_ptr<CDialog> m_pPages[kPageCount];
     int m_nCurrentPage;
     int m_nPageCount;
 

@@ -227,7 +227,7 @@ bool CSockets::QueryLocalAddresses()
          ++m_nLocalAddressIndex) {
         const in_addr address = pBuffer[m_nLocalAddressIndex].iiAddress.AddressIn.sin_addr;
         m_pLocalAddresses[m_nLocalAddressIndex] =
-            new std::string(FormatText("%s", Winsock::inet_ntoa(address)));
+            std::make_unique<std::string>(FormatText("%s", Winsock::inet_ntoa(address)));
     }
     Winsock::closesocket(hQuerySocket);
     return true;
@@ -235,9 +235,7 @@ bool CSockets::QueryLocalAddresses()
 
 void CSockets::ClearLocalAddresses()
 {
-    for (int i = 0; i < m_nLocalAddressCount; ++i) {
-        delete m_pLocalAddresses[i];
-        m_pLocalAddresses[i] = nullptr;
-    }
+    for (int i = 0; i < m_nLocalAddressCount; ++i)
+        m_pLocalAddresses[i].reset();
     m_nLocalAddressCount = 0;
 }

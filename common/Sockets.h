@@ -5,6 +5,7 @@
 
 #include "WinSock.h"
 
+#include <memory>
 #include <string>
 
 class CSockets
@@ -59,7 +60,7 @@ private:
     sockaddr_in m_saAddress;
     int m_nPort;
     std::string m_strTrace;
-    std::string* m_pLocalAddresses[kMaxLocalAddresses];
+    std::unique_ptr<std::string> m_pLocalAddresses[kMaxLocalAddresses];
     int m_nLocalAddressIndex;
     int m_nLocalAddressCount;
 };

@@ -15,7 +15,7 @@ namespace
 {
 
 // Raised by a refresh that the listener asked for: shown later, without holding the listener.
-constexpr UINT WM_SHOW_NO_DIALUP_NOTICE = 0x8001;
+constexpr UINT WM_SHOW_NO_DIALUP_NOTICE = WM_APP + 1;
 
 const char* const kMediaTypeTexts[] = {"None",       "Direct cable", "ISDN",           "Lan",
                                        "Dialup",     "Tunnel",       "Point to Point", "Bridge",

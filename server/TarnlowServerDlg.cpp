@@ -1,6 +1,6 @@
 #include "TarnlowServerDlg.h"
 
-#include "AboutDlg.h"
+#include "MainWindow.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
 #include "resource.h"
@@ -32,8 +32,7 @@ void CTarnlowServerDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CTarnlowServerDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    AppendAboutItem(IDM_ABOUTBOX, IDS_ABOUTBOX);
-    GetWidget()->setWindowIcon(m_hIcon);
+    MainWindow::InitialiseFrame(*this, m_hIcon, IDM_ABOUTBOX, IDS_ABOUTBOX);
     if (!InitialiseServer())
         SendMessage(WM_CLOSE);
     return TRUE;
@@ -59,14 +58,7 @@ bool CTarnlowServerDlg::InitialiseServer()
 {
     if (!InitialiseCOM())
         return false;
-    m_tabCtrl.InsertTabsAndCreatePages();
-    m_pConnectionsPage = static_cast<CConnections*>(m_tabCtrl.m_pPages[0]);
-    m_pCommsPage = static_cast<CComms*>(m_tabCtrl.m_pPages[1]);
-    m_pLogPage = static_cast<CLog*>(m_tabCtrl.m_pPages[2]);
-    m_pConnectionsPage->m_pMainDlg = this;
-    m_pCommsPage->m_pMainDlg = this;
-    m_pLogPage->m_pMainDlg = this;
-    m_tabCtrl.ShowPage(2);
+    MainWindow::CreatePages<CTarnlowServerDlg, CConnections, CComms>(*this);
     m_pLogPage->AddEntry("Program started");
     m_pConnectionsPage->PopulateConnectionList();
     m_pLogPage->AddEntry("TCP/IP: Starting");
@@ -126,12 +118,8 @@ BOOL CTarnlowServerDlg::PreTranslateMessage(MSG* pMsg)
 
 void CTarnlowServerDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg dlgAbout;
-        dlgAbout.DoModal();
-        return;
-    }
-    CDialog::OnSysCommand(nID, lParam);
+    if (!MainWindow::ShowAboutBox(nID, IDM_ABOUTBOX))
+        CDialog::OnSysCommand(nID, lParam);
 }
 
 void CTarnlowServerDlg::OnClose()

@@ -66,6 +66,8 @@ inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 inline constexpr UINT WM_CONTEXTMENU = 0x007B;
+// The first message number that a program may give a meaning of its own.
+inline constexpr UINT WM_APP = 0x8000;
 
 // Virtual keys.
 inline constexpr WPARAM VK_TAB = 0x09;

@@ -18,10 +18,8 @@
 namespace
 {
 
-constexpr int kEditAddress = 1001;
-constexpr int kEditPort = 1002;
-constexpr UINT kShare = 32771;
-constexpr UINT kUnshare = 32772;
+constexpr UINT kShare = ID_SHARE_THIS_CONNECTION;
+constexpr UINT kUnshare = ID_DISABLE_THIS_SHARE;
 
 const std::string kExampleReply = "SERVER1:2:(A:Connected:Lan:True:)(B:Disconnected:Dialup:False:)";
 
@@ -50,9 +48,9 @@ protected:
     }
     void SetAddress(const std::string& strAddress)
     {
-        Edit(kEditAddress)->setText(QString::fromStdString(strAddress));
+        Edit(IDC_SERVER_IP_ADDRESS)->setText(QString::fromStdString(strAddress));
     }
-    void SetPort(int nPort) { Edit(kEditPort)->setText(QString::number(nPort)); }
+    void SetPort(int nPort) { Edit(IDC_SERVER_PORT)->setText(QString::number(nPort)); }
 
     std::vector<std::string> Messages(int nFrom = 0)
     {
@@ -66,7 +64,8 @@ protected:
     std::vector<std::string> Connect()
     {
         const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
-        QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(1004)), Qt::LeftButton);
+        QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(IDC_CONNECT)),
+                          Qt::LeftButton);
         m_pDlg->Worker().WaitUntilIdle();
         QCoreApplication::processEvents();
         return Messages(nBefore);
@@ -135,9 +134,9 @@ TEST_F(ClientWindowTest, opensOnTheLogPageWithItsDefaults)
     CComms fresh;
     EXPECT_EQ(fresh.GetServerIPAddress(), "192.168.0.1");
     EXPECT_EQ(fresh.m_strServerPort, "10000");
-    EXPECT_EQ(Edit(kEditAddress)->accessibleName(), "Server IP Address");
-    EXPECT_EQ(Edit(kEditPort)->accessibleName(), "Server Port");
-    EXPECT_EQ(Edit(kEditPort)->text(), "10000");
+    EXPECT_EQ(Edit(IDC_SERVER_IP_ADDRESS)->accessibleName(), "Server IP Address");
+    EXPECT_EQ(Edit(IDC_SERVER_PORT)->accessibleName(), "Server Port");
+    EXPECT_EQ(Edit(IDC_SERVER_PORT)->text(), "10000");
     const std::vector<CMenu::SItem>& items = m_pDlg->GetSystemMenu(FALSE)->Items();
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[3].strText, "&About Tarnlow Client...");
@@ -150,7 +149,7 @@ TEST_F(ClientWindowTest, typingUpdatesTheSettingsAndThePortReadsAsAtoi)
     EXPECT_EQ(pComms->GetServerPort(), 10000);
     for (const auto& [strText, nPort] : std::vector<std::pair<QString, int>>{
              {"8080", 8080}, {"123abc", 123}, {"", 0}, {"port", 0}, {" 77", 77}, {"-5", -5}}) {
-        Edit(kEditPort)->setText(strText);
+        Edit(IDC_SERVER_PORT)->setText(strText);
         EXPECT_EQ(pComms->GetServerPort(), nPort) << strText.toStdString();
     }
 }
@@ -263,7 +262,7 @@ TEST_F(ClientWindowTest, failedExchangesAreLoggedAndKeepTheRows)
     SetPort(70000);
     EXPECT_EQ(Connect(),
               std::vector<std::string>{"Failed to connect to Verrow (check 127.0.0.1:70000)"});
-    Edit(kEditPort)->setText("none");
+    Edit(IDC_SERVER_PORT)->setText("none");
     EXPECT_EQ(Connect(),
               std::vector<std::string>{"Failed to connect to Verrow (check 127.0.0.1:0)"});
     SetPort(nClosedPort);
@@ -402,15 +401,16 @@ TEST_F(ClientWindowTest, enterAndEscapeNeverCloseTheWindow)
     m_pDlg->GetWidget()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_pDlg->GetWidget()));
     m_pDlg->m_tabCtrl.ShowPage(1);
-    for (QWidget* pWidget : {static_cast<QWidget*>(Edit(kEditAddress)), m_pDlg->GetDlgItem(1004),
-                             static_cast<QWidget*>(m_pDlg->m_tabCtrl.GetTabBar())}) {
+    for (QWidget* pWidget :
+         {static_cast<QWidget*>(Edit(IDC_SERVER_IP_ADDRESS)), m_pDlg->GetDlgItem(IDC_CONNECT),
+          static_cast<QWidget*>(m_pDlg->m_tabCtrl.GetTabBar())}) {
         pWidget->setFocus();
         QTest::keyClick(pWidget, Qt::Key_Return);
         QTest::keyClick(pWidget, Qt::Key_Escape);
     }
     m_pDlg->m_tabCtrl.ShowPage(0);
     QTest::keyClick(List().GetView(), Qt::Key_Escape);
-    QTest::qWait(20);
+    Settle();
     EXPECT_TRUE(m_pDlg->IsWindowVisible());
     EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
     EXPECT_EQ(Messages(), std::vector<std::string>{"Initialsation successful"});
@@ -513,9 +513,8 @@ TEST_F(ClientWindowTest, closingWhileTheConnectItselfHangsEndsQuickly)
     SetPort(ntohs(address.sin_port));
     const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
     CTraceCapture capture;
-    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(1004)), Qt::LeftButton);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    QCoreApplication::processEvents();
+    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(IDC_CONNECT)), Qt::LeftButton);
+    Settle(300);
     EXPECT_EQ(Messages(nBefore), std::vector<std::string>{}) << "the connect did not wait";
     const auto start = std::chrono::steady_clock::now();
     m_pDlg->SendMessage(WM_CLOSE);

@@ -4,6 +4,7 @@
 #include "ProcessRunner.h"
 #include "TarnlowClientDlg.h"
 #include "UiTestSupport.h"
+#include "resource.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,7 +26,8 @@ protected:
         CResources::SetCurrent(&ClientResources());
         m_pClient = std::make_unique<CTarnlowClientDlg>();
         ASSERT_TRUE(m_pClient->Create(CTarnlowClientDlg::IDD));
-        qobject_cast<QLineEdit*>(m_pClient->m_pCommsPage->GetDlgItem(1001))->setText("127.0.0.1");
+        qobject_cast<QLineEdit*>(m_pClient->m_pCommsPage->GetDlgItem(IDC_SERVER_IP_ADDRESS))
+            ->setText("127.0.0.1");
     }
 
     void TearDown() override
@@ -40,7 +42,8 @@ protected:
 
     void Connect()
     {
-        QTest::mouseClick(qobject_cast<QPushButton*>(m_pClient->GetDlgItem(1004)), Qt::LeftButton);
+        QTest::mouseClick(qobject_cast<QPushButton*>(m_pClient->GetDlgItem(IDC_CONNECT)),
+                          Qt::LeftButton);
         m_pClient->Worker().WaitUntilIdle();
         QCoreApplication::processEvents();
     }
@@ -57,7 +60,7 @@ protected:
         QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
                                 pPage->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(pPage, &event);
-        QTest::qWait(10);
+        Settle(10);
         m_pClient->Worker().WaitUntilIdle();
         QCoreApplication::processEvents();
     }

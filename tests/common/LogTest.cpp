@@ -296,7 +296,7 @@ TEST_F(LogTest, clientPageKeepsTheDialogKeysButStaysShown)
     AddEntries({"row"});
     PressKey(List(), Qt::Key_Return);
     PressKey(List(), Qt::Key_Escape);
-    QTest::qWait(20);
+    Settle();
     EXPECT_TRUE(m_pLog->IsWindowVisible());
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
     EXPECT_TRUE(m_pWindow->m_Keys.empty());

@@ -149,7 +149,7 @@ TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
     EXPECT_EQ(Row(0), "LAN 1|Lan|Connected|No");
     EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
     EXPECT_EQ(Row(2), "|Unknown|Unknown|No");
-    auto* pAddress = qobject_cast<QLabel*>(m_pDlg->m_pConnectionsPage->GetDlgItem(1006));
+    auto* pAddress = qobject_cast<QLabel*>(m_pDlg->m_pConnectionsPage->GetDlgItem(IDC_IP_ADDRESS));
     EXPECT_EQ(pAddress->text(), "127.0.0.1");
     EXPECT_TRUE(m_Boxes.empty());
 }
@@ -275,8 +275,9 @@ TEST_F(ServerWindowTest, withoutDialupTheNoticeNeverHoldsTheListener)
     EXPECT_TRUE(WaitFor([&] { return m_Boxes.size() == 2; }));
     EXPECT_EQ(Request("PC7:ConnectionList"), m_strHost + ":1:(LAN:Connected:Lan:False:)");
     // Refresh asks again, and the list stays empty.
-    QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->m_pConnectionsPage->GetDlgItem(1005)),
-                      Qt::LeftButton);
+    QTest::mouseClick(
+        qobject_cast<QPushButton*>(m_pDlg->m_pConnectionsPage->GetDlgItem(IDC_REFRESH)),
+        Qt::LeftButton);
     EXPECT_EQ(m_Boxes.size(), 3u);
     EXPECT_EQ(m_pDlg->m_pConnectionsPage->m_ConnectionList.GetItemCount(), 0);
 }
@@ -301,8 +302,8 @@ TEST_F(ServerWindowTest, keysSettingsAndSystemMenu)
     m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Open();
     CComms* pComms = m_pDlg->m_pCommsPage;
-    auto* pPort = qobject_cast<QLineEdit*>(pComms->GetDlgItem(1004));
-    auto* pTimeout = qobject_cast<QLineEdit*>(pComms->GetDlgItem(1006));
+    auto* pPort = qobject_cast<QLineEdit*>(pComms->GetDlgItem(IDC_RECEIVE_PORT));
+    auto* pTimeout = qobject_cast<QLineEdit*>(pComms->GetDlgItem(IDC_RESPONSE_TIMEOUT));
     EXPECT_EQ(pPort->text(), "10000");
     EXPECT_EQ(pTimeout->text(), "500");
     pPort->setText("12345");
@@ -322,7 +323,7 @@ TEST_F(ServerWindowTest, keysSettingsAndSystemMenu)
     const int nRows = LogCount();
     m_pDlg->PostMessage(WM_KEYDOWN, VK_RETURN, 0);
     m_pDlg->m_tabCtrl.PostMessage(WM_KEYDOWN, VK_RETURN, 0);
-    QTest::qWait(20);
+    Settle();
     EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
     EXPECT_TRUE(m_pDlg->IsWindowVisible());
     EXPECT_EQ(LogCount(), nRows);

@@ -1,4 +1,4 @@
-// CAboutDlg: the About box of Tarnlow Server.
+// CAboutDlg: the About box of both programs, dialog template 100 of each program's resources.
 #pragma once
 
 #include "Dialog.h"
