@@ -12,10 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTableView>
+#include <QTimer>
 
 namespace
 {
@@ -51,6 +53,15 @@ public:
         pView->clearSelection();
         pView->setFocus(Qt::MouseFocusReason);
         return true;
+    }
+
+    void paint(QPainter* pPainter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        // Some styles paint a selected row's background across all its cells first.
+        if (index.column() != 0 && (option.state & QStyle::State_Selected) != 0)
+            pPainter->fillRect(option.rect, option.palette.brush(QPalette::Base));
+        QStyledItemDelegate::paint(pPainter, option, index);
     }
 
 protected:
@@ -125,6 +136,28 @@ QWidget* MakeButton(const SControlTemplate& control, QWidget* pParent)
     pButton->setDefault((control.dwStyle & BS_DEFPUSHBUTTON) != 0);
     return pButton;
 }
+
+// While a modal dialog runs, its owner hands the keyboard back to it whenever the window manager
+// activates the owner (a click on it, say): the owner takes no input meanwhile.
+class CModalFocusKeeper : public QObject
+{
+public:
+    CModalFocusKeeper(QWidget* pOwner, QWidget* pDialog) : QObject(pOwner), m_pDialog(pDialog)
+    {
+        pOwner->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::WindowActivate && m_pDialog != nullptr &&
+            m_pDialog->isVisible())
+            QTimer::singleShot(0, m_pDialog, [pDialog = m_pDialog] { pDialog->activateWindow(); });
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_pDialog;
+};
 
 } // namespace
 
@@ -244,7 +277,12 @@ INT_PTR CDialog::DoModal()
         return -1;
     if (m_bEnded)
         return m_nModalResult;
-    OwnBy(ModalOwner());
+    CWnd* pOwner = ModalOwner();
+    OwnBy(pOwner);
+    // Goes with the owner's window, should that go first.
+    QPointer<CModalFocusKeeper> pKeeper;
+    if (pOwner != nullptr && pOwner->GetWidget() != nullptr)
+        pKeeper = new CModalFocusKeeper(pOwner->GetWidget(), GetWidget());
     QEventLoop loop;
     m_pModalLoop = &loop;
     RunningModals().push_back(this);
@@ -252,6 +290,7 @@ INT_PTR CDialog::DoModal()
     loop.exec();
     std::erase(RunningModals(), this);
     m_pModalLoop = nullptr;
+    delete pKeeper;
     return m_nModalResult;
 }
 
