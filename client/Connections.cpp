@@ -79,9 +79,6 @@ BOOL CConnections::OnContextMenu(CWnd*, POINT point)
                            MF_BYCOMMAND | (bShared ? MF_GRAYED : MF_ENABLED));
     pPopup->EnableMenuItem(ID_DISABLE_THIS_SHARE,
                            MF_BYCOMMAND | (bShared ? MF_ENABLED : MF_GRAYED));
-    CWnd* pOwner = this;
-    while ((pOwner->GetStyle() & WS_CHILD) != 0 && pOwner->GetParent() != nullptr)
-        pOwner = pOwner->GetParent();
-    pPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, pOwner);
+    pPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, GetTopLevelWindow());
     return TRUE;
 }

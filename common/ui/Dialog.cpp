@@ -304,9 +304,7 @@ CWnd* CDialog::ModalOwner() const
 {
     // As on the platform: the given parent's top-level window, else the innermost dialog that
     // already runs modally, else the main window.
-    CWnd* pOwner = m_pParentWnd;
-    while (pOwner != nullptr && (pOwner->GetStyle() & WS_CHILD) != 0)
-        pOwner = pOwner->GetParent();
+    CWnd* pOwner = m_pParentWnd != nullptr ? m_pParentWnd->GetTopLevelWindow() : nullptr;
     if (pOwner == nullptr)
         pOwner = !RunningModals().empty() ? RunningModals().back() : GetMainWnd();
     return pOwner != this ? pOwner : nullptr;

@@ -334,6 +334,14 @@ CWnd* CWnd::GetParent() const
     return m_pWidget != nullptr ? FromWidgetOrAncestor(m_pWidget->parentWidget()) : nullptr;
 }
 
+CWnd* CWnd::GetTopLevelWindow()
+{
+    CWnd* pWnd = this;
+    while ((pWnd->GetStyle() & WS_CHILD) != 0 && pWnd->GetParent() != nullptr)
+        pWnd = pWnd->GetParent();
+    return pWnd;
+}
+
 BOOL CWnd::ShowWindow(int nCmdShow)
 {
     if (m_pWidget == nullptr)

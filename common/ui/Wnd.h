@@ -41,6 +41,9 @@ public:
     void Attach(QWidget* pWidget);
 
     CWnd* GetParent() const;
+    // This window, or the first of its parents that is not a child window (WS_CHILD): its
+    // top-level window. A child whose parents run out is its own answer.
+    CWnd* GetTopLevelWindow();
     DWORD GetStyle() const { return m_dwStyle; }
     BOOL ShowWindow(int nCmdShow);
     BOOL IsWindowVisible() const;
