@@ -1,16 +1,19 @@
-// Kernel objects over one process-wide lock and condition: every change of a signalled state
-// wakes all waiters, who look again at the handles they wait for. The handful of threads this
-// system runs makes that simpler than per-object wait lists at no visible cost.
+// Kernel objects under one process-wide lock. A waiting thread watches its own wake-up
+// descriptor (an eventfd), which every change of an object it waits on writes, and beside it the
+// sockets selected onto the event objects it waits on: a network event wakes the waiter itself.
 #include "Kernel.h"
+#include "WaitSource_posix.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <memory>
 #include <mutex>
+#include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -19,19 +22,26 @@
 namespace
 {
 
+using Clock = std::chrono::steady_clock;
+
 struct SKernelObject {
     bool bSignalled = false;
     bool bManualReset = true;
     DWORD dwExitCode = STILL_ACTIVE;
     bool bThread = false;
+    bool bClosed = false;
+    // The wake-up descriptors of the threads waiting on the object.
+    std::vector<int> WaiterFds;
 };
+
+using ObjectPtr = std::shared_ptr<SKernelObject>;
 
 struct SKernel {
     std::mutex Mutex;
-    std::condition_variable Changed;
-    std::unordered_map<HANDLE, std::shared_ptr<SKernelObject>> Handles;
+    std::unordered_map<HANDLE, ObjectPtr> Handles;
     std::uintptr_t nNextHandle = 0x100;
     std::mutex DebugOutputMutex;
+    std::atomic<CWaitSource*> pWaitSource{nullptr};
 };
 
 // Never destroyed: detached threads may still signal their handle while the process exits.
@@ -43,7 +53,41 @@ SKernel& Kernel()
 
 thread_local DWORD t_dwLastError = ERROR_SUCCESS;
 
-HANDLE AddHandle(const std::shared_ptr<SKernelObject>& pObject)
+// A thread's own wake-up descriptor, made at its first wait and closed when it ends. Only the
+// thread itself reads it, so a wake-up meant for it is never taken by another waiter.
+class CWakeDescriptor
+{
+public:
+    CWakeDescriptor() = default;
+    ~CWakeDescriptor()
+    {
+        if (m_nFd >= 0)
+            ::close(m_nFd);
+    }
+    CWakeDescriptor(const CWakeDescriptor&) = delete;
+    CWakeDescriptor& operator=(const CWakeDescriptor&) = delete;
+
+    // The descriptor, made if need be; -1 if the process has none left.
+    int Get()
+    {
+        if (m_nFd < 0)
+            m_nFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        return m_nFd;
+    }
+
+    void Drain() const
+    {
+        std::uint64_t nCount = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_nFd, &nCount, sizeof nCount);
+    }
+
+private:
+    int m_nFd = -1;
+};
+
+thread_local CWakeDescriptor t_WakeDescriptor;
+
+HANDLE AddHandle(const ObjectPtr& pObject)
 {
     SKernel& kernel = Kernel();
     std::lock_guard lock(kernel.Mutex);
@@ -61,6 +105,15 @@ SKernelObject* FindLocked(HANDLE hHandle)
     return it == Kernel().Handles.end() ? nullptr : it->second.get();
 }
 
+// Caller holds the kernel lock.
+void WakeLocked(const SKernelObject& object)
+{
+    const std::uint64_t nOne = 1;
+    for (const int nFd : object.WaiterFds) {
+        [[maybe_unused]] const ssize_t n = ::write(nFd, &nOne, sizeof nOne);
+    }
+}
+
 BOOL SetSignalled(HANDLE hEvent, bool bSignalled)
 {
     SKernel& kernel = Kernel();
@@ -72,12 +125,12 @@ BOOL SetSignalled(HANDLE hEvent, bool bSignalled)
     }
     pObject->bSignalled = bSignalled;
     if (bSignalled)
-        kernel.Changed.notify_all();
+        WakeLocked(*pObject);
     return TRUE;
 }
 
 // Caller holds the kernel lock. Takes the first signalled object, resetting an auto-reset event.
-bool TakeSignalled(const std::vector<SKernelObject*>& objects, DWORD& dwIndex)
+bool TakeSignalled(const std::vector<ObjectPtr>& objects, DWORD& dwIndex)
 {
     for (DWORD i = 0; i < objects.size(); ++i) {
         if (objects[i]->bSignalled) {
@@ -90,7 +143,68 @@ bool TakeSignalled(const std::vector<SKernelObject*>& objects, DWORD& dwIndex)
     return false;
 }
 
+// Caller holds the kernel lock. The objects stay alive for the wait even if another thread
+// closes their handles; the wait then fails.
+bool FindAllLocked(DWORD nCount, const HANDLE* lpHandles, std::vector<ObjectPtr>& objects)
+{
+    for (DWORD i = 0; i < nCount; ++i) {
+        auto it = Kernel().Handles.find(lpHandles[i]);
+        if (it == Kernel().Handles.end())
+            return false;
+        objects.push_back(it->second);
+    }
+    return true;
+}
+
+// Caller holds the kernel lock.
+void WatchLocked(const std::vector<ObjectPtr>& objects, int nWakeFd, bool bWatch)
+{
+    for (const ObjectPtr& pObject : objects) {
+        std::vector<int>& fds = pObject->WaiterFds;
+        if (bWatch)
+            fds.push_back(nWakeFd);
+        else
+            fds.erase(std::find(fds.begin(), fds.end(), nWakeFd));
+    }
+}
+
+int RemainingMs(DWORD dwMilliseconds, Clock::time_point deadline)
+{
+    if (dwMilliseconds == INFINITE)
+        return -1;
+    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::clamp<std::int64_t>(remaining.count(), 0, INT_MAX));
+}
+
+// One look at the wake-up descriptor and the sockets selected onto the handles, for at most
+// nTimeoutMs; whatever the sockets show is recorded on their event objects.
+void WatchOnce(DWORD nCount, const HANDLE* lpHandles, int nWakeFd, int nTimeoutMs)
+{
+    CWaitSource* pSource = Kernel().pWaitSource.load();
+    std::vector<pollfd> fds{pollfd{nWakeFd, POLLIN, 0}};
+    for (DWORD i = 0; pSource != nullptr && i < nCount; ++i)
+        pSource->AddDescriptors(lpHandles[i], fds);
+    ::poll(fds.data(), fds.size(), nTimeoutMs);
+    t_WakeDescriptor.Drain();
+    for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (fds[i].revents != 0)
+            pSource->Record(fds[i].fd);
+    }
+}
+
 } // namespace
+
+void SetWaitSource(CWaitSource* pSource)
+{
+    Kernel().pWaitSource = pSource;
+}
+
+void WakeWaiters(HANDLE hObject)
+{
+    std::lock_guard lock(Kernel().Mutex);
+    if (const SKernelObject* pObject = FindLocked(hObject))
+        WakeLocked(*pObject);
+}
 
 DWORD GetLastError()
 {
@@ -128,10 +242,15 @@ BOOL CloseHandle(HANDLE hObject)
 {
     SKernel& kernel = Kernel();
     std::lock_guard lock(kernel.Mutex);
-    if (kernel.Handles.erase(hObject) == 0) {
+    auto it = kernel.Handles.find(hObject);
+    if (it == kernel.Handles.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    // A wait on a closed handle could never end through it; it fails instead.
+    it->second->bClosed = true;
+    WakeLocked(*it->second);
+    kernel.Handles.erase(it);
     return TRUE;
 }
 
@@ -149,30 +268,37 @@ DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAl
         return WAIT_FAILED;
     }
     SKernel& kernel = Kernel();
+    std::vector<ObjectPtr> objects;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(dwMilliseconds);
+    const int nWakeFd = t_WakeDescriptor.Get();
     std::unique_lock lock(kernel.Mutex);
-    // The objects stay alive for the wait even if another thread closes their handles.
-    std::vector<std::shared_ptr<SKernelObject>> owners;
-    std::vector<SKernelObject*> objects;
-    for (DWORD i = 0; i < nCount; ++i) {
-        auto it = kernel.Handles.find(lpHandles[i]);
-        if (it == kernel.Handles.end()) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
+    if (!FindAllLocked(nCount, lpHandles, objects) || nWakeFd < 0) {
+        SetLastError(nWakeFd < 0 ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    WatchLocked(objects, nWakeFd, true);
+    DWORD dwResult = WAIT_TIMEOUT;
+    // The time-out is checked after a look at the sockets, so that even a wait of 0 ms sees a
+    // network event that has happened but is not recorded yet.
+    for (bool bLastLook = false;; bLastLook = RemainingMs(dwMilliseconds, deadline) == 0) {
+        DWORD dwIndex = 0;
+        if (TakeSignalled(objects, dwIndex)) {
+            dwResult = WAIT_OBJECT_0 + dwIndex;
+            break;
         }
-        owners.push_back(it->second);
-        objects.push_back(it->second.get());
+        if (std::any_of(objects.begin(), objects.end(), [](auto& p) { return p->bClosed; })) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            dwResult = WAIT_FAILED;
+            break;
+        }
+        if (bLastLook)
+            break;
+        lock.unlock();
+        WatchOnce(nCount, lpHandles, nWakeFd, RemainingMs(dwMilliseconds, deadline));
+        lock.lock();
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
-    DWORD dwIndex = 0;
-    for (;;) {
-        if (TakeSignalled(objects, dwIndex))
-            return WAIT_OBJECT_0 + dwIndex;
-        if (dwMilliseconds == INFINITE)
-            kernel.Changed.wait(lock);
-        else if (kernel.Changed.wait_until(lock, deadline) == std::cv_status::timeout)
-            return TakeSignalled(objects, dwIndex) ? WAIT_OBJECT_0 + dwIndex : WAIT_TIMEOUT;
-    }
+    WatchLocked(objects, nWakeFd, false);
+    return dwResult;
 }
 
 void Sleep(DWORD dwMilliseconds)
@@ -196,11 +322,10 @@ HANDLE CreateThread(SECURITY_ATTRIBUTES*, std::size_t, LPTHREAD_START_ROUTINE lp
         *lpThreadId = s_dwNextThreadId++;
     std::thread([pThread, lpStartAddress, lpParameter] {
         const DWORD dwExitCode = lpStartAddress(lpParameter);
-        SKernel& kernel = Kernel();
-        std::lock_guard lock(kernel.Mutex);
+        std::lock_guard lock(Kernel().Mutex);
         pThread->dwExitCode = dwExitCode;
         pThread->bSignalled = true;
-        kernel.Changed.notify_all();
+        WakeLocked(*pThread);
     }).detach();
     return hThread;
 }

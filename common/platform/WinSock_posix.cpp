@@ -1,7 +1,8 @@
-// Winsock over POSIX sockets and poll. Network event selection is carried by one monitor thread
-// that polls the selected sockets and signals their event objects with the Winsock rules: an
-// event that has been recorded is not recorded again until the call that re-enables it (accept
-// for FD_ACCEPT, recv for FD_READ, a send that would block for FD_WRITE).
+// Winsock over POSIX sockets and poll. A thread waiting on an event object polls the sockets
+// selected onto it itself, and what it finds is recorded with the Winsock rules: an event that
+// has been recorded is not recorded again until the call that re-enables it (accept for
+// FD_ACCEPT, recv for FD_READ, a send that would block for FD_WRITE).
+#include "WaitSource_posix.h"
 #include "WinSock.h"
 
 #include <atomic>
@@ -13,8 +14,6 @@
 #include <net/if.h>
 #include <poll.h>
 #include <string>
-#include <sys/eventfd.h>
-#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -170,27 +169,24 @@ bool IsNonBlocking(SOCKET s)
     return nFlags >= 0 && (nFlags & O_NONBLOCK) != 0;
 }
 
-class CNetworkEventMonitor
+class CNetworkEventSelections final : public CWaitSource
 {
 public:
-    static CNetworkEventMonitor& Instance()
+    static CNetworkEventSelections& Instance()
     {
-        // Never destroyed: its thread may still poll while the process exits.
-        static CNetworkEventMonitor* pMonitor = new CNetworkEventMonitor;
-        return *pMonitor;
+        // Never destroyed: a wait may still look at the selections while the process exits.
+        static CNetworkEventSelections* pSelections = new CNetworkEventSelections;
+        return *pSelections;
     }
 
     void Select(SOCKET s, WSAEVENT hEvent, long lNetworkEvents)
     {
         std::lock_guard lock(m_Mutex);
-        if (lNetworkEvents == 0 || hEvent == WSA_INVALID_EVENT) {
-            m_Selections.erase(s);
-        } else {
-            SSelection& selection = m_Selections[s];
-            selection = SSelection{hEvent, lNetworkEvents, lNetworkEvents};
+        ForgetLocked(s);
+        if (lNetworkEvents != 0 && hEvent != WSA_INVALID_EVENT) {
+            m_Selections[s] = SSelection{hEvent, lNetworkEvents, lNetworkEvents};
+            WakeWaiters(hEvent);
         }
-        StartLocked();
-        Wake();
     }
 
     // A socket accepted from a selected socket takes over its selection.
@@ -201,7 +197,7 @@ public:
         if (it == m_Selections.end())
             return;
         m_Selections[sAccepted] = SSelection{it->second.hEvent, it->second.lMask, it->second.lMask};
-        Wake();
+        WakeWaiters(it->second.hEvent);
     }
 
     void Reenable(SOCKET s, long lNetworkEvents)
@@ -211,22 +207,24 @@ public:
         if (it == m_Selections.end())
             return;
         it->second.lArmed |= it->second.lMask & lNetworkEvents;
-        Wake();
+        WakeWaiters(it->second.hEvent);
     }
 
     void MarkConnecting(SOCKET s)
     {
         std::lock_guard lock(m_Mutex);
         auto it = m_Selections.find(s);
-        if (it != m_Selections.end())
-            it->second.bConnecting = true;
-        Wake();
+        if (it == m_Selections.end())
+            return;
+        it->second.bConnecting = true;
+        WakeWaiters(it->second.hEvent);
     }
 
+    // A closed socket is no longer watched; a wait that watched it looks again.
     void Forget(SOCKET s)
     {
         std::lock_guard lock(m_Mutex);
-        m_Selections.erase(s);
+        ForgetLocked(s);
     }
 
     // Reports what has occurred since the last call, including what is the case right now.
@@ -245,6 +243,24 @@ public:
         return hEvent == WSA_INVALID_EVENT || ResetEvent(hEvent) != FALSE;
     }
 
+    void AddDescriptors(HANDLE hEvent, std::vector<pollfd>& fds) override
+    {
+        std::lock_guard lock(m_Mutex);
+        for (const auto& [s, selection] : m_Selections) {
+            const short nEvents = selection.hEvent == hEvent ? Wanted(s, selection) : 0;
+            if (nEvents != 0)
+                fds.push_back(pollfd{s, nEvents, 0});
+        }
+    }
+
+    void Record(int nFd) override
+    {
+        std::lock_guard lock(m_Mutex);
+        auto it = m_Selections.find(nFd);
+        if (it != m_Selections.end())
+            RecordLocked(it->first, it->second);
+    }
+
 private:
     struct SSelection {
         WSAEVENT hEvent = WSA_INVALID_EVENT;
@@ -256,20 +272,16 @@ private:
         bool bPeerClosed = false;
     };
 
-    CNetworkEventMonitor() : m_nWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    CNetworkEventSelections() { SetWaitSource(this); }
 
-    void StartLocked()
+    // The socket's wait, if any, stops watching it at once: a poll holds what it watches open.
+    void ForgetLocked(SOCKET s)
     {
-        if (m_bStarted)
+        auto it = m_Selections.find(s);
+        if (it == m_Selections.end())
             return;
-        m_bStarted = true;
-        std::thread([this] { Run(); }).detach();
-    }
-
-    void Wake() const
-    {
-        const std::uint64_t nOne = 1;
-        [[maybe_unused]] const ssize_t n = ::write(m_nWakeFd, &nOne, sizeof nOne);
+        WakeWaiters(it->second.hEvent);
+        m_Selections.erase(it);
     }
 
     static bool HasPendingData(SOCKET s)
@@ -345,36 +357,8 @@ private:
             Occur(selection, FD_WRITE_BIT, 0);
     }
 
-    void Run()
-    {
-        std::vector<pollfd> fds;
-        for (;;) {
-            fds.assign(1, pollfd{m_nWakeFd, POLLIN, 0});
-            {
-                std::lock_guard lock(m_Mutex);
-                for (const auto& [s, selection] : m_Selections) {
-                    const short nEvents = Wanted(s, selection);
-                    if (nEvents != 0)
-                        fds.push_back(pollfd{s, nEvents, 0});
-                }
-            }
-            if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
-                return;
-            std::uint64_t nCount = 0;
-            [[maybe_unused]] const ssize_t n = ::read(m_nWakeFd, &nCount, sizeof nCount);
-            std::lock_guard lock(m_Mutex);
-            for (std::size_t i = 1; i < fds.size(); ++i) {
-                auto it = m_Selections.find(fds[i].fd);
-                if (fds[i].revents != 0 && it != m_Selections.end())
-                    RecordLocked(it->first, it->second);
-            }
-        }
-    }
-
     std::mutex m_Mutex;
     std::unordered_map<SOCKET, SSelection> m_Selections;
-    const int m_nWakeFd;
-    bool m_bStarted = false;
 };
 
 // Windows flag values of INTERFACE_INFO, which differ from the kernel's.
@@ -495,7 +479,7 @@ SOCKET socket(int af, int type, int protocol)
 
 int closesocket(SOCKET s)
 {
-    CNetworkEventMonitor::Instance().Forget(s);
+    CNetworkEventSelections::Instance().Forget(s);
     return Result(::close(s));
 }
 
@@ -524,12 +508,12 @@ SOCKET accept(SOCKET s, sockaddr* addr, int* addrlen)
     const int nFlags = SOCK_CLOEXEC | (IsNonBlocking(s) ? SOCK_NONBLOCK : 0);
     const SOCKET sAccepted = ::accept4(s, addr, addr != nullptr ? &nLength : nullptr, nFlags);
     const int nErrno = errno;
-    CNetworkEventMonitor::Instance().Reenable(s, FD_ACCEPT);
+    CNetworkEventSelections::Instance().Reenable(s, FD_ACCEPT);
     if (sAccepted < 0)
         return Fail(MapErrno(nErrno));
     if (addrlen != nullptr && addr != nullptr)
         *addrlen = static_cast<int>(nLength);
-    CNetworkEventMonitor::Instance().Inherit(s, sAccepted);
+    CNetworkEventSelections::Instance().Inherit(s, sAccepted);
     return sAccepted;
 }
 
@@ -542,7 +526,7 @@ int connect(SOCKET s, const sockaddr* name, int namelen)
     if (errno != EINPROGRESS)
         return FailFromErrno();
     // A non-blocking connect goes on; FD_CONNECT reports how it ended.
-    CNetworkEventMonitor::Instance().MarkConnecting(s);
+    CNetworkEventSelections::Instance().MarkConnecting(s);
     return Fail(WSAEWOULDBLOCK);
 }
 
@@ -553,7 +537,7 @@ int send(SOCKET s, const char* buf, int len, int flags)
     // Winsock raises no signal when the peer has gone; it reports the error.
     const ssize_t n = ::send(s, buf, static_cast<std::size_t>(len), flags | MSG_NOSIGNAL);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-        CNetworkEventMonitor::Instance().Reenable(s, FD_WRITE);
+        CNetworkEventSelections::Instance().Reenable(s, FD_WRITE);
     return Result(static_cast<int>(n));
 }
 
@@ -563,7 +547,7 @@ int recv(SOCKET s, char* buf, int len, int flags)
         return Fail(WSAEFAULT);
     const ssize_t n = ::recv(s, buf, static_cast<std::size_t>(len), flags);
     const int nErrno = errno;
-    CNetworkEventMonitor::Instance().Reenable(s, FD_READ);
+    CNetworkEventSelections::Instance().Reenable(s, FD_READ);
     errno = nErrno;
     return Result(static_cast<int>(n));
 }
@@ -638,7 +622,7 @@ int WSAEventSelect(SOCKET s, WSAEVENT hEventObject, long lNetworkEvents)
         return Fail(WSAENOTSOCK);
     if (!SetNonBlocking(s))
         return FailFromErrno();
-    CNetworkEventMonitor::Instance().Select(s, hEventObject, lNetworkEvents);
+    CNetworkEventSelections::Instance().Select(s, hEventObject, lNetworkEvents);
     return 0;
 }
 
@@ -648,7 +632,7 @@ int WSAEnumNetworkEvents(SOCKET s, WSAEVENT hEventObject, LPWSANETWORKEVENTS lpN
         return Fail(WSAENOTSOCK);
     if (lpNetworkEvents == nullptr)
         return Fail(WSAEFAULT);
-    if (!CNetworkEventMonitor::Instance().Enumerate(s, hEventObject, *lpNetworkEvents))
+    if (!CNetworkEventSelections::Instance().Enumerate(s, hEventObject, *lpNetworkEvents))
         return Fail(WSAEINVAL);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace
 {
@@ -209,4 +210,26 @@ TEST(KernelTest, wideTextConvertsToUtf8)
     EXPECT_STREQ(cBuffer, "My ISP \xc3\xa9\xe2\x82\xac");
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, pszWide, -1, cBuffer, 5, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+}
+
+// Closing a handle that another thread waits on fails that wait at once instead of leaving it
+// waiting for an object that nobody can signal any more.
+TEST(KernelTest, closingAHandleDuringAWaitFailsTheWait)
+{
+    if (!kOwnPlatformLayer)
+        GTEST_SKIP() << "the system leaves a wait on a closed handle undefined";
+    const HANDLE hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<DWORD> dwResult{WAIT_OBJECT_0};
+    std::atomic<DWORD> dwError{0};
+    std::thread waiter([&] {
+        dwResult = WaitForSingleObject(hEvent, kWaitMs);
+        dwError = GetLastError();
+    });
+    Sleep(30);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(CloseHandle(hEvent));
+    waiter.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(dwResult, WAIT_FAILED);
+    EXPECT_EQ(dwError, ERROR_INVALID_HANDLE);
 }

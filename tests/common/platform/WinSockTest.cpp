@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace
 {
@@ -254,4 +255,66 @@ TEST_F(WinSockTest, interfaceListPutsLoopbackLast)
                                 nullptr, nullptr),
               SOCKET_ERROR);
     EXPECT_EQ(Winsock::WSAGetLastError(), WSAEOPNOTSUPP);
+}
+
+// A wait on a network event and a plain event: when both occur at once, both are reported,
+// one wait each, and nothing more.
+TEST_F(WinSockTest, waitOnASocketAndAnEventReportsBothWhenTheyOccurAtOnce)
+{
+    const unsigned short nPort = FreeLoopbackPort();
+    const SOCKET hListener = Listener(nPort);
+    ASSERT_EQ(Winsock::WSAEventSelect(hListener, m_hEvent, FD_ACCEPT), 0);
+    const HANDLE hStop = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const HANDLE handles[] = {m_hEvent, hStop};
+    std::thread both([&] {
+        Sleep(30);
+        Connected(nPort);
+        SetEvent(hStop);
+    });
+    int nAccepts = 0;
+    int nStops = 0;
+    for (int i = 0; i < 2; ++i) {
+        const DWORD dwResult = WaitForMultipleObjects(2, handles, FALSE, kWaitMs);
+        if (dwResult == WAIT_OBJECT_0) {
+            EXPECT_EQ(Enumerate(hListener), FD_ACCEPT);
+            ++nAccepts;
+        } else {
+            EXPECT_EQ(dwResult, WAIT_OBJECT_0 + 1);
+            ++nStops;
+        }
+        if (i == 0)
+            both.join();
+    }
+    EXPECT_EQ(nAccepts, 1);
+    EXPECT_EQ(nStops, 1);
+    EXPECT_EQ(WaitForMultipleObjects(2, handles, FALSE, 50), WAIT_TIMEOUT);
+    CloseHandle(hStop);
+}
+
+// Closing a socket while another thread waits on its event closes the connection at once, and
+// the wait goes on for its other handles.
+TEST_F(WinSockTest, socketClosedDuringAWaitClosesAndTheWaitGoesOn)
+{
+    const unsigned short nPort = FreeLoopbackPort();
+    const SOCKET hListener = Listener(nPort);
+    const SOCKET hClient = Connected(nPort);
+    const SOCKET hServer = Winsock::accept(hListener, nullptr, nullptr);
+    ASSERT_EQ(Winsock::WSAEventSelect(hServer, m_hEvent, FD_READ | FD_CLOSE), 0);
+    const HANDLE hStop = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    DWORD dwResult = WAIT_FAILED;
+    std::thread waiter([&] {
+        const HANDLE handles[] = {m_hEvent, hStop};
+        dwResult = WaitForMultipleObjects(2, handles, FALSE, kWaitMs);
+    });
+    const WSAEVENT hClientEvent = Winsock::WSACreateEvent();
+    ASSERT_EQ(Winsock::WSAEventSelect(hClient, hClientEvent, FD_CLOSE), 0);
+    Sleep(50);
+    Winsock::closesocket(hServer);
+    EXPECT_EQ(WaitForSingleObject(hClientEvent, 1000), WAIT_OBJECT_0);
+    Winsock::WSACloseEvent(hClientEvent);
+    Sleep(50);
+    SetEvent(hStop);
+    waiter.join();
+    EXPECT_EQ(dwResult, WAIT_OBJECT_0 + 1);
+    CloseHandle(hStop);
 }
