@@ -58,8 +58,32 @@ void CLog::AddEntry(std::string strText)
     // Under the pending lock, so that the window cannot be made and its pending entries taken
     // between a post that failed for want of a window and the entry being kept.
     std::lock_guard lock(m_PendingMutex);
-    if (!PostCall([this, entry] { AppendOrKeep(entry); }))
+    if (std::this_thread::get_id() == m_HoldingThread)
+        m_HeldEntries.push_back(entry);
+    else if (!PostCall([this, entry] { AppendOrKeep(entry); }))
         m_PendingEntries.push_back(entry);
+}
+
+void CLog::HoldEntries()
+{
+    std::lock_guard lock(m_PendingMutex);
+    m_HoldingThread = std::this_thread::get_id();
+}
+
+void CLog::ReleaseEntries()
+{
+    std::lock_guard lock(m_PendingMutex);
+    m_HoldingThread = std::thread::id();
+    if (m_HeldEntries.empty())
+        return;
+    std::vector<SEntry> entries;
+    entries.swap(m_HeldEntries);
+    const auto append = [this, entries] {
+        for (const SEntry& entry : entries)
+            AppendOrKeep(entry);
+    };
+    if (!PostCall(append))
+        m_PendingEntries.insert(m_PendingEntries.end(), entries.begin(), entries.end());
 }
 
 void CLog::AppendOrKeep(const SEntry& entry)

@@ -10,6 +10,8 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 struct SLogVariant {
     int nListId;
@@ -35,6 +37,21 @@ public:
     void AddEntry(std::string strText);
     static std::string FormatTimestamp(std::time_t time);
 
+    // While it lives, the entries that the calling thread (not the window's) adds are kept, and
+    // then go to the window in one call: the window's work for them then takes no processor from
+    // a client that is waiting for its reply.
+    class CEntryHold
+    {
+    public:
+        explicit CEntryHold(CLog& log) : m_Log(log) { m_Log.HoldEntries(); }
+        ~CEntryHold() { m_Log.ReleaseEntries(); }
+        CEntryHold(const CEntryHold&) = delete;
+        CEntryHold& operator=(const CEntryHold&) = delete;
+
+    private:
+        CLog& m_Log;
+    };
+
     void OnBnClickedClear();
     void OnBnClickedPrint();
     void OnBnClickedSave();
@@ -52,6 +69,8 @@ private:
         std::string strTimestamp;
         std::string strText;
     };
+    void HoldEntries();
+    void ReleaseEntries();
     void AppendPendingEntries();
     void AppendOrKeep(const SEntry& entry);
     void KeepPending(const SEntry& entry);
@@ -60,4 +79,6 @@ private:
     SLogVariant m_Variant;
     std::mutex m_PendingMutex;
     std::deque<SEntry> m_PendingEntries;
+    std::thread::id m_HoldingThread;
+    std::vector<SEntry> m_HeldEntries;
 };

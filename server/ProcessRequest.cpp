@@ -88,7 +88,7 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     }
     if (!ReplyAndLog(hClient, BuildReply(m_strHostName, bChanged ? kOkay : kFailed)))
         return false;
-    m_pConnectionsPage->RefreshConnectionList();
+    m_bRefreshAfterReply = true;
     return true;
 }
 

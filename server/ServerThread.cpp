@@ -6,6 +6,7 @@
 #include "Format.h"
 
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -146,27 +147,21 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
 
 void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
 {
-    WSANETWORKEVENTS networkEvents{};
-    if (!m_Sockets.SocketWSAEnumNetworkEvents(hEvent, &networkEvents))
-        FailListener(ErrorText("WSAEnumNetworkEvents()"), hEvent);
-    if ((networkEvents.lNetworkEvents & FD_ACCEPT) == 0)
+    if (!AcceptClient(hEvent, hClient))
         return;
-    m_pLogPage->AddEntry("Socket accept request received");
-    sockaddr_in peer{};
-    int nPeerLength = sizeof peer;
-    hClient = m_Sockets.SocketAccept(m_Sockets, reinterpret_cast<sockaddr*>(&peer), &nPeerLength);
-    if (hClient == INVALID_SOCKET) {
-        const std::string strError = ErrorText("accept()");
-        if (!ClientWentAway(Winsock::WSAGetLastError()))
-            FailListener(strError, hEvent);
-        OutputDebugStringA(strError.c_str());
-        return;
-    }
-    m_pLogPage->AddEntry(
-        FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
+    // The window takes the entries so far during the pause, and the rest, with the refresh of
+    // a changed list, once the client has its reply, so that its work never competes with it.
+    Sleep(kRequestPauseMs);
+    AnswerClient(hClient);
+    if (std::exchange(m_bRefreshAfterReply, false))
+        m_pConnectionsPage->RefreshConnectionList();
+}
+
+void CTarnlowServerDlg::AnswerClient(SOCKET& hClient)
+{
+    const CLog::CEntryHold hold(*m_pLogPage);
     char cBuffer[ControlProtocol::kRequestBytes];
     std::memset(cBuffer, 0, sizeof cBuffer);
-    Sleep(kRequestPauseMs);
     const int nReceived = m_Sockets.SocketReceive(hClient, cBuffer, sizeof cBuffer, 0);
     if (nReceived == SOCKET_ERROR) {
         // A client that is silent, slow or gone costs its own connection, not the listener.
@@ -176,6 +171,30 @@ void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
         m_pLogPage->AddEntry("Communication with client garbled");
     }
     CloseClient(hClient);
+}
+
+bool CTarnlowServerDlg::AcceptClient(WSAEVENT hEvent, SOCKET& hClient)
+{
+    const CLog::CEntryHold hold(*m_pLogPage);
+    WSANETWORKEVENTS networkEvents{};
+    if (!m_Sockets.SocketWSAEnumNetworkEvents(hEvent, &networkEvents))
+        FailListener(ErrorText("WSAEnumNetworkEvents()"), hEvent);
+    if ((networkEvents.lNetworkEvents & FD_ACCEPT) == 0)
+        return false;
+    m_pLogPage->AddEntry("Socket accept request received");
+    sockaddr_in peer{};
+    int nPeerLength = sizeof peer;
+    hClient = m_Sockets.SocketAccept(m_Sockets, reinterpret_cast<sockaddr*>(&peer), &nPeerLength);
+    if (hClient == INVALID_SOCKET) {
+        const std::string strError = ErrorText("accept()");
+        if (!ClientWentAway(Winsock::WSAGetLastError()))
+            FailListener(strError, hEvent);
+        OutputDebugStringA(strError.c_str());
+        return false;
+    }
+    m_pLogPage->AddEntry(
+        FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
+    return true;
 }
 
 void CTarnlowServerDlg::CloseClient(SOCKET& hClient)

@@ -51,6 +51,9 @@ public:
     HANDLE m_pServerThread = nullptr;
     QIcon m_hIcon;
     std::string m_strRequest;
+    // The listener's: a sharing request was answered, and the Connections page is refreshed
+    // once the client has gone.
+    bool m_bRefreshAfterReply = false;
     HANDLE m_hStopEvent = nullptr;
     std::atomic<bool> m_bServerRunning{false};
     std::string m_strHostName;
@@ -66,6 +69,8 @@ private:
     void OpenListeningSocket();
     void RunListenerCycle(SOCKET& hClient, bool& bWaited);
     void ServeClient(WSAEVENT hEvent, SOCKET& hClient);
+    bool AcceptClient(WSAEVENT hEvent, SOCKET& hClient);
+    void AnswerClient(SOCKET& hClient);
     void CloseClient(SOCKET& hClient);
     [[noreturn]] void FailListener(const std::string& strError, WSAEVENT hEvent);
     bool SendReply(SOCKET hClient, const std::string& strReply);

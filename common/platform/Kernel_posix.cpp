@@ -75,6 +75,9 @@ public:
         return m_nFd;
     }
 
+    // The descriptor if the thread has made one, else -1.
+    int Peek() const { return m_nFd; }
+
     void Drain() const
     {
         std::uint64_t nCount = 0;
@@ -105,12 +108,15 @@ SKernelObject* FindLocked(HANDLE hHandle)
     return it == Kernel().Handles.end() ? nullptr : it->second.get();
 }
 
-// Caller holds the kernel lock.
+// Caller holds the kernel lock. A waiter that signals an object itself, recording what its
+// sockets showed, looks at its objects again anyway.
 void WakeLocked(const SKernelObject& object)
 {
     const std::uint64_t nOne = 1;
     for (const int nFd : object.WaiterFds) {
-        [[maybe_unused]] const ssize_t n = ::write(nFd, &nOne, sizeof nOne);
+        if (nFd != t_WakeDescriptor.Peek()) {
+            [[maybe_unused]] const ssize_t n = ::write(nFd, &nOne, sizeof nOne);
+        }
     }
 }
 

@@ -162,6 +162,35 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
     }
 }
 
+// A thread that holds its entries (the listener while a client waits for its reply) hands them
+// over together when the hold ends, in their order; the window's own entries do not wait.
+TEST_F(LogTest, heldEntriesAppearTogetherWhenTheHoldEnds)
+{
+    Open(ServerResources(), kServerLogVariant);
+    CTraceCapture capture(STDOUT_FILENO);
+    std::atomic<bool> bAdded{false};
+    std::atomic<bool> bLooked{false};
+    std::thread listener([&] {
+        const CLog::CEntryHold hold(*m_pLog);
+        m_pLog->AddEntry("Message Received: PC7:Hello");
+        m_pLog->AddEntry("Replied with: host:Hello");
+        bAdded = true;
+        while (!bLooked)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ASSERT_TRUE(WaitFor([&] { return bAdded.load(); }));
+    Settle();
+    EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
+    m_pLog->AddEntry("Populated connection list");
+    EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
+    bLooked = true;
+    listener.join();
+    EXPECT_TRUE(WaitFor([&] { return m_pLog->m_LogList.GetItemCount() == 3; }));
+    EXPECT_EQ(Message(1), "Message Received: PC7:Hello");
+    EXPECT_EQ(Message(2), "Replied with: host:Hello");
+    capture.Text();
+}
+
 // A log page whose window is made right after another thread's post found none, as the window
 // thread may do at any moment.
 class CRacingLog : public CLog
