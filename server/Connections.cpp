@@ -91,10 +91,16 @@ void CConnections::PopulateConnectionList()
 void CConnections::RefreshConnectionList()
 {
     const bool bFromWindowThread = IsOnWindowThread();
-    SendCall([this, bFromWindowThread] {
+    const auto refresh = [this, bFromWindowThread] {
         m_ConnectionList.DeleteAllItems();
         Populate(bFromWindowThread);
-    });
+    };
+    // The listener does not wait for the window: the refresh follows the entries it has posted,
+    // and the listener is back at its socket for the next client at once.
+    if (bFromWindowThread)
+        refresh();
+    else
+        PostCall(refresh);
 }
 
 void CConnections::Populate(bool bFromWindowThread)
