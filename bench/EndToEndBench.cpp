@@ -126,7 +126,8 @@ void MeasureIdleCpu(CProcessRunner& server, const std::string& strName)
 // request is preceded by the same 50 ms pause in this process, so that what the machine itself
 // adds to a pause at that time is measured in the same run; our overhead is also given as a
 // ratio to that.
-void MeasureRoundTrips(const std::string& strName, const std::string& strRequest)
+void MeasureRoundTrips(const std::string& strName, const std::string& strRequest,
+                       unsigned short nPort = kServerPort)
 {
     std::vector<double> p50;
     std::vector<double> p99;
@@ -144,7 +145,7 @@ void MeasureRoundTrips(const std::string& strName, const std::string& strRequest
                 pauses.push_back(MsSince(pauseStart) - kFloorMs);
             }
             const Clock::time_point start = Clock::now();
-            Exchange(strRequest, kServerPort);
+            Exchange(strRequest, nPort);
             samples.push_back(MsSince(start));
             dExchangeMs += samples.back();
         }
@@ -159,6 +160,40 @@ void MeasureRoundTrips(const std::string& strName, const std::string& strRequest
     PrintFigure(strName + ": a bare 50 ms pause meanwhile, p50 over", pauseP50, "ms");
     PrintFigure(strName + ": p50 over the floor / the bare pause's", ratio, "x", 3);
     PrintFigure(strName + ": sequential throughput", perSecond, "req/s");
+}
+
+// The least that any server of this protocol does, in a thread of this process: wait for a
+// connection, accept it, pause, receive, reply and close. Its round trips are the machine's own
+// floor for an exchange, beside the bare pause's.
+void MeasureMinimalServer()
+{
+    constexpr unsigned short kMinimalPort = 10001;
+    const int nListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kMinimalPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(nListener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(nListener, SOMAXCONN);
+    std::thread server([nListener] {
+        for (;;) {
+            pollfd fd{nListener, POLLIN, 0};
+            ::poll(&fd, 1, -1);
+            const int s = ::accept(nListener, nullptr, nullptr);
+            if (s < 0)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            char cBuffer[2048];
+            ::recv(s, cBuffer, sizeof cBuffer, MSG_DONTWAIT);
+            ::send(s, "host:Hello", 10, MSG_NOSIGNAL);
+            ::shutdown(s, SHUT_WR);
+            ::close(s);
+        }
+    });
+    MeasureRoundTrips("Minimal server in this process", "PC7:Hello", kMinimalPort);
+    ::shutdown(nListener, SHUT_RDWR);
+    server.join();
+    ::close(nListener);
 }
 
 // Clients that connect at once, each sending a greeting; the server answers them one by one.
@@ -235,6 +270,7 @@ int main(int argc, char** argv)
     MeasureFootprint();
     std::unique_ptr<CProcessRunner> pServer = StartServer();
     MeasureIdleCpu(*pServer, "Idle server CPU over 10 s");
+    MeasureMinimalServer();
     MeasureRoundTrips("Greeting", "PC7:Hello");
     MeasureRoundTrips("Connection list", "PC7:ConnectionList");
     MeasureRoundTrips("Share", "PC7:Share:1");
