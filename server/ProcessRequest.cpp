@@ -4,6 +4,7 @@
 
 #include "ControlProtocol.h"
 #include "Format.h"
+#include "SharingWarnings.h"
 
 using namespace ControlProtocol;
 
@@ -86,6 +87,8 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
         bChanged = m_pConnectionsPage->m_NetConnection.SetShared(nIndex, bShared);
     }
+    for (const std::string& strWarning : CSharingWarnings::Take())
+        m_pLogPage->AddEntry(strWarning);
     if (!ReplyAndLog(hClient, BuildReply(m_strHostName, bChanged ? kOkay : kFailed)))
         return false;
     m_bRefreshAfterReply = true;

@@ -3,6 +3,7 @@
 #include "Kernel.h"
 #include "RtNetlink.h"
 #include "SharingServiceObjects.h"
+#include "SharingWarnings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -266,7 +267,24 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
     // Nothing was shared before a first sharing that failed, so forwarding goes back as it was.
     if (FAILED(hr) && !state.bPresent)
         WriteForwarding(bForwardingWasOn);
+    if (SUCCEEDED(hr))
+        WarnOfForwardDrops();
     return hr;
+}
+
+// A drop in any base chain of the forward hook is final, so no rule of ours can let the LAN
+// through another table that drops it: the user must be told where to let it through.
+void CLinuxSharingService::WarnOfForwardDrops()
+{
+    std::vector<std::string> chains;
+    m_Table.FindForwardDrops(chains);
+    for (const std::string& strChain : chains) {
+        OutputDebugStringA(("CLinuxSharingService::EnableSharing(): forwarded traffic is dropped "
+                            "by " +
+                            strChain + "\n")
+                               .c_str());
+        CSharingWarnings::Add("Shared traffic is dropped by the firewall's " + strChain);
+    }
 }
 
 HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)

@@ -41,6 +41,7 @@ public:
 private:
     explicit CLinuxSharingService(SOptions options);
 
+    void WarnOfForwardDrops();
     static bool HasNetAdmin();
     static HRESULT ReadForwarding(bool& bOn);
     static HRESULT WriteForwarding(bool bOn);

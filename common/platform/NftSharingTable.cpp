@@ -2,6 +2,7 @@
 
 #include "Kernel.h"
 
+#include <algorithm>
 #include <cctype>
 #include <nftables/libnftables.h>
 #include <sstream>
@@ -47,6 +48,48 @@ std::string RemoveCommands()
     commands << "add table " << kTable << "\n"
              << "delete table " << kTable << "\n";
     return commands.str();
+}
+
+bool HasWord(std::string_view line, std::string_view word)
+{
+    std::istringstream words{std::string(line)};
+    std::string strWord;
+    while (words >> strWord) {
+        if (strWord == word || strWord == std::string(word) + ";")
+            return true;
+    }
+    return false;
+}
+
+// One block of a rule set listing being read: a table, a chain in it, or anything else (a set,
+// a map, a flowtable), whose braces only have to be counted.
+struct SBlock {
+    enum class EKind { Table, Chain, Other } kind = EKind::Other;
+    std::string strName;
+    bool bForwardHook = false;
+    bool bPolicyDrop = false;
+    bool bMayPass = false;
+};
+
+SBlock OpenedBlock(std::string_view line, const std::vector<SBlock>& blocks)
+{
+    std::istringstream words{std::string(line)};
+    std::string strKeyword;
+    std::string strFirst;
+    std::string strSecond;
+    words >> strKeyword >> strFirst >> strSecond;
+    if (strKeyword == "table" && blocks.empty())
+        return SBlock{SBlock::EKind::Table, "table " + strFirst + " " + strSecond};
+    if (strKeyword == "chain" && blocks.size() == 1 && blocks[0].kind == SBlock::EKind::Table)
+        return SBlock{SBlock::EKind::Chain, "chain " + strFirst};
+    return SBlock{};
+}
+
+// Our own table, and the families whose forward hook sees no IPv4, never drop the shared traffic.
+bool SeesOthersIpv4(const std::string& strTable)
+{
+    return strTable != "table " + std::string(kTable) &&
+           (strTable.starts_with("table ip ") || strTable.starts_with("table inet "));
 }
 
 void TraceError(const char* pszError)
@@ -118,6 +161,38 @@ bool CNftSharingTable::ParseListing(const std::string& strListing, SState& state
     return state.bPresent;
 }
 
+std::vector<std::string> CNftSharingTable::ParseForwardDrops(const std::string& strRuleset)
+{
+    std::vector<std::string> chains;
+    std::vector<SBlock> blocks;
+    std::istringstream lines(strRuleset);
+    std::string strLine;
+    while (std::getline(lines, strLine)) {
+        const std::string_view line = Trimmed(strLine);
+        SBlock* pChain =
+            blocks.size() == 2 && blocks[1].kind == SBlock::EKind::Chain ? &blocks[1] : nullptr;
+        if (pChain != nullptr && line.starts_with("type ")) {
+            pChain->bForwardHook = HasWord(line, "hook") && HasWord(line, "forward");
+            pChain->bPolicyDrop = line.find("policy drop;") != std::string_view::npos;
+        } else if (pChain != nullptr && !line.empty() && line != "}") {
+            pChain->bMayPass = pChain->bMayPass || HasWord(line, "accept") ||
+                               HasWord(line, "jump") || HasWord(line, "goto");
+        }
+        const auto nOpened = std::count(line.begin(), line.end(), '{');
+        const auto nClosed = std::count(line.begin(), line.end(), '}');
+        for (auto n = nOpened - nClosed; n > 0; --n)
+            blocks.push_back(n == 1 && line.ends_with("{") ? OpenedBlock(line, blocks) : SBlock{});
+        for (auto n = nClosed - nOpened; n > 0 && !blocks.empty(); --n) {
+            const SBlock block = blocks.back();
+            blocks.pop_back();
+            if (block.kind == SBlock::EKind::Chain && block.bForwardHook && block.bPolicyDrop &&
+                !block.bMayPass && !blocks.empty() && SeesOthersIpv4(blocks[0].strName))
+                chains.push_back(blocks[0].strName + ", " + block.strName);
+        }
+    }
+    return chains;
+}
+
 bool CNftSharingTable::IsSafeInterfaceName(const std::string& strName)
 {
     if (strName.empty() || strName.size() > kMaxInterfaceName)
@@ -152,6 +227,13 @@ HRESULT CNftSharingTable::Replace(const std::string& strInterface, bool bForward
 HRESULT CNftSharingTable::Remove()
 {
     return Run(RemoveCommands());
+}
+
+HRESULT CNftSharingTable::FindForwardDrops(std::vector<std::string>& chains)
+{
+    const HRESULT hr = Run("list ruleset");
+    chains = SUCCEEDED(hr) ? ParseForwardDrops(m_strOutput) : std::vector<std::string>{};
+    return hr;
 }
 
 // S_FALSE when the table is absent and that is not a failure.

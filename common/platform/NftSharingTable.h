@@ -7,6 +7,7 @@
 #include "Com.h"
 
 #include <string>
+#include <vector>
 
 struct nft_ctx;
 
@@ -28,6 +29,12 @@ public:
     static std::string ReplaceCommands(const std::string& strInterface, bool bForwardingWasOn);
     // What a listing of the table says; false when the listing is not of a table of ours.
     static bool ParseListing(const std::string& strListing, SState& state);
+    // The base chains of other tables on the forward hook that would drop forwarded IPv4 traffic,
+    // as "table FAMILY NAME, chain NAME", from a listing of the rule set. A chain counts when its
+    // policy is drop and none of its rules can let traffic through (accept, jump or goto): a
+    // drop there is final whatever our table allows, while a chain with such rules is given the
+    // benefit of the doubt.
+    static std::vector<std::string> ParseForwardDrops(const std::string& strRuleset);
     // Names that the rules can carry as they stand: no quotes, no wildcards, as long as the
     // kernel allows.
     static bool IsSafeInterfaceName(const std::string& strName);
@@ -36,6 +43,7 @@ public:
     HRESULT Read(SState& state);
     HRESULT Replace(const std::string& strInterface, bool bForwardingWasOn);
     HRESULT Remove();
+    HRESULT FindForwardDrops(std::vector<std::string>& chains);
 
 private:
     HRESULT Run(const std::string& strCommands, bool bAbsentIsFailure = true);

@@ -5,6 +5,7 @@
 #include "ControlProtocol.h"
 #include "ServerProcessTest.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <map>
@@ -207,8 +208,26 @@ protected:
         return strSource;
     }
 
+    // Shares the uplink and gives the log entries that the request made.
+    std::vector<std::string> ShareUplink()
+    {
+        const int nUplink = IndexOf(kUplink);
+        const std::size_t nBefore = m_pServer->Lines().size();
+        EXPECT_EQ(Ask(m_strHost + ":" + ShareCommand(nUplink)), m_strHost + ":" + kOkay);
+        return MessagesSince(nBefore);
+    }
+
     static int s_nIspListener;
 };
+
+const std::string kOtherFirewall = "ip netns exec " + kGateway + " nft ";
+const std::string kDropEntry =
+    "Shared traffic is dropped by the firewall's table inet other, chain forward";
+
+bool HasEntry(const std::vector<std::string>& messages, const std::string& strEntry)
+{
+    return std::find(messages.begin(), messages.end(), strEntry) != messages.end();
+}
 
 int SharingNetnsTest::s_nIspListener = -1;
 
@@ -265,3 +284,33 @@ TEST_F(SharingNetnsTest, OnlyTheDialupConnectionCanBeShared)
 }
 
 } // namespace
+
+// Another table whose forward chain drops everything makes any sharing of ours useless: the
+// server says so, naming that chain, and answers as the system was asked. Once that chain lets
+// the LAN through, the sharing works and nothing is said; our table never touches the other.
+TEST_F(SharingNetnsTest, AnotherFirewallThatDropsForwardedTrafficIsNamedInTheLog)
+{
+    EXPECT_FALSE(HasEntry(ShareUplink(), kDropEntry)) << "no other firewall yet";
+    EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
+    TearDown();
+
+    ASSERT_TRUE(::Run(kOtherFirewall + "add table inet other"));
+    ASSERT_TRUE(::Run(kOtherFirewall + "'add chain inet other forward { type filter hook forward "
+                                       "priority filter; policy drop; }'"));
+    EXPECT_TRUE(HasEntry(ShareUplink(), kDropEntry));
+    EXPECT_NE(ReadFile(m_strStderrPath)
+                  .find("CLinuxSharingService::EnableSharing(): forwarded traffic is dropped by "
+                        "table inet other, chain forward\n"),
+              std::string::npos);
+    EXPECT_EQ(ReachIspFromLan(), "");
+    TearDown();
+
+    ASSERT_TRUE(::Run(kOtherFirewall + "add rule inet other forward iifname gw-lan accept"));
+    ASSERT_TRUE(::Run(kOtherFirewall + "add rule inet other forward ct state established accept"));
+    EXPECT_FALSE(HasEntry(ShareUplink(), kDropEntry));
+    EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
+    TearDown();
+    EXPECT_TRUE(::Run(kOtherFirewall + "list chain inet other forward | grep -q 'policy drop'"));
+    EXPECT_TRUE(::Run(kOtherFirewall + "list chain inet other forward | grep -q 'iifname'"));
+    ::Run(kOtherFirewall + "delete table inet other");
+}

@@ -92,3 +92,52 @@ TEST(NftSharingTableTest, OnlyNamesThatTheRulesCarryAsTheyStandAreSafe)
 }
 
 } // namespace
+
+// Only a forward base chain of another IPv4 table whose policy drops and whose rules cannot let
+// anything through is in the sharing's way; sets, maps and other hooks are read past.
+TEST(NftSharingTableTest, ForwardChainsThatDropEverythingAreFoundInOtherTablesOnly)
+{
+    const std::string strRuleset = R"(table inet filter {
+	set lan_hosts {
+		type ipv4_addr
+		elements = { 10.0.0.2,
+			     10.0.0.3 }
+	}
+	chain input {
+		type filter hook input priority filter; policy drop;
+	}
+	chain forward {
+		type filter hook forward priority filter; policy drop;
+		counter packets 0 bytes 0
+	}
+}
+table ip firewalld {
+	chain filter_FORWARD {
+		type filter hook forward priority filter + 10; policy drop;
+		ct state established,related accept
+	}
+}
+table ip6 filter6 {
+	chain forward {
+		type filter hook forward priority filter; policy drop;
+	}
+}
+table ip tarnlow {
+	chain forward {
+		type filter hook forward priority filter; policy drop;
+	}
+}
+table ip nat {
+	chain forward {
+		type filter hook forward priority filter; policy accept;
+	}
+	chain custom {
+		type filter hook forward priority filter; policy drop;
+		iifname vmap { "lan0" : jump lan }
+	}
+}
+)";
+    EXPECT_EQ(CNftSharingTable::ParseForwardDrops(strRuleset),
+              std::vector<std::string>{"table inet filter, chain forward"});
+    EXPECT_TRUE(CNftSharingTable::ParseForwardDrops("").empty());
+}
