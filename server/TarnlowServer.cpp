@@ -13,5 +13,6 @@ int main(int argc, char** argv)
     CWnd::SetMainWnd(&dlg);
     application.CloseOnTerminationSignals(&dlg);
     dlg.DoModal();
-    return 0;
+    // A service manager restarts a server that could not start, and leaves one that was closed.
+    return dlg.StartFailed() ? 1 : 0;
 }

@@ -33,8 +33,10 @@ BOOL CTarnlowServerDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     MainWindow::InitialiseFrame(*this, m_hIcon, IDM_ABOUTBOX, IDS_ABOUTBOX);
-    if (!InitialiseServer())
+    if (!InitialiseServer()) {
+        m_bStartFailed = true;
         SendMessage(WM_CLOSE);
+    }
     return TRUE;
 }
 

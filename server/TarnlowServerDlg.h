@@ -29,6 +29,8 @@ public:
     bool InitialiseServer();
     void CleanClose();
     bool IsClosing() const { return m_bClosing; }
+    // The server closed itself because COM or the network could not be started.
+    bool StartFailed() const { return m_bStartFailed; }
 
     // The listener thread.
     bool StartServerThread();
@@ -48,6 +50,7 @@ public:
     CComms* m_pCommsPage = nullptr;
     CLog* m_pLogPage = nullptr;
     bool m_bCOMInitialised = false;
+    bool m_bStartFailed = false;
     HANDLE m_pServerThread = nullptr;
     QIcon m_hIcon;
     std::string m_strRequest;

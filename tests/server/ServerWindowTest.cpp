@@ -392,6 +392,7 @@ TEST(ServerStartFailureTest, winsockThatCannotStartIsLoggedAndEndsTheProgram)
     EXPECT_EQ(log.GetItemText(2, 1), "TCP/IP: Starting");
     EXPECT_EQ(log.GetItemText(3, 1), "TCP/IP: Failed");
     EXPECT_EQ(pDlg->m_pServerThread, nullptr);
+    EXPECT_TRUE(pDlg->StartFailed());
     EXPECT_EQ(pDlg->m_hStopEvent, nullptr);
     EXPECT_FALSE(pDlg->IsWindowVisible());
     pDlg.reset();
