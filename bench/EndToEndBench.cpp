@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end and footprint figures of the real programs: the real tarnlow-server as a child
 // process, requests over loopback, and the client's window in this process pressing Connect.
 // Runs inside a loopback-only network namespace, where the server has port 10000 to itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Samples of one figure and how scripts/bench prints them: the median and the spread (lowest to
 // highest) of repeated measurements, beside the bound the figure must keep.
 #pragma once

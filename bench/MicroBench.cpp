@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the work behind each request and each log entry: building the connection
 // list reply, reading one, recognising requests, and adding an entry to a full log.
 #include "ControlProtocol.h"

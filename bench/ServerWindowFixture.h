@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server's window in this process over an in-memory sharing service of as many connections
 // as asked, for benchmarks of the work behind its requests. Run inside a loopback-only network
 // namespace: the window's listener starts on port 10000.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CComms: the client's Communications page: the server's address and port, as typed. Every
 // exchange reads them afresh.
 #pragma once

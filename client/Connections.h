@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CConnections: the client's Connections page. It shows the server's connections as the last
 // connection list reply gave them, and offers sharing or unsharing the selected one through a
 // context menu whose commands go to the main window.

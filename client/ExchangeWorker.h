@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CExchangeWorker: the one thread on which the client's exchanges with the server run, one at a
 // time and in the order they were asked for, so that the window stays responsive.
 #pragma once

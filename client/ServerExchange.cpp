@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchanges of CTarnlowClientDlg with the server: one request on a connection of its own,
 // run on the worker thread, with every step logged.
 #include "TarnlowClientDlg.h"

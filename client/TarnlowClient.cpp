@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tarnlow Client: shows its main window until it is closed.
 #include "ClientResources.h"
 #include "TarnlowClientDlg.h"

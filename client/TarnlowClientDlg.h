@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTarnlowClientDlg: Tarnlow Client's main window. It holds the three pages and the Connect
 // button, owns the socket wrapper, and runs the exchanges with the server on its worker thread.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 (the POSIX thread model, which
 # std::thread needs); the tests run under Wine. Everything is linked statically, so that a test
 # needs no DLL beside it.

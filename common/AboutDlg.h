@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CAboutDlg: the About box of both programs, dialog template 100 of each program's resources.
 #pragma once
 

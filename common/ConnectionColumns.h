@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four columns of both programs' connection lists: name, type, status, shared.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control protocol between Tarnlow Client and Tarnlow Server over TCP/IPv4: every word and
 // format of the wire, for both programs.
 //

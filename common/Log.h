@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CLog: the Log page of both programs, a two-column list of timestamped entries, newest at the
 // bottom. The two programs' variants differ in their control ids, their buttons, and whether
 // Enter and Escape are filtered (server) or left to the standard dialog keys (client).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What both programs' main windows do alike: the pages wired to the window after the tab control
 // has made them, and the system menu's About item with its box. Each program keeps what differs.
 #pragma once

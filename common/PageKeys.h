@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The key filter of the server's pages: Enter does nothing, Escape goes to the page's parent
 // (the tab control, which passes it on to the main window).
 #pragma once

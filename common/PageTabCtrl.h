@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPageTabCtrl: the tab control of both main windows. It owns the three pages, creates their
 // windows inside itself below the tabs, and shows the page of the selected tab; Enter and Escape
 // that reach it go on to the main window.

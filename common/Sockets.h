@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSockets: the one networking class of both programs. It starts and stops Winsock for the
 // process, wraps one TCP socket with one IPv4 address record, and keeps the machine's own IPv4
 // addresses. Every operation is one synchronous Winsock call and writes a trace line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CComms: the server's Communications page, with the receive port and the response time-out.
 // The members follow every change of their edit boxes.
 #pragma once

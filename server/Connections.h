@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CConnections: the server's Connections page. It lists the machine's connections (name, type,
 // status, shared), offers Refresh, shows the server's IP address, and owns the program's one
 // connection sharing manager, which request handling reaches through it.

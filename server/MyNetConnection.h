@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CMyNetConnection: the server's link to the connection-sharing service. It enumerates the
 // machine's connections into arrays addressed by connection index, answers per-index questions,
 // and switches sharing of dial-up connections on and off.

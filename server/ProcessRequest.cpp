@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request handling of CTarnlowServerDlg: the server's side of the control protocol, run on the
 // listener thread for every request received.
 #include "TarnlowServerDlg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tarnlow Server's resources: its dialog templates, menus and strings.
 #pragma once
 

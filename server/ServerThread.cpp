@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listener thread of CTarnlowServerDlg: it accepts one client at a time, reads its one
 // request and hands it to ProcessRequest, until the stop event is signalled.
 #include "TarnlowServerDlg.h"

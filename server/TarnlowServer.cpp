@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tarnlow Server: shows its main window until it is closed.
 #include "ServerResources.h"
 #include "TarnlowServerDlg.h"

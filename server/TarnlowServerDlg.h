@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTarnlowServerDlg: Tarnlow Server's main window. It owns the tab control with the three pages,
 // the socket wrapper, COM for the sharing manager, the stop event and the listener thread; its
 // initialisation starts the server in a fixed order and CleanClose stops it in reverse.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain TCP client for tests: one request to 127.0.0.1, the reply read until the peer closes.
 #pragma once
 

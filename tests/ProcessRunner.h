@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a program as a child process for end-to-end tests and collects its standard output line
 // by line; its standard error is kept in a file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An in-test server on 127.0.0.1 that answers as told: it accepts connections one at a time,
 // reads what arrives, and then replies, says nothing, or stays silent until released.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walks a sharing manager's every-connection enumeration as a client of the interfaces would.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connections for the in-memory sharing service that tests build.
 #pragma once
 

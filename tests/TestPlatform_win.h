@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // On Windows the platform services are the system's; Wine stands in for it in CI.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Captures what the code under test writes to the debugger output (standard error here), or to
 // another descriptor such as standard output, while the object lives.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The debug strings of this process, caught as OutputDebugStringA raises them, before any
 // debugger sees them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main of the widget tests: Qt on its offscreen platform, then GoogleTest.
 #include "UiApplication.h"
 

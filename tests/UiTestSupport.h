@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the widget tests share: a main window with a tab control that records the keys that
 // reach it, placeholder pages, and a resource set that holds them beside a program's own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The part of COM that the server uses. The system's own on Windows, our layer elsewhere.
 #pragma once
 

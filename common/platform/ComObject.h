@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reference counting and QueryInterface for this layer's own COM objects and for test doubles:
 // an object that exposes IUnknown and one interface.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CComPtr: owns one reference to a COM interface and releases it when reset, replaced or
 // destroyed, so that no path forgets a Release.
 #pragma once

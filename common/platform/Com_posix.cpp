@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // COM for one process: a multithreaded apartment, security that can be set once, and object
 // creation from registered class objects or from the build's own in-process classes.
 #include "Com.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small part of COM that the server uses: result codes, GUIDs, IUnknown, class factories,
 // BSTR, VARIANT, apartment initialisation and security, and object creation over a table of
 // in-process classes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kernel objects under one process-wide lock. A waiting thread watches its own wake-up
 // descriptor (an eventfd), which every change of an object it waits on writes, and beside it the
 // sockets selected onto the event objects it waits on: a network event wakes the waiter itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kernel services: last-error value, events, waits, Sleep, threads, the debugger output and the
 // wide-to-narrow text conversion. Handles are kernel objects: an event, or a thread that is
 // signalled when it has ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the kernel tells of one network interface, and how the sharing service shows it: the
 // connection's name, media type and status.
 #pragma once

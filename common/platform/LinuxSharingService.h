@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine's own connection-sharing service on Linux: its connections are the kernel's network
 // interfaces (loopback left out), read afresh at every question; sharing a connection masquerades
 // the other networks' forwarded IPv4 traffic out through it, with IPv4 forwarding on. As on the

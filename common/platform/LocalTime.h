@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The local calendar time of a moment, safe to ask from any thread.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A connection-sharing service held in memory: the service behind NetSharingManager for the demo
 // and the tests. Tests build one with any connections and faults and register its class object
 // for CLSID_NetSharingManager.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // This build's NetSharingManager: the in-memory service of this process.
 #include "MemorySharingService.h"
 #include "SharingServiceObjects.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection-sharing service's interfaces, with their published identifiers and codes, as
 // far as the server uses them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tarnlow's one nftables table: it masquerades forwarded IPv4 traffic that leaves through the
 // shared interface, and lets in through that interface only what answers such traffic. Its
 // comment keeps whether IPv4 forwarding was on before sharing, so that a restarted server can

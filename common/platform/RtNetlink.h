@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel's routing socket, asked for network interfaces: every one in the kernel's order, or
 // one by its index. Each call asks the kernel afresh.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the sharing services' COM objects have in common: an object that belongs to a service and
 // stands for one of its connections, an enumeration over a snapshot of a service's items, and the
 // class factory that makes a service's manager.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's sharing interfaces are dispatch interfaces with more methods than Tarnlow calls;
 // these answer the rest.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a wait on kernel objects watches besides the objects themselves: the sockets selected
 // onto an event object, so that a thread waiting for a network event wakes on the socket itself
 // instead of through another thread. Between the kernel layer and the socket layer only.

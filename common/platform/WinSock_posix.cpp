@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Winsock over POSIX sockets and poll. A thread waiting on an event object polls the sockets
 // selected onto it itself, and what it finds is recorded with the Winsock rules: an event that
 // has been recorded is not recorded again until the call that re-enables it (accept for

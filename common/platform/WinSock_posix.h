@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Winsock 2.2 as the programs use it: the same names, constants, effects and error numbers on
 // every platform. The calls live in namespace Winsock, because several share their names with
 // the system's own socket calls, whose effects differ.

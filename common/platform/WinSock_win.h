@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // On Windows, Winsock 2.2 is the system's own; namespace Winsock names its calls, so that the
 // programs call them alike on every platform. Only WSAStartup is ours, for the tests' fault of
 // an unsupported version.

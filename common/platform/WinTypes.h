@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The basic Windows types and constants that the programs use. The system's own on Windows, our
 // layer elsewhere.
 #pragma once

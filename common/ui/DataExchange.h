@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data exchange between a dialog's members and its controls.
 #pragma once
 

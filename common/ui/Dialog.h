@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CDialog: a dialog or tab page built from a dialog template of the current resources. It offers
 // initialisation, data exchange (notifications that arrive while an exchange runs reach no
 // handler), command routing by control id, the standard dialog keys, modal running, and on

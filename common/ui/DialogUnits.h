@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog units to pixels through the dialog font's base units, as the windowing library maps a
 // dialog template: a horizontal unit is a quarter of the font's average character width, a
 // vertical unit an eighth of its height.

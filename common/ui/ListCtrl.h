@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CListCtrl: a list view in report view over a control of a dialog. Rows keep the order in which
 // they were inserted; the selection mark is the row selected last, -1 when there is none.
 #pragma once

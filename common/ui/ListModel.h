@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CListModel: the rows of a list view in report view, kept as compactly as a log of a hundred
 // thousand entries needs: one string per row holding its columns' texts, each ended by a NUL
 // (as with the platform's list view, an item's text ends at its first NUL). The view asks only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CMenu: a menu built from a menu resource or item by item, shown as a pop-up whose chosen
 // command goes to its owner window. Tests and automation can stand in for the user through the
 // track hook.

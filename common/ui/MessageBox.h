@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modal message boxes: caption, text, an icon and OK. Without a screen a box is written to
 // standard error as "caption: text" and answered OK. Tests and automation can observe and answer
 // every box through the hook.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program's resources as data, as a resource script holds them: dialog templates (ids, texts,
 // styles and geometry in dialog units), menus and strings. Each program defines its own set and
 // makes it current before it builds any window.

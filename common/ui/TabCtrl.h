@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTabCtrl: a tab control of a dialog: a row of tabs over a pane. A left-button press on a tab
 // reaches OnLButtonDown before the tab row handles it; the handler lets it do so with Default.
 // Every change of the selected tab, by mouse or keyboard, is reported to OnSelChange.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The font and control styles that both programs' dialog templates use.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windowing library's application: it chooses the platform before Qt starts. With no display
 // (neither DISPLAY nor WAYLAND_DISPLAY set) and no platform chosen, a program runs on Qt's
 // offscreen platform, where message boxes go to standard error.

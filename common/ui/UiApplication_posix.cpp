@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the application does on the desktops of Linux: offscreen without a display, and the
 // termination signals read through a descriptor.
 #include "UiApplication.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the application does on Windows: there is always a screen, and the console's requests to
 // end arrive on a thread of the system's, which may post to the window.
 #include "UiApplication.h"

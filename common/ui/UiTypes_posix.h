@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windowing library's message, style and command constants as the programs use them, and
 // its rectangle and point types (rectangles exclude their right and bottom edges).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // On Windows the windowing library's types and constants are the system's own; only the
 // comparisons of rectangles and points, which it lacks, are ours.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CWnd: a window of the windowing layer over one Qt widget. It carries the library's message
 // model: a hook that sees every key-down before dispatch (PreTranslateMessage, walked from the
 // window that has the key up through its parents), posted and sent messages, and calls made from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client's window, pages and exchanges, inside a private loopback-only network namespace.
 // Every test points the client at 127.0.0.1 before it connects.
 #include "ClientResources.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real tarnlow-server as a separate process and the client's window, together in a private
 // loopback-only network namespace, where the server has its default port 10000 to itself.
 #include "ClientResources.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs inside a private network namespace that has only loopback.
 #include "Sockets.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows a window with the three tabs and the server's Log page holding a few entries, so that a
 // screenshot can be taken (scripts/ui-demo). It closes by itself after the given number of
 // seconds (default 10), or when its window is closed.

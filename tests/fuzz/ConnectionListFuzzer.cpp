@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a connection list reply: the reader never reads past the reply, never gives more
 // entries than the count or more than ten, and never a field that spans a separator. Bytes that
 // form a well-made list (the host, then fields split at NULs) read back exactly as written.

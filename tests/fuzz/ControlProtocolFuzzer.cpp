@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a received request: its text, its command part, the command recognised and the
 // index read must be what the grammar says, whatever the bytes.
 #include "ControlProtocol.h"

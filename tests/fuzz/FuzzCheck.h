@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a fuzz target asserts: a property that fails aborts, so libFuzzer keeps the input.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as what the machine's own sharing service reads back from the kernel: a link message
 // of the routing socket (first byte even) or a listing of the nftables table (first byte odd).
 // Nothing read may come from beyond the message, and a listing that the service accepts must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a request received by the server's window, against the in-memory sharing
 // service: the reply, captured on the other end of a socket pair instead of sent, and the log
 // must be what the protocol says for the command the bytes hold.

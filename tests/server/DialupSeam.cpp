@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Built only into the tests' copy of Tarnlow Server: before the window starts, registers the
 // machine's own sharing service with the interfaces named in TARNLOW_TEST_DIALUP (separated by
 // commas) shown as dial-up, since the kernels that tests run on have no PPP. The installed program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sharing service that passes every call on to an in-memory one and writes down what is asked
 // of it, in order, how many of its objects are alive, and whether COM was still there when each
 // of them went.

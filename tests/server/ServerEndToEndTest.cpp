@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real tarnlow-server inside a private loopback-only network namespace, alone there,
 // so it listens on its default port 10000.
 #include "ServerProcessTest.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real tarnlow-server under load and against clients that misbehave: every good request is
 // answered and logged, every bad one costs only its own connection, and the server still closes
 // cleanly in the middle of it all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server's window, pages and request handling, run inside a private loopback-only network
 // namespace where the window's listener has port 10000 to itself.
 #include "ControlProtocol.h"

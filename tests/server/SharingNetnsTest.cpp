@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real sharing, end to end and over the protocol: the tests' copy of Tarnlow Server, over the
 // machine's own sharing service, runs in a gateway namespace between a "LAN" namespace and an
 // "ISP" namespace beyond its uplink. The test makes all three as root and removes them after;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine's own sharing service against the real kernel, inside a private network namespace
 // that holds only the interfaces these tests make.
 #include "LinuxSharingService.h"

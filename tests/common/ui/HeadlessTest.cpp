@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program started with no screen at all (no display, no platform chosen) runs on Qt's
 // offscreen platform: its windows count as shown, but nothing is ever drawn.
 #include "UiApplication.h"
