@@ -3,9 +3,6 @@
 
 #include "Wnd.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-
 CExchangeWorker::CExchangeWorker()
 {
     m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
@@ -56,7 +53,7 @@ void CExchangeWorker::WaitUntilIdle()
             if (m_Jobs.empty() && !m_bBusy)
                 return;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        RunWindowMessages(10);
     }
 }
 

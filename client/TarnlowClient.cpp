@@ -6,9 +6,7 @@
 
 int main(int argc, char** argv)
 {
-    CUiApplication application(argc, argv);
-    // Matches the window to its menu entry and icon in the desktop's task bar.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnlow.Client"));
+    CUiApplication application(argc, argv, "org.tarnlow.Client");
     CResources::SetCurrent(&ClientResources());
     CTarnlowClientDlg dlg;
 

@@ -10,7 +10,6 @@
 #include "PageTabCtrl.h"
 #include "Sockets.h"
 
-#include <QIcon>
 #include <mutex>
 #include <string>
 
@@ -51,7 +50,7 @@ public:
     CComms* m_pCommsPage = nullptr;
     CLog* m_pLogPage = nullptr;
     CSockets m_Sockets;
-    QIcon m_hIcon;
+    HICON m_hIcon;
     std::string m_strMessage;
     std::string m_strHostName;
     std::string m_strReply;

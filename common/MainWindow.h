@@ -7,8 +7,6 @@
 #include "Log.h"
 #include "PageTabCtrl.h"
 
-#include <QIcon>
-
 namespace MainWindow
 {
 
@@ -29,10 +27,11 @@ void CreatePages(TMainDlg& dlg)
 }
 
 // The About item after a separator in the system menu, and the window's icon.
-inline void InitialiseFrame(CDialog& dlg, const QIcon& icon, UINT nAboutCommand, int nAboutText)
+inline void InitialiseFrame(CDialog& dlg, HICON hIcon, UINT nAboutCommand, int nAboutText)
 {
     dlg.AppendAboutItem(nAboutCommand, nAboutText);
-    dlg.GetWidget()->setWindowIcon(icon);
+    dlg.SetIcon(hIcon, TRUE);
+    dlg.SetIcon(hIcon, FALSE);
 }
 
 // Shows the About box when the system command is the About item; false for any other.

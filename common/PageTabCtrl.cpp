@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PageTabCtrl.h"
 
-#include <QTabBar>
-#include <QTableView>
-
 CPageTabCtrl::CPageTabCtrl(CDialog* pConnectionsPage, CDialog* pCommsPage, CDialog* pLogPage)
     : m_pPages{std::unique_ptr<CDialog>(pConnectionsPage), std::unique_ptr<CDialog>(pCommsPage),
                std::unique_ptr<CDialog>(pLogPage)},
@@ -31,37 +28,7 @@ void CPageTabCtrl::CreatePages()
         m_pPages[i]->ShowWindow(SW_HIDE);
     }
     PositionPages();
-    NamePages();
-    OrderFocus();
-}
-
-// Tab goes from the tabs into the shown page's controls, then on to the window's other controls.
-void CPageTabCtrl::OrderFocus()
-{
-    QWidget* pPrevious = GetTabBar();
-    for (int i = 0; i < m_nPageCount; ++i) {
-        for (QWidget* pControl : m_pPages[i]->GetWidget()->findChildren<QWidget*>()) {
-            if ((pControl->focusPolicy() & Qt::TabFocus) == 0 || pControl->focusProxy() != nullptr)
-                continue;
-            QWidget::setTabOrder(pPrevious, pControl);
-            pPrevious = pControl;
-        }
-    }
-}
-
-// Screen readers and automation find each page, and its list, by the label of its tab.
-void CPageTabCtrl::NamePages()
-{
-    GetTabBar()->setAccessibleName(QStringLiteral("Pages"));
-    for (int i = 0; i < m_nPageCount; ++i) {
-        const QString strName = QString::fromStdString(GetItemText(i));
-        QWidget* pPage = m_pPages[i]->GetWidget();
-        pPage->setAccessibleName(strName);
-        for (QTableView* pList : pPage->findChildren<QTableView*>()) {
-            if (pList->accessibleName().isEmpty())
-                pList->setAccessibleName(strName);
-        }
-    }
+    AdoptPages({m_pPages[0].get(), m_pPages[1].get(), m_pPages[2].get()});
 }
 
 void CPageTabCtrl::PositionPages()

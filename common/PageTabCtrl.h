@@ -44,7 +44,5 @@ protected:
 
 private:
     void PositionPages();
-    void NamePages();
-    void OrderFocus();
     void SwitchTo(int nPage);
 };

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tarnlow Server: shows its main window until it is closed.
 #include "ServerResources.h"
+#include "SharingRegistration.h"
 #include "TarnlowServerDlg.h"
 #include "UiApplication.h"
 
 int main(int argc, char** argv)
 {
-    CUiApplication application(argc, argv);
-    // Matches the window to its menu entry and icon in the desktop's task bar.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnlow.Server"));
+    CUiApplication application(argc, argv, "org.tarnlow.Server");
+    const CSharingRegistration sharing;
     CResources::SetCurrent(&ServerResources());
     CTarnlowServerDlg dlg;
     CWnd::SetMainWnd(&dlg);

@@ -10,7 +10,6 @@
 #include "PageTabCtrl.h"
 #include "Sockets.h"
 
-#include <QIcon>
 #include <atomic>
 #include <string>
 
@@ -53,7 +52,7 @@ public:
     bool m_bCOMInitialised = false;
     bool m_bStartFailed = false;
     HANDLE m_pServerThread = nullptr;
-    QIcon m_hIcon;
+    HICON m_hIcon;
     std::string m_strRequest;
     // The listener's: a sharing request was answered, and the Connections page is refreshed
     // once the client has gone.

@@ -3,15 +3,19 @@
 
 #include "Dialog.h"
 
-#include <QLineEdit>
 #include <charconv>
 
 namespace
 {
 
-QLineEdit* Edit(CDataExchange* pDX, int nIDC)
+constexpr const char* kSpaces = " \t\r\n\v\f";
+
+std::string Trimmed(const std::string& str)
 {
-    return qobject_cast<QLineEdit*>(pDX->m_pDlgWnd->GetDlgItem(nIDC));
+    const size_t nFirst = str.find_first_not_of(kSpaces);
+    if (nFirst == std::string::npos)
+        return {};
+    return str.substr(nFirst, str.find_last_not_of(kSpaces) - nFirst + 1);
 }
 
 } // namespace
@@ -24,25 +28,22 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 
 void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value)
 {
-    QLineEdit* pEdit = Edit(pDX, nIDC);
-    if (pEdit == nullptr)
-        return;
     if (pDX->m_bSaveAndValidate)
-        value = pEdit->text().toStdString();
+        GetEditText(pDX->m_pDlgWnd, nIDC, value);
     else
-        pEdit->setText(QString::fromStdString(value));
+        SetEditText(pDX->m_pDlgWnd, nIDC, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value)
 {
-    QLineEdit* pEdit = Edit(pDX, nIDC);
-    if (pEdit == nullptr)
-        return;
     if (!pDX->m_bSaveAndValidate) {
-        pEdit->setText(QString::number(value));
+        SetEditText(pDX->m_pDlgWnd, nIDC, std::to_string(value));
         return;
     }
-    const std::string strText = pEdit->text().trimmed().toStdString();
+    std::string strText;
+    if (!GetEditText(pDX->m_pDlgWnd, nIDC, strText))
+        return;
+    strText = Trimmed(strText);
     int nValue = 0;
     const char* pEnd = strText.data() + strText.size();
     const auto [pStop, error] = std::from_chars(strText.data(), pEnd, nValue);

@@ -20,6 +20,10 @@ public:
     bool m_bFailed = false;
 };
 
+// The text of a dialog's edit control, as typed; false (and nothing done) for any other control.
+bool GetEditText(CDialog* pDlg, int nIDC, std::string& strText);
+bool SetEditText(CDialog* pDlg, int nIDC, const std::string& strText);
+
 // Binds a control of the dialog to a member window object, once.
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // Strings as typed.

@@ -1,36 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// CListCtrl: a list view in report view over a control of a dialog. Rows keep the order in which
-// they were inserted; the selection mark is the row selected last, -1 when there is none.
+// CListCtrl of the windowing layer: over the system's windowing on Windows, over Qt elsewhere.
 #pragma once
 
-#include "Wnd.h"
-
-class CListModel;
-class QTableView;
-
-class CListCtrl : public CWnd
-{
-public:
-    int InsertColumn(int nCol, const std::string& strHeading, int nFormat = LVCFMT_LEFT,
-                     int nWidth = -1);
-    int GetItemCount() const;
-    int InsertItem(int nItem, const std::string& strItem);
-    BOOL SetItemText(int nItem, int nSubItem, const std::string& strText);
-    std::string GetItemText(int nItem, int nSubItem) const;
-    BOOL DeleteItem(int nItem);
-    BOOL DeleteAllItems();
-    int GetSelectionMark() const;
-    // The row's rectangle in the list's client area: LVIR_BOUNDS all its columns, LVIR_LABEL
-    // its first column, the part that a press selects it by.
-    BOOL GetItemRect(int nItem, RECT* pRect, UINT nCode) const;
-    std::string GetColumnHeading(int nCol) const;
-
-    QTableView* GetView() const;
-
-private:
-    CListModel* GetModel() const;
-    void Track();
-
-    int m_nSelectionMark = -1;
-    bool m_bTracking = false;
-};
+#ifdef _WIN32
+#include "ListCtrl_win.h"
+#else
+#include "ListCtrl_posix.h"
+#endif

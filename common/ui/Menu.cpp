@@ -3,38 +3,11 @@
 
 #include "Wnd.h"
 
-#include <QAction>
-#include <QGuiApplication>
-#include <QMenu>
-
-namespace
+CMenu::TrackHook& CMenu::Hook()
 {
-
-CMenu::TrackHook& Hook()
-{
-    static CMenu::TrackHook hook;
+    static TrackHook hook;
     return hook;
 }
-
-void AddItems(QMenu& menu, const CMenu& source)
-{
-    for (const CMenu::SItem& item : source.Items()) {
-        if ((item.nFlags & MF_SEPARATOR) != 0) {
-            menu.addSeparator();
-            continue;
-        }
-        const QString strText = QString::fromStdString(item.strText);
-        if (!item.SubMenus.empty()) {
-            AddItems(*menu.addMenu(strText), item.SubMenus.front());
-            continue;
-        }
-        QAction* pAction = menu.addAction(strText);
-        pAction->setData(item.nId);
-        pAction->setEnabled((item.nFlags & (MF_GRAYED | MF_DISABLED)) == 0);
-    }
-}
-
-} // namespace
 
 CMenu CMenu::FromTemplate(const std::vector<SMenuItemTemplate>& items)
 {
@@ -92,25 +65,19 @@ bool CMenu::IsEnabled(UINT nId) const
     return false;
 }
 
-UINT CMenu::Track(POINT point) const
-{
-    if (Hook())
-        return Hook()(*this, point);
-    // Without a screen there is no one to choose.
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        return 0;
-    QMenu menu;
-    AddItems(menu, *this);
-    const QAction* pChosen = menu.exec(QPoint(point.x, point.y));
-    return pChosen != nullptr ? pChosen->data().toUInt() : 0;
-}
-
 BOOL CMenu::TrackPopupMenu(UINT, int x, int y, CWnd* pWnd)
 {
     const UINT nCommand = Track(POINT{x, y});
     if (nCommand != 0 && pWnd != nullptr)
         pWnd->PostMessage(WM_COMMAND, nCommand, 0);
     return TRUE;
+}
+
+UINT CMenu::Track(POINT point) const
+{
+    if (Hook())
+        return Hook()(*this, point);
+    return TrackOnScreen(point);
 }
 
 void CMenu::SetTrackHook(TrackHook hook)

@@ -40,6 +40,9 @@ public:
     static void SetTrackHook(TrackHook hook);
 
 private:
+    static TrackHook& Hook();
+    // The platform's own pop-up, for the user to choose from.
+    UINT TrackOnScreen(POINT point) const;
     static CMenu FromTemplate(const std::vector<SMenuItemTemplate>& items);
 
     std::vector<SItem> m_Items;

@@ -31,17 +31,6 @@ std::string CResources::LoadString(int nId) const
     return pString != nullptr ? *pString : std::string();
 }
 
-QIcon CResources::LoadIcon(int nId) const
-{
-    QIcon icon;
-    const std::string* pPath = Find(Icons, nId);
-    if (pPath == nullptr)
-        return icon;
-    for (const int nSize : {16, 32, 48, 256})
-        icon.addFile(QStringLiteral("%1-%2.png").arg(QString::fromStdString(*pPath)).arg(nSize));
-    return icon;
-}
-
 void CResources::SetCurrent(const CResources* pResources)
 {
     g_pCurrent = pResources;

@@ -6,7 +6,6 @@
 
 #include "UiTypes.h"
 
-#include <QIcon>
 #include <map>
 #include <string>
 #include <vector>
@@ -64,14 +63,16 @@ public:
     std::map<int, SDialogTemplate> Dialogs;
     std::map<int, SMenuTemplate> Menus;
     std::map<int, std::string> Strings;
-    // Icon id to the path of its images in the Qt resources, without "-SIZE.png".
+    // Icon id to the path of its images in the Qt resources, without "-SIZE.png" (on Windows
+    // the icons are the program's own resources, by id).
     std::map<int, std::string> Icons;
 
     const SDialogTemplate* FindDialog(int nId) const;
     const SMenuTemplate* FindMenu(int nId) const;
     std::string LoadString(int nId) const;
-    // The icon in all its sizes; a null icon when there is none.
-    QIcon LoadIcon(int nId) const;
+    // The icon in all its sizes, loaded once and kept while the program runs; null when there is
+    // none.
+    HICON LoadIcon(int nId) const;
 
     static void SetCurrent(const CResources* pResources);
     static const CResources& Current();

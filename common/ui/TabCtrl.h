@@ -1,41 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// CTabCtrl: a tab control of a dialog: a row of tabs over a pane. A left-button press on a tab
-// reaches OnLButtonDown before the tab row handles it; the handler lets it do so with Default.
-// Every change of the selected tab, by mouse or keyboard, is reported to OnSelChange.
+// CTabCtrl of the windowing layer: over the system's windowing on Windows, over Qt elsewhere.
 #pragma once
 
-#include "Wnd.h"
-
-class QMouseEvent;
-class QTabBar;
-
-class CTabCtrl : public CWnd
-{
-public:
-    CTabCtrl();
-    ~CTabCtrl() override;
-
-    int InsertItem(int nItem, const std::string& strLabel);
-    int GetItemCount() const;
-    std::string GetItemText(int nItem) const;
-    // The rectangle of a tab in the tab control's client coordinates.
-    BOOL GetItemRect(int nItem, RECT* pRect) const;
-    int GetCurSel() const;
-    int SetCurSel(int nItem);
-
-    QTabBar* GetTabBar() const;
-
-protected:
-    virtual void OnLButtonDown(UINT nFlags, POINT point);
-    virtual void OnSelChange();
-    // The tab row's own handling of the press being dispatched.
-    void Default();
-
-private:
-    class CPressFilter;
-    void Hook();
-    void LayOut();
-
-    CPressFilter* m_pPressFilter = nullptr;
-    QMouseEvent* m_pPendingPress = nullptr;
-};
+#ifdef _WIN32
+#include "TabCtrl_win.h"
+#else
+#include "TabCtrl_posix.h"
+#endif

@@ -1,32 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The windowing library's application: it chooses the platform before Qt starts. With no display
-// (neither DISPLAY nor WAYLAND_DISPLAY set) and no platform chosen, a program runs on Qt's
-// offscreen platform, where message boxes go to standard error.
+// CUiApplication of the windowing layer: over the system's windowing on Windows, over Qt elsewhere.
 #pragma once
 
-#include <QApplication>
-#include <memory>
-
-class CWnd;
-class QSocketNotifier;
-
-class CUiApplication
-{
-public:
-    CUiApplication(int& argc, char** argv);
-    ~CUiApplication();
-    CUiApplication(const CUiApplication&) = delete;
-    CUiApplication& operator=(const CUiApplication&) = delete;
-
-    static bool IsHeadless();
-    // The system's requests to end (SIGINT and SIGTERM; on Windows Ctrl+C and the console's
-    // close) close the window through its normal close path (WM_CLOSE).
-    void CloseOnTerminationSignals(CWnd* pMainWnd);
-
-private:
-    // True when there is no screen at all, and so Qt's offscreen platform was chosen here.
-    static bool ChooseOffscreenPlatform();
-
-    std::unique_ptr<QApplication> m_pApplication;
-    std::unique_ptr<QSocketNotifier> m_pSignalNotifier; // only where signals arrive by descriptor
-};
+#ifdef _WIN32
+#include "UiApplication_win.h"
+#else
+#include "UiApplication_posix.h"
+#endif

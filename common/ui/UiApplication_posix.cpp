@@ -5,7 +5,10 @@
 
 #include "Wnd.h"
 
+#include <QEvent>
+#include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <csignal>
 #include <cstdlib>
 #include <sys/socket.h>
@@ -30,6 +33,50 @@ void OnTerminationSignal(int)
 }
 
 } // namespace
+
+namespace
+{
+
+// Without a screen no one sees a window: windows stay shown as far as the program can tell, but
+// are never drawn, so that drawing takes no time from the program's own work.
+class CNoDrawingFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override
+    {
+        // Only widgets are looked at: events that other threads post to the windows' bridges
+        // are theirs to take over first.
+        auto* pWidget = qobject_cast<QWidget*>(pObject);
+        if (pWidget != nullptr && pWidget->isWindow() && pEvent->type() == QEvent::Polish)
+            pWidget->setUpdatesEnabled(false);
+        return false;
+    }
+};
+
+} // namespace
+
+CUiApplication::CUiApplication(int& argc, char** argv, const char* pszDesktopName)
+{
+    const bool bNoScreen = ChooseOffscreenPlatform();
+    m_pApplication = std::make_unique<QApplication>(argc, argv);
+    // Matches the window to its menu entry and icon in the desktop's task bar.
+    if (pszDesktopName != nullptr)
+        QGuiApplication::setDesktopFileName(QString::fromLatin1(pszDesktopName));
+    if (bNoScreen)
+        m_pApplication->installEventFilter(new CNoDrawingFilter(m_pApplication.get()));
+}
+
+CUiApplication::~CUiApplication()
+{
+    m_pSignalNotifier.reset();
+}
+
+bool CUiApplication::IsHeadless()
+{
+    return QGuiApplication::platformName() == QLatin1String("offscreen");
+}
 
 bool CUiApplication::ChooseOffscreenPlatform()
 {

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the application does on Windows: there is always a screen, and the console's requests to
-// end arrive on a thread of the system's, which may post to the window.
 #include "UiApplication.h"
 
 #include "Wnd.h"
@@ -23,9 +21,11 @@ BOOL WINAPI OnConsoleControl(DWORD dwCtrlType)
 
 } // namespace
 
-bool CUiApplication::ChooseOffscreenPlatform()
+CUiApplication::CUiApplication(int&, char**, const char*)
 {
-    return false;
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+    ::InitCommonControlsEx(&controls);
 }
 
 void CUiApplication::CloseOnTerminationSignals(CWnd* pMainWnd)

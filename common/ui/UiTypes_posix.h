@@ -14,6 +14,9 @@ using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
 class CWnd;
+// An icon is one of the program's icons, loaded by its resources.
+class QIcon;
+using HICON = const QIcon*;
 
 // A message as the hook sees it; the window it is for is the window object itself.
 struct MSG {

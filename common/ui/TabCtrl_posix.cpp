@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QMouseEvent>
 #include <QTabBar>
+#include <QTableView>
 
 class CTabCtrl::CPressFilter : public QObject
 {
@@ -134,4 +135,30 @@ void CTabCtrl::Default()
     pTabBar->removeEventFilter(m_pPressFilter);
     static_cast<QObject*>(pTabBar)->event(pPress);
     pTabBar->installEventFilter(m_pPressFilter);
+}
+
+void CTabCtrl::AdoptPages(const std::vector<CWnd*>& pages)
+{
+    // Tab goes from the tabs into the shown page's controls, then on to the window's other
+    // controls.
+    QWidget* pPrevious = GetTabBar();
+    for (CWnd* pPage : pages) {
+        for (QWidget* pControl : pPage->GetWidget()->findChildren<QWidget*>()) {
+            if ((pControl->focusPolicy() & Qt::TabFocus) == 0 || pControl->focusProxy() != nullptr)
+                continue;
+            QWidget::setTabOrder(pPrevious, pControl);
+            pPrevious = pControl;
+        }
+    }
+    // Screen readers and automation find each page, and its list, by the label of its tab.
+    GetTabBar()->setAccessibleName(QStringLiteral("Pages"));
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const QString strName = QString::fromStdString(GetItemText(static_cast<int>(i)));
+        QWidget* pPage = pages[i]->GetWidget();
+        pPage->setAccessibleName(strName);
+        for (QTableView* pList : pPage->findChildren<QTableView*>()) {
+            if (pList->accessibleName().isEmpty())
+                pList->setAccessibleName(strName);
+        }
+    }
 }

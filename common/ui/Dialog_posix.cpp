@@ -252,8 +252,8 @@ QWidget* CDialog::MakeControl(const SControlTemplate& control, QWidget* pParent)
         return new QLabel(QString::fromStdString(control.strText), pParent);
     case EControlKind::Icon: {
         auto* pLabel = new QLabel(pParent);
-        pLabel->setPixmap(
-            CResources::Current().LoadIcon(std::stoi(control.strText)).pixmap(32, 32));
+        if (HICON hIcon = CResources::Current().LoadIcon(std::stoi(control.strText)))
+            pLabel->setPixmap(hIcon->pixmap(32, 32));
         return pLabel;
     }
     case EControlKind::ListView:

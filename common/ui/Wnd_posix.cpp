@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QThread>
 #include <chrono>
@@ -432,6 +433,12 @@ std::string CWnd::GetWindowText() const
     return m_pWidget != nullptr ? m_pWidget->windowTitle().toStdString() : std::string();
 }
 
+void CWnd::SetIcon(HICON hIcon, BOOL)
+{
+    if (m_pWidget != nullptr && hIcon != nullptr)
+        m_pWidget->setWindowIcon(*hIcon);
+}
+
 BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     std::lock_guard lock(m_pLink->Mutex);
@@ -501,6 +508,11 @@ DWORD WaitForSingleObjectPumping(HANDLE hHandle, DWORD dwMilliseconds)
             return WAIT_TIMEOUT;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
+}
+
+void RunWindowMessages(DWORD dwMilliseconds)
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(dwMilliseconds));
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*)

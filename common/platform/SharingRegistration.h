@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Makes this build's connection-sharing service the one that CoCreateInstance of
+// NetSharingManager gives the process, for as long as the object lives. Where the service is the
+// system's own, or our COM finds the build's service by itself, there is nothing to do.
+#pragma once
+
+#include "WinTypes.h"
+
+class CSharingRegistration
+{
+public:
+    CSharingRegistration();
+    ~CSharingRegistration();
+    CSharingRegistration(const CSharingRegistration&) = delete;
+    CSharingRegistration& operator=(const CSharingRegistration&) = delete;
+
+private:
+    DWORD m_dwCookie = 0;
+    bool m_bRegistered = false;
+};

@@ -1,0 +1,380 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Dialog.h"
+
+#include <cwchar>
+
+namespace
+{
+
+// The system's dialog template, written into memory: a DLGTEMPLATEEX header with its font, then
+// one DLGITEMTEMPLATEEX per control, each on a four-byte boundary.
+class CTemplateWriter
+{
+public:
+    void Word(WORD w) { m_Words.push_back(w); }
+    void Dword(DWORD dw)
+    {
+        Word(LOWORD(dw));
+        Word(HIWORD(dw));
+    }
+    void Text(const std::string& str)
+    {
+        const int nChars = ::MultiByteToWideChar(CP_ACP, 0, str.c_str(), -1, nullptr, 0);
+        std::wstring wstr(static_cast<size_t>(nChars), L'\0');
+        ::MultiByteToWideChar(CP_ACP, 0, str.c_str(), -1, wstr.data(), nChars);
+        for (const wchar_t ch : wstr)
+            Word(static_cast<WORD>(ch));
+    }
+    void Align()
+    {
+        if (m_Words.size() % 2 != 0)
+            Word(0);
+    }
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_Words.data()); }
+
+private:
+    std::vector<WORD> m_Words;
+};
+
+void WriteClass(CTemplateWriter& writer, EControlKind kind)
+{
+    switch (kind) {
+    case EControlKind::Button:
+        writer.Dword(0x0080FFFF);
+        return;
+    case EControlKind::Edit:
+        writer.Dword(0x0081FFFF);
+        return;
+    case EControlKind::Static:
+    case EControlKind::Icon:
+        writer.Dword(0x0082FFFF);
+        return;
+    case EControlKind::ListView:
+        writer.Text(WC_LISTVIEWA);
+        return;
+    case EControlKind::TabControl:
+        writer.Text(WC_TABCONTROLA);
+        return;
+    }
+}
+
+DWORD ControlStyle(const SControlTemplate& control)
+{
+    DWORD dwStyle = control.dwStyle | WS_CHILD;
+    if (control.Kind == EControlKind::Icon)
+        dwStyle |= SS_ICON;
+    // The tab control holds the pages: the dialog keys go on into their controls.
+    if (control.Kind == EControlKind::TabControl)
+        dwStyle |= WS_CLIPCHILDREN;
+    return dwStyle;
+}
+
+void WriteControl(CTemplateWriter& writer, const SControlTemplate& control)
+{
+    writer.Align();
+    writer.Dword(0); // help id
+    writer.Dword(control.Kind == EControlKind::TabControl ? WS_EX_CONTROLPARENT : 0);
+    writer.Dword(ControlStyle(control));
+    const RECT& rc = control.rcDialogUnits;
+    writer.Word(static_cast<WORD>(rc.left));
+    writer.Word(static_cast<WORD>(rc.top));
+    writer.Word(static_cast<WORD>(rc.right - rc.left));
+    writer.Word(static_cast<WORD>(rc.bottom - rc.top));
+    writer.Dword(static_cast<DWORD>(control.nId));
+    WriteClass(writer, control.Kind);
+    if (control.Kind == EControlKind::Icon) {
+        writer.Word(0xFFFF);
+        writer.Word(static_cast<WORD>(std::stoi(control.strText)));
+    } else {
+        writer.Text(control.strText);
+    }
+    writer.Word(0); // no creation data
+}
+
+// Every dialog is made hidden; Create shows it once it has been initialised.
+CTemplateWriter WriteTemplate(const SDialogTemplate& dialogTemplate)
+{
+    CTemplateWriter writer;
+    const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
+    writer.Word(1);
+    writer.Word(0xFFFF);
+    writer.Dword(0);
+    writer.Dword(bChild ? WS_EX_CONTROLPARENT : 0);
+    writer.Dword((dialogTemplate.dwStyle & ~WS_VISIBLE) | DS_SETFONT | (bChild ? DS_CONTROL : 0));
+    writer.Word(static_cast<WORD>(dialogTemplate.Controls.size()));
+    writer.Word(0);
+    writer.Word(0);
+    writer.Word(static_cast<WORD>(dialogTemplate.cx));
+    writer.Word(static_cast<WORD>(dialogTemplate.cy));
+    writer.Word(0); // no menu
+    writer.Word(0); // the dialog class
+    writer.Text(dialogTemplate.strCaption);
+    writer.Word(static_cast<WORD>(dialogTemplate.nPointSize));
+    writer.Word(FW_NORMAL);
+    writer.Word(DEFAULT_CHARSET << 8);
+    writer.Text(dialogTemplate.strFont);
+    for (const SControlTemplate& control : dialogTemplate.Controls)
+        WriteControl(writer, control);
+    return writer;
+}
+
+} // namespace
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+{
+}
+
+CDialog::~CDialog() = default;
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        reinterpret_cast<CDialog*>(lParam)->AttachOwned(hWnd);
+        return FALSE;
+    }
+    auto* pDialog = dynamic_cast<CDialog*>(FromHandle(hWnd));
+    if (pDialog == nullptr)
+        return FALSE;
+    LRESULT lResult = 0;
+    if (!pDialog->Dispatch(message, wParam, lParam, lResult))
+        return FALSE;
+    ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, lResult);
+    return TRUE;
+}
+
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
+{
+    const SDialogTemplate* pTemplate =
+        CResources::Current().FindDialog(static_cast<int>(nIDTemplate));
+    if (pTemplate == nullptr)
+        return FALSE;
+    m_nIDTemplate = nIDTemplate;
+    m_bEnded = false;
+    if (!MakeWindow(*pTemplate, pParentWnd))
+        return FALSE;
+    OnInitDialog();
+    // A dialog that ended during its initialisation is never shown.
+    if ((pTemplate->dwStyle & WS_VISIBLE) != 0 && !m_bEnded)
+        ShowWindow(SW_SHOW);
+    return TRUE;
+}
+
+bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd)
+{
+    const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
+    CWnd* pOwner = bChild ? pParentWnd : ModalOwner();
+    const CTemplateWriter writer = WriteTemplate(dialogTemplate);
+    const HWND hWnd =
+        ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), writer.Get(),
+                                     pOwner != nullptr ? pOwner->GetSafeHwnd() : nullptr,
+                                     DialogProc, reinterpret_cast<LPARAM>(this));
+    if (hWnd == nullptr)
+        return false;
+    m_SystemMenu = CMenu();
+    return true;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    m_nModalResult = IDCANCEL;
+    if (IsWindow())
+        m_bEnded = false;
+    else if (!Create(m_nIDTemplate, m_pParentWnd))
+        return -1;
+    if (m_bEnded)
+        return m_nModalResult;
+    CWnd* pOwner = ModalOwner();
+    const HWND hOwner = pOwner != nullptr ? pOwner->GetSafeHwnd() : nullptr;
+    const bool bOwnerWasEnabled = hOwner != nullptr && !::EnableWindow(hOwner, FALSE);
+    RunningModals().push_back(this);
+    m_bModal = true;
+    ShowWindow(SW_SHOW);
+    if (::GetFocus() == nullptr || !::IsChild(GetSafeHwnd(), ::GetFocus()))
+        SetFocus();
+    MSG msg;
+    while (!m_bEnded && ::GetMessageW(&msg, nullptr, 0, 0) > 0)
+        PumpMessage(msg);
+    m_bModal = false;
+    std::erase(RunningModals(), this);
+    if (bOwnerWasEnabled) {
+        ::EnableWindow(hOwner, TRUE);
+        ::SetActiveWindow(hOwner);
+    }
+    ShowWindow(SW_HIDE);
+    return m_nModalResult;
+}
+
+std::vector<CDialog*>& CDialog::RunningModals()
+{
+    static std::vector<CDialog*> modals;
+    return modals;
+}
+
+CWnd* CDialog::ModalOwner() const
+{
+    // The given parent's top-level window, else the innermost dialog that already runs
+    // modally, else the main window.
+    CWnd* pOwner = m_pParentWnd != nullptr ? m_pParentWnd->GetTopLevelWindow() : nullptr;
+    if (pOwner == nullptr)
+        pOwner = !RunningModals().empty() ? RunningModals().back() : GetMainWnd();
+    return pOwner != this ? pOwner : nullptr;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_bEnded = true;
+    m_nModalResult = nResult;
+    EndOwnedWindows();
+    ShowWindow(SW_HIDE);
+    // Wakes the modal loop, which looks at the flag once per message.
+    if (m_bModal)
+        PostMessage(WM_NULL);
+}
+
+void CDialog::EndOwnedWindows()
+{
+    const HWND hOwner = GetSafeHwnd();
+    if (hOwner == nullptr)
+        return;
+    std::vector<HWND> owned{hOwner};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* pOwned = reinterpret_cast<std::vector<HWND>*>(lParam);
+            if (::IsWindowVisible(hWnd) && ::GetWindow(hWnd, GW_OWNER) == pOwned->front())
+                pOwned->push_back(hWnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&owned));
+    for (size_t i = 1; i < owned.size(); ++i) {
+        if (auto* pDialog = dynamic_cast<CDialog*>(FromHandle(owned[i])))
+            pDialog->EndDialog(IDCANCEL);
+        else
+            ::PostMessageW(owned[i], WM_COMMAND, IDOK, 0);
+    }
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate != FALSE);
+    const bool bWasInExchange = m_bInDataExchange;
+    m_bInDataExchange = true;
+    DoDataExchange(&dx);
+    m_bInDataExchange = bWasInExchange;
+    return dx.m_bFailed ? FALSE : TRUE;
+}
+
+HWND CDialog::GetDlgItem(int nID) const
+{
+    return IsWindow() ? ::GetDlgItem(GetSafeHwnd(), nID) : nullptr;
+}
+
+void CDialog::SetDlgItemText(int nID, const std::string& strText)
+{
+    if (IsWindow())
+        ::SetDlgItemTextA(GetSafeHwnd(), nID, strText.c_str());
+}
+
+CMenu* CDialog::GetSystemMenu(BOOL)
+{
+    return (GetStyle() & WS_CHILD) != 0 ? nullptr : &m_SystemMenu;
+}
+
+void CDialog::AppendAboutItem(UINT nCommand, int nStringId)
+{
+    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    const std::string strAboutMenu = CResources::Current().LoadString(nStringId);
+    if (pSysMenu == nullptr || strAboutMenu.empty())
+        return;
+    pSysMenu->AppendMenu(MF_SEPARATOR);
+    pSysMenu->AppendMenu(MF_STRING, nCommand, strAboutMenu);
+    const HMENU hMenu = ::GetSystemMenu(GetSafeHwnd(), FALSE);
+    ::AppendMenuA(hMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(hMenu, MF_STRING, nCommand, strAboutMenu.c_str());
+}
+
+// The system's own system menu, as Alt+Space or a click on the window's icon opens it.
+void CDialog::ShowSystemMenu(POINT point)
+{
+    const HMENU hMenu = ::GetSystemMenu(GetSafeHwnd(), FALSE);
+    if (hMenu == nullptr)
+        return;
+    const UINT nCommand =
+        static_cast<UINT>(::TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                           point.x, point.y, 0, GetSafeHwnd(), nullptr));
+    if (nCommand != 0)
+        PostMessage(WM_SYSCOMMAND, nCommand, 0);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::OnOK()
+{
+    // A page inside another window is never ended by a key: it would leave an empty tab.
+    if ((GetStyle() & WS_CHILD) == 0)
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    if ((GetStyle() & WS_CHILD) == 0)
+        EndDialog(IDCANCEL);
+}
+
+void CDialog::OnClose()
+{
+    OnCancel();
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
+{
+    // Notifications raised by the controls while members are copied reach no handler.
+    if (m_bInDataExchange)
+        return TRUE;
+    const int nID = LOWORD(wParam);
+    auto it = m_Commands.find({nID, HIWORD(wParam)});
+    if (it != m_Commands.end()) {
+        it->second();
+        return TRUE;
+    }
+    if (nID == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        OnOK();
+        return TRUE;
+    }
+    if (nID == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
+        OnCancel();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message != WM_KEYDOWN)
+        return FALSE;
+    // The standard dialog keys: Enter presses the focused push button, or else gives the
+    // dialog its OK command; Escape gives it its Cancel command.
+    if (pMsg->wParam == VK_RETURN) {
+        const HWND hFocus = ::GetFocus();
+        const bool bButton = hFocus != nullptr && ::IsChild(GetSafeHwnd(), hFocus) &&
+                             (::SendMessageW(hFocus, WM_GETDLGCODE, 0, 0) &
+                              (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+        if (bButton)
+            ::SendMessageW(hFocus, BM_CLICK, 0, 0);
+        else
+            SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return TRUE;
+    }
+    if (pMsg->wParam == VK_ESCAPE) {
+        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return TRUE;
+    }
+    return FALSE;
+}

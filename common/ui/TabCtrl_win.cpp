@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TabCtrl.h"
+
+CTabCtrl::CTabCtrl() = default;
+
+CTabCtrl::~CTabCtrl() = default;
+
+int CTabCtrl::InsertItem(int nItem, const std::string& strLabel)
+{
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<char*>(strLabel.c_str());
+    return IsWindow() ? static_cast<int>(::SendMessageA(GetSafeHwnd(), TCM_INSERTITEMA,
+                                                        static_cast<WPARAM>(nItem),
+                                                        reinterpret_cast<LPARAM>(&item)))
+                      : -1;
+}
+
+int CTabCtrl::GetItemCount() const
+{
+    return IsWindow() ? TabCtrl_GetItemCount(GetSafeHwnd()) : 0;
+}
+
+std::string CTabCtrl::GetItemText(int nItem) const
+{
+    char cBuffer[256] = {};
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = cBuffer;
+    item.cchTextMax = static_cast<int>(sizeof(cBuffer));
+    if (!IsWindow() || ::SendMessageA(GetSafeHwnd(), TCM_GETITEMA, static_cast<WPARAM>(nItem),
+                                      reinterpret_cast<LPARAM>(&item)) == 0)
+        return {};
+    return cBuffer;
+}
+
+BOOL CTabCtrl::GetItemRect(int nItem, RECT* pRect) const
+{
+    return IsWindow() && TabCtrl_GetItemRect(GetSafeHwnd(), nItem, pRect);
+}
+
+int CTabCtrl::GetCurSel() const
+{
+    return IsWindow() ? TabCtrl_GetCurSel(GetSafeHwnd()) : -1;
+}
+
+// Selecting a tab in code is no user's change: the system sends no notification.
+int CTabCtrl::SetCurSel(int nItem)
+{
+    if (!IsWindow() || nItem < 0 || nItem >= GetItemCount())
+        return -1;
+    return TabCtrl_SetCurSel(GetSafeHwnd(), nItem);
+}
+
+void CTabCtrl::AdoptPages(const std::vector<CWnd*>& pages)
+{
+    ::SetWindowTextA(GetSafeHwnd(), "Pages");
+    for (size_t i = 0; i < pages.size(); ++i)
+        pages[i]->SetWindowText(GetItemText(static_cast<int>(i)));
+}
+
+LRESULT CTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_LBUTTONDOWN)
+        return CWnd::WindowProc(message, wParam, lParam);
+    OnLButtonDown(static_cast<UINT>(wParam),
+                  POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+    return 0;
+}
+
+BOOL CTabCtrl::OnChildNotify(const NMHDR* pHeader)
+{
+    if (pHeader->code != TCN_SELCHANGE)
+        return FALSE;
+    OnSelChange();
+    return TRUE;
+}
+
+void CTabCtrl::OnLButtonDown(UINT, POINT)
+{
+    Default();
+}
+
+void CTabCtrl::OnSelChange() {}

@@ -1,0 +1,425 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Wnd.h"
+
+#include <memory>
+
+namespace
+{
+
+constexpr const wchar_t* kWndProperty = L"Tarnlow.CWnd";
+
+// A call posted to a window: run and freed by whoever takes the message from the queue.
+UINT CallMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"Tarnlow.PostedCall");
+    return message;
+}
+
+// A call sent to a window from another thread: runs while the sender waits.
+UINT SentCallMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"Tarnlow.SentCall");
+    return message;
+}
+
+DWORD g_dwWindowThread = 0;
+CWnd* g_pMainWnd = nullptr;
+
+std::wstring Wide(const std::string& str)
+{
+    if (str.empty())
+        return {};
+    const int nChars =
+        ::MultiByteToWideChar(CP_ACP, 0, str.data(), static_cast<int>(str.size()), nullptr, 0);
+    std::wstring wstr(static_cast<size_t>(nChars), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, str.data(), static_cast<int>(str.size()), wstr.data(), nChars);
+    return wstr;
+}
+
+void RunPostedCall(const MSG& msg)
+{
+    std::unique_ptr<std::function<void()>> pCall(
+        reinterpret_cast<std::function<void()>*>(msg.lParam));
+    if (CWnd::FromHandle(msg.hwnd) != nullptr)
+        (*pCall)();
+}
+
+// Runs what other threads posted or sent to this thread's windows; no input from the user.
+void RunPostedMessages()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE))
+        CWnd::PumpMessage(msg);
+}
+
+} // namespace
+
+DWORD WaitForSingleObjectPumping(HANDLE hHandle, DWORD dwMilliseconds)
+{
+    const ULONGLONG nStart = ::GetTickCount64();
+    for (;;) {
+        DWORD dwLeft = INFINITE;
+        if (dwMilliseconds != INFINITE) {
+            const ULONGLONG nElapsed = ::GetTickCount64() - nStart;
+            if (nElapsed >= dwMilliseconds)
+                return ::WaitForSingleObject(hHandle, 0);
+            dwLeft = static_cast<DWORD>(dwMilliseconds - nElapsed);
+        }
+        const DWORD dwResult = ::MsgWaitForMultipleObjects(1, &hHandle, FALSE, dwLeft,
+                                                           QS_POSTMESSAGE | QS_SENDMESSAGE);
+        if (dwResult != WAIT_OBJECT_0 + 1)
+            return dwResult;
+        RunPostedMessages();
+    }
+}
+
+void RunWindowMessages(DWORD dwMilliseconds)
+{
+    const ULONGLONG nEnd = ::GetTickCount64() + dwMilliseconds;
+    MSG msg;
+    for (ULONGLONG nNow = ::GetTickCount64(); nNow < nEnd; nNow = ::GetTickCount64()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(nEnd - nNow),
+                                    QS_ALLINPUT);
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            CWnd::PumpMessage(msg);
+    }
+}
+
+CWnd::CWnd()
+{
+    if (g_dwWindowThread == 0)
+        g_dwWindowThread = ::GetCurrentThreadId();
+}
+
+CWnd::~CWnd()
+{
+    if (g_pMainWnd == this)
+        g_pMainWnd = nullptr;
+    Detach();
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd)
+{
+    return hWnd != nullptr ? static_cast<CWnd*>(::GetPropW(hWnd, kWndProperty)) : nullptr;
+}
+
+CWnd* CWnd::FromHandleOrAncestor(HWND hWnd)
+{
+    for (; hWnd != nullptr; hWnd = ::GetAncestor(hWnd, GA_PARENT)) {
+        if (CWnd* pWnd = FromHandle(hWnd))
+            return pWnd;
+        // A message box or dialog is a top-level window of its own: its keys never reach its
+        // owner's hooks.
+        if ((::GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD) == 0)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+void CWnd::Attach(HWND hWnd)
+{
+    Detach();
+    if (hWnd == nullptr)
+        return;
+    m_hWnd = hWnd;
+    m_bOwnsWindow = false;
+    ::SetPropW(hWnd, kWndProperty, this);
+    m_bSubclassed = ::SetWindowSubclass(hWnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void CWnd::AttachOwned(HWND hWnd)
+{
+    Detach();
+    m_hWnd = hWnd;
+    m_bOwnsWindow = true;
+    ::SetPropW(hWnd, kWndProperty, this);
+}
+
+void CWnd::Detach()
+{
+    const HWND hWnd = m_hWnd.exchange(nullptr);
+    if (hWnd == nullptr)
+        return;
+    ::RemovePropW(hWnd, kWndProperty);
+    if (m_bSubclassed)
+        ::RemoveWindowSubclass(hWnd, SubclassProc, 1);
+    m_bSubclassed = false;
+    if (m_bOwnsWindow)
+        ::DestroyWindow(hWnd);
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR dwRefData)
+{
+    auto* pWnd = reinterpret_cast<CWnd*>(dwRefData);
+    if (message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(hWnd, SubclassProc, 1);
+        ::RemovePropW(hWnd, kWndProperty);
+        pWnd->m_bSubclassed = false;
+        pWnd->m_hWnd = nullptr;
+        return ::DefSubclassProc(hWnd, message, wParam, lParam);
+    }
+    LRESULT lResult = 0;
+    pWnd->Dispatch(message, wParam, lParam, lResult);
+    return lResult;
+}
+
+bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+{
+    if (message == SentCallMessage()) {
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        lResult = 1;
+        return true;
+    }
+    if (message == CallMessage()) {
+        MSG msg{GetSafeHwnd(), message, wParam, lParam, 0, {}};
+        RunPostedCall(msg);
+        return true;
+    }
+    SCurrent current{message, wParam, lParam, false, 0};
+    SCurrent* pOuter = m_pCurrent;
+    m_pCurrent = &current;
+    lResult = WindowProc(message, wParam, lParam);
+    m_pCurrent = pOuter;
+    if (current.bDefault)
+        lResult = current.lDefault;
+    return !current.bDefault;
+}
+
+void CWnd::Default()
+{
+    if (m_pCurrent == nullptr || m_pCurrent->bDefault)
+        return;
+    m_pCurrent->bDefault = true;
+    // A control runs its own handling now; a dialog's runs once its procedure returns.
+    if (m_bSubclassed)
+        m_pCurrent->lDefault = ::DefSubclassProc(GetSafeHwnd(), m_pCurrent->message,
+                                                 m_pCurrent->wParam, m_pCurrent->lParam);
+}
+
+void CWnd::SetMainWnd(CWnd* pWnd)
+{
+    g_pMainWnd = pWnd;
+}
+
+CWnd* CWnd::GetMainWnd()
+{
+    return g_pMainWnd;
+}
+
+CWnd* CWnd::GetParent() const
+{
+    return IsWindow() ? FromHandleOrAncestor(::GetAncestor(GetSafeHwnd(), GA_PARENT)) : nullptr;
+}
+
+CWnd* CWnd::GetTopLevelWindow()
+{
+    CWnd* pWnd = this;
+    while ((pWnd->GetStyle() & WS_CHILD) != 0 && pWnd->GetParent() != nullptr)
+        pWnd = pWnd->GetParent();
+    return pWnd;
+}
+
+DWORD CWnd::GetStyle() const
+{
+    return IsWindow() ? static_cast<DWORD>(::GetWindowLongW(GetSafeHwnd(), GWL_STYLE)) : 0;
+}
+
+BOOL CWnd::ShowWindow(int nCmdShow)
+{
+    return IsWindow() ? ::ShowWindow(GetSafeHwnd(), nCmdShow) : FALSE;
+}
+
+BOOL CWnd::IsWindowVisible() const
+{
+    return IsWindow() ? ::IsWindowVisible(GetSafeHwnd()) : FALSE;
+}
+
+BOOL CWnd::SetWindowPos(int x, int y, int cx, int cy, UINT nFlags)
+{
+    return IsWindow() ? ::SetWindowPos(GetSafeHwnd(), HWND_TOP, x, y, cx, cy, nFlags) : FALSE;
+}
+
+CWnd* CWnd::SetFocus()
+{
+    if (!IsWindow())
+        return nullptr;
+    HWND hTarget = GetSafeHwnd();
+    // A dialog takes no focus itself: it hands it to its first control that does.
+    if (::GetPropW(hTarget, kWndProperty) != nullptr && !m_bSubclassed) {
+        if (HWND hFirst = ::GetNextDlgTabItem(hTarget, nullptr, FALSE))
+            hTarget = hFirst;
+    }
+    return FromHandleOrAncestor(::SetFocus(hTarget));
+}
+
+void CWnd::GetClientRect(RECT* pRect) const
+{
+    *pRect = RECT{};
+    if (IsWindow())
+        ::GetClientRect(GetSafeHwnd(), pRect);
+}
+
+void CWnd::ClientToScreen(POINT* pPoint) const
+{
+    if (IsWindow())
+        ::ClientToScreen(GetSafeHwnd(), pPoint);
+}
+
+void CWnd::ClientToScreen(RECT* pRect) const
+{
+    POINT topLeft{pRect->left, pRect->top};
+    ClientToScreen(&topLeft);
+    *pRect = RECT{topLeft.x, topLeft.y, topLeft.x + pRect->right - pRect->left,
+                  topLeft.y + pRect->bottom - pRect->top};
+}
+
+void CWnd::SetWindowText(const std::string& strText)
+{
+    if (IsWindow())
+        ::SetWindowTextW(GetSafeHwnd(), Wide(strText).c_str());
+}
+
+std::string CWnd::GetWindowText() const
+{
+    if (!IsWindow())
+        return {};
+    std::string strText(static_cast<size_t>(::GetWindowTextLengthA(GetSafeHwnd())) + 1, '\0');
+    strText.resize(static_cast<size_t>(
+        ::GetWindowTextA(GetSafeHwnd(), strText.data(), static_cast<int>(strText.size()))));
+    return strText;
+}
+
+void CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
+{
+    if (IsWindow())
+        ::SendMessageW(GetSafeHwnd(), WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL,
+                       reinterpret_cast<LPARAM>(hIcon));
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return IsWindow() ? ::PostMessageW(GetSafeHwnd(), message, wParam, lParam) : FALSE;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return IsWindow() ? ::SendMessageW(GetSafeHwnd(), message, wParam, lParam) : 0;
+}
+
+bool CWnd::IsOnWindowThread()
+{
+    return ::GetCurrentThreadId() == g_dwWindowThread;
+}
+
+bool CWnd::PostCall(const std::function<void()>& call)
+{
+    auto pCall = std::make_unique<std::function<void()>>(call);
+    if (!IsWindow() ||
+        !::PostMessageW(GetSafeHwnd(), CallMessage(), 0, reinterpret_cast<LPARAM>(pCall.get())))
+        return false;
+    pCall.release();
+    return true;
+}
+
+bool CWnd::SendCall(const std::function<void()>& call)
+{
+    if (!IsWindow())
+        return false;
+    if (IsOnWindowThread()) {
+        call();
+        return true;
+    }
+    return ::SendMessageW(GetSafeHwnd(), SentCallMessage(), 0, reinterpret_cast<LPARAM>(&call)) ==
+           1;
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
+
+BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
+{
+    for (CWnd* pWnd = FromHandleOrAncestor(pMsg->hwnd); pWnd != nullptr; pWnd = pWnd->GetParent()) {
+        if (pWnd->PreTranslateMessage(pMsg))
+            return TRUE;
+        // The walk ends at the top-level window: an owner never sees its dialog's messages.
+        if ((pWnd->GetStyle() & WS_CHILD) == 0)
+            break;
+    }
+    return FALSE;
+}
+
+void CWnd::PumpMessage(MSG& msg)
+{
+    if (msg.message == CallMessage()) {
+        RunPostedCall(msg);
+        return;
+    }
+    if (msg.message == WM_KEYDOWN && WalkPreTranslateTree(&msg))
+        return;
+    HWND hRoot = msg.hwnd != nullptr ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (hRoot != nullptr && ::IsDialogMessageW(hRoot, &msg))
+        return;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (!OnCommand(wParam, lParam))
+            Default();
+        return 0;
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_CONTEXTMENU: {
+        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (!OnContextMenu(FromHandle(reinterpret_cast<HWND>(wParam)), point))
+            Default();
+        return 0;
+    }
+    case WM_NOTIFY: {
+        const auto* pHeader = reinterpret_cast<const NMHDR*>(lParam);
+        CWnd* pChild = FromHandle(pHeader->hwndFrom);
+        if (pChild == nullptr || pChild == this || !pChild->OnChildNotify(pHeader))
+            Default();
+        return 0;
+    }
+    default:
+        Default();
+        return 0;
+    }
+}
+
+BOOL CWnd::OnCommand(WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+BOOL CWnd::OnContextMenu(CWnd*, POINT)
+{
+    return FALSE;
+}
+
+BOOL CWnd::OnChildNotify(const NMHDR*)
+{
+    return FALSE;
+}
+
+// The system's own handling: minimise, move, close (which sends WM_CLOSE) and the rest.
+void CWnd::OnSysCommand(UINT, LPARAM)
+{
+    Default();
+}
+
+void CWnd::OnClose()
+{
+    Default();
+}
