@@ -284,6 +284,10 @@ int main(int argc, char** argv)
             const bool bWine = strPrefix == "Wine: ";
             MeasureFootprint(strPrefix, bWine ? 300 : 400);
             std::unique_ptr<CProcessRunner> pServer = StartServer();
+            if (!pServer->WaitForLine("Waiting for a socket event", 0s)) {
+                std::fprintf(stderr, "%sthe server did not start\n", strPrefix.c_str());
+                return 1;
+            }
             MeasureRoundTrips(strPrefix + "Greeting", "PC7:Hello", kServerPort, bWine ? 2 : 0.5);
             StopServer(*pServer);
         }

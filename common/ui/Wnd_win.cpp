@@ -176,6 +176,12 @@ bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult
         RunPostedCall(msg);
         return true;
     }
+    // A window destroyed with its parent, before its object: the object forgets it.
+    if (message == WM_NCDESTROY && !m_bSubclassed) {
+        ::RemovePropW(GetSafeHwnd(), kWndProperty);
+        m_hWnd = nullptr;
+        return false;
+    }
     SCurrent current{message, wParam, lParam, false, 0};
     SCurrent* pOuter = m_pCurrent;
     m_pCurrent = &current;
