@@ -189,6 +189,7 @@ INT_PTR CDialog::DoModal()
     const bool bOwnerWasEnabled = hOwner != nullptr && !::EnableWindow(hOwner, FALSE);
     RunningModals().push_back(this);
     m_bModal = true;
+    CenterOver(hOwner);
     ShowWindow(SW_SHOW);
     if (::GetFocus() == nullptr || !::IsChild(GetSafeHwnd(), ::GetFocus()))
         SetFocus();
@@ -203,6 +204,19 @@ INT_PTR CDialog::DoModal()
     }
     ShowWindow(SW_HIDE);
     return m_nModalResult;
+}
+
+// A modal dialog opens over the middle of its owner, as a message box does.
+void CDialog::CenterOver(HWND hOwner)
+{
+    RECT rcOwner;
+    RECT rcDialog;
+    if (hOwner == nullptr || !::GetWindowRect(hOwner, &rcOwner) ||
+        !::GetWindowRect(GetSafeHwnd(), &rcDialog))
+        return;
+    const int x = (rcOwner.left + rcOwner.right - (rcDialog.right - rcDialog.left)) / 2;
+    const int y = (rcOwner.top + rcOwner.bottom - (rcDialog.bottom - rcDialog.top)) / 2;
+    ::SetWindowPos(GetSafeHwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::vector<CDialog*>& CDialog::RunningModals()

@@ -63,6 +63,7 @@ private:
     bool MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd);
     static std::vector<CDialog*>& RunningModals();
     CWnd* ModalOwner() const;
+    void CenterOver(HWND hOwner);
     void EndOwnedWindows();
 
     UINT m_nIDTemplate;
