@@ -15,6 +15,7 @@ public:
     CSharingRegistration& operator=(const CSharingRegistration&) = delete;
 
 private:
-    DWORD m_dwCookie = 0;
-    bool m_bRegistered = false;
+    // Only a registration of the in-memory service with the system's COM has these.
+    [[maybe_unused]] DWORD m_dwCookie = 0;
+    [[maybe_unused]] bool m_bRegistered = false;
 };
