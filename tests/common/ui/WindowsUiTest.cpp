@@ -137,6 +137,7 @@ protected:
         CResources::SetCurrent(&m_Resources);
         ASSERT_TRUE(m_Dlg.Create(kDialogId));
         m_Dlg.ShowWindow(SW_SHOW);
+        ::SetForegroundWindow(m_Dlg.GetSafeHwnd());
         CWnd::SetMainWnd(&m_Dlg);
     }
     void TearDown() override { CResources::SetCurrent(nullptr); }
