@@ -295,12 +295,6 @@ INT_PTR CDialog::DoModal()
     return m_nModalResult;
 }
 
-std::vector<CDialog*>& CDialog::RunningModals()
-{
-    static std::vector<CDialog*> modals;
-    return modals;
-}
-
 CWnd* CDialog::ModalOwner() const
 {
     // As on the platform: the given parent's top-level window, else the innermost dialog that
@@ -346,16 +340,6 @@ void CDialog::EndOwnedWindows()
     }
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
-{
-    CDataExchange dx(this, bSaveAndValidate != FALSE);
-    const bool bWasInExchange = m_bInDataExchange;
-    m_bInDataExchange = true;
-    DoDataExchange(&dx);
-    m_bInDataExchange = bWasInExchange;
-    return dx.m_bFailed ? FALSE : TRUE;
-}
-
 QWidget* CDialog::GetDlgItem(int nID) const
 {
     auto it = m_Controls.find(nID);
@@ -372,11 +356,6 @@ void CDialog::SetDlgItemText(int nID, const std::string& strText)
         pEdit->setText(strValue);
     else if (auto* pButton = qobject_cast<QPushButton*>(pControl))
         pButton->setText(strValue);
-}
-
-CMenu* CDialog::GetSystemMenu(BOOL)
-{
-    return (GetStyle() & WS_CHILD) != 0 ? nullptr : &m_SystemMenu;
 }
 
 void CDialog::AppendAboutItem(UINT nCommand, int nStringId)
@@ -419,54 +398,6 @@ BOOL CDialog::OnContextMenu(CWnd*, POINT point)
     }
     ShowSystemMenu(point);
     return TRUE;
-}
-
-BOOL CDialog::OnInitDialog()
-{
-    UpdateData(FALSE);
-    return TRUE;
-}
-
-void CDialog::DoDataExchange(CDataExchange*) {}
-
-void CDialog::OnOK()
-{
-    // A page inside another window is never ended by a key: it would leave an empty tab.
-    if ((GetStyle() & WS_CHILD) == 0)
-        EndDialog(IDOK);
-}
-
-void CDialog::OnCancel()
-{
-    if ((GetStyle() & WS_CHILD) == 0)
-        EndDialog(IDCANCEL);
-}
-
-void CDialog::OnClose()
-{
-    OnCancel();
-}
-
-BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
-{
-    // Notifications raised by the controls while members are copied reach no handler.
-    if (m_bInDataExchange)
-        return TRUE;
-    const int nID = LOWORD(wParam);
-    auto it = m_Commands.find({nID, HIWORD(wParam)});
-    if (it != m_Commands.end()) {
-        it->second();
-        return TRUE;
-    }
-    if (nID == IDOK && HIWORD(wParam) == BN_CLICKED) {
-        OnOK();
-        return TRUE;
-    }
-    if (nID == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
-        OnCancel();
-        return TRUE;
-    }
-    return FALSE;
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)

@@ -219,12 +219,6 @@ void CDialog::CenterOver(HWND hOwner)
     ::SetWindowPos(GetSafeHwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::vector<CDialog*>& CDialog::RunningModals()
-{
-    static std::vector<CDialog*> modals;
-    return modals;
-}
-
 CWnd* CDialog::ModalOwner() const
 {
     // The given parent's top-level window, else the innermost dialog that already runs
@@ -269,16 +263,6 @@ void CDialog::EndOwnedWindows()
     }
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
-{
-    CDataExchange dx(this, bSaveAndValidate != FALSE);
-    const bool bWasInExchange = m_bInDataExchange;
-    m_bInDataExchange = true;
-    DoDataExchange(&dx);
-    m_bInDataExchange = bWasInExchange;
-    return dx.m_bFailed ? FALSE : TRUE;
-}
-
 HWND CDialog::GetDlgItem(int nID) const
 {
     return IsWindow() ? ::GetDlgItem(GetSafeHwnd(), nID) : nullptr;
@@ -288,11 +272,6 @@ void CDialog::SetDlgItemText(int nID, const std::string& strText)
 {
     if (IsWindow())
         ::SetDlgItemTextA(GetSafeHwnd(), nID, strText.c_str());
-}
-
-CMenu* CDialog::GetSystemMenu(BOOL)
-{
-    return (GetStyle() & WS_CHILD) != 0 ? nullptr : &m_SystemMenu;
 }
 
 void CDialog::AppendAboutItem(UINT nCommand, int nStringId)
@@ -319,54 +298,6 @@ void CDialog::ShowSystemMenu(POINT point)
                                            point.x, point.y, 0, GetSafeHwnd(), nullptr));
     if (nCommand != 0)
         PostMessage(WM_SYSCOMMAND, nCommand, 0);
-}
-
-BOOL CDialog::OnInitDialog()
-{
-    UpdateData(FALSE);
-    return TRUE;
-}
-
-void CDialog::DoDataExchange(CDataExchange*) {}
-
-void CDialog::OnOK()
-{
-    // A page inside another window is never ended by a key: it would leave an empty tab.
-    if ((GetStyle() & WS_CHILD) == 0)
-        EndDialog(IDOK);
-}
-
-void CDialog::OnCancel()
-{
-    if ((GetStyle() & WS_CHILD) == 0)
-        EndDialog(IDCANCEL);
-}
-
-void CDialog::OnClose()
-{
-    OnCancel();
-}
-
-BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
-{
-    // Notifications raised by the controls while members are copied reach no handler.
-    if (m_bInDataExchange)
-        return TRUE;
-    const int nID = LOWORD(wParam);
-    auto it = m_Commands.find({nID, HIWORD(wParam)});
-    if (it != m_Commands.end()) {
-        it->second();
-        return TRUE;
-    }
-    if (nID == IDOK && HIWORD(wParam) == BN_CLICKED) {
-        OnOK();
-        return TRUE;
-    }
-    if (nID == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
-        OnCancel();
-        return TRUE;
-    }
-    return FALSE;
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)

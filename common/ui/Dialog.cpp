@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a dialog does alike on every platform: data exchange, the system menu's items, the modal
+// dialogs' order and the standard commands.
+#include "Dialog.h"
+
+std::vector<CDialog*>& CDialog::RunningModals()
+{
+    static std::vector<CDialog*> modals;
+    return modals;
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate != FALSE);
+    const bool bWasInExchange = m_bInDataExchange;
+    m_bInDataExchange = true;
+    DoDataExchange(&dx);
+    m_bInDataExchange = bWasInExchange;
+    return dx.m_bFailed ? FALSE : TRUE;
+}
+
+CMenu* CDialog::GetSystemMenu(BOOL)
+{
+    return (GetStyle() & WS_CHILD) != 0 ? nullptr : &m_SystemMenu;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    // A page inside another window is never ended by a key: it would leave an empty tab.
+    if ((GetStyle() & WS_CHILD) == 0)
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    if ((GetStyle() & WS_CHILD) == 0)
+        EndDialog(IDCANCEL);
+}
+
+void CDialog::OnClose()
+{
+    OnCancel();
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
+{
+    // Notifications raised by the controls while members are copied reach no handler.
+    if (m_bInDataExchange)
+        return TRUE;
+    const int nID = LOWORD(wParam);
+    auto it = m_Commands.find({nID, HIWORD(wParam)});
+    if (it != m_Commands.end()) {
+        it->second();
+        return TRUE;
+    }
+    if (nID == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        OnOK();
+        return TRUE;
+    }
+    if (nID == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
+        OnCancel();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
