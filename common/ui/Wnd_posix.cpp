@@ -247,27 +247,10 @@ CWnd::CWnd() : m_pLink(std::make_shared<SWndLink>())
     m_pLink->pWnd = this;
 }
 
-namespace
-{
-
-CWnd* g_pMainWnd = nullptr;
-
-} // namespace
-
-void CWnd::SetMainWnd(CWnd* pWnd)
-{
-    g_pMainWnd = pWnd;
-}
-
-CWnd* CWnd::GetMainWnd()
-{
-    return g_pMainWnd;
-}
-
 CWnd::~CWnd()
 {
-    if (g_pMainWnd == this)
-        g_pMainWnd = nullptr;
+    if (GetMainWnd() == this)
+        SetMainWnd(nullptr);
     {
         std::lock_guard lock(m_pLink->Mutex);
         m_pLink->pWnd = nullptr;
@@ -334,14 +317,6 @@ void CWnd::Detach()
 CWnd* CWnd::GetParent() const
 {
     return m_pWidget != nullptr ? FromWidgetOrAncestor(m_pWidget->parentWidget()) : nullptr;
-}
-
-CWnd* CWnd::GetTopLevelWindow()
-{
-    CWnd* pWnd = this;
-    while ((pWnd->GetStyle() & WS_CHILD) != 0 && pWnd->GetParent() != nullptr)
-        pWnd = pWnd->GetParent();
-    return pWnd;
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow)
@@ -412,14 +387,6 @@ void CWnd::ClientToScreen(POINT* pPoint) const
         return;
     const QPoint point = m_pWidget->mapToGlobal(QPoint(pPoint->x, pPoint->y));
     *pPoint = POINT{point.x(), point.y()};
-}
-
-void CWnd::ClientToScreen(RECT* pRect) const
-{
-    POINT topLeft{pRect->left, pRect->top};
-    ClientToScreen(&topLeft);
-    *pRect = RECT{topLeft.x, topLeft.y, topLeft.x + pRect->right - pRect->left,
-                  topLeft.y + pRect->bottom - pRect->top};
 }
 
 void CWnd::SetWindowText(const std::string& strText)
@@ -515,11 +482,6 @@ void RunWindowMessages(DWORD dwMilliseconds)
     QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(dwMilliseconds));
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*)
-{
-    return FALSE;
-}
-
 BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
 {
     for (CWnd* pWnd = TargetOf(pMsg); pWnd != nullptr; pWnd = pWnd->GetParent()) {
@@ -546,16 +508,6 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         return 0;
     }
-}
-
-BOOL CWnd::OnCommand(WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
-BOOL CWnd::OnContextMenu(CWnd*, POINT)
-{
-    return FALSE;
 }
 
 void CWnd::OnSysCommand(UINT nID, LPARAM)

@@ -23,7 +23,6 @@ UINT SentCallMessage()
 }
 
 DWORD g_dwWindowThread = 0;
-CWnd* g_pMainWnd = nullptr;
 
 std::wstring Wide(const std::string& str)
 {
@@ -93,8 +92,8 @@ CWnd::CWnd()
 
 CWnd::~CWnd()
 {
-    if (g_pMainWnd == this)
-        g_pMainWnd = nullptr;
+    if (GetMainWnd() == this)
+        SetMainWnd(nullptr);
     Detach();
 }
 
@@ -203,27 +202,9 @@ void CWnd::Default()
                                                  m_pCurrent->wParam, m_pCurrent->lParam);
 }
 
-void CWnd::SetMainWnd(CWnd* pWnd)
-{
-    g_pMainWnd = pWnd;
-}
-
-CWnd* CWnd::GetMainWnd()
-{
-    return g_pMainWnd;
-}
-
 CWnd* CWnd::GetParent() const
 {
     return IsWindow() ? FromHandleOrAncestor(::GetAncestor(GetSafeHwnd(), GA_PARENT)) : nullptr;
-}
-
-CWnd* CWnd::GetTopLevelWindow()
-{
-    CWnd* pWnd = this;
-    while ((pWnd->GetStyle() & WS_CHILD) != 0 && pWnd->GetParent() != nullptr)
-        pWnd = pWnd->GetParent();
-    return pWnd;
 }
 
 DWORD CWnd::GetStyle() const
@@ -270,14 +251,6 @@ void CWnd::ClientToScreen(POINT* pPoint) const
 {
     if (IsWindow())
         ::ClientToScreen(GetSafeHwnd(), pPoint);
-}
-
-void CWnd::ClientToScreen(RECT* pRect) const
-{
-    POINT topLeft{pRect->left, pRect->top};
-    ClientToScreen(&topLeft);
-    *pRect = RECT{topLeft.x, topLeft.y, topLeft.x + pRect->right - pRect->left,
-                  topLeft.y + pRect->bottom - pRect->top};
 }
 
 void CWnd::SetWindowText(const std::string& strText)
@@ -340,11 +313,6 @@ bool CWnd::SendCall(const std::function<void()>& call)
            1;
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*)
-{
-    return FALSE;
-}
-
 BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
 {
     for (CWnd* pWnd = FromHandleOrAncestor(pMsg->hwnd); pWnd != nullptr; pWnd = pWnd->GetParent()) {
@@ -402,16 +370,6 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         Default();
         return 0;
     }
-}
-
-BOOL CWnd::OnCommand(WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
-BOOL CWnd::OnContextMenu(CWnd*, POINT)
-{
-    return FALSE;
 }
 
 BOOL CWnd::OnChildNotify(const NMHDR*)
