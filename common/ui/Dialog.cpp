@@ -1,7 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What a dialog does alike on every platform: data exchange, the system menu's items, the modal
-// dialogs' order and the standard commands.
+// What a dialog does alike on every platform: its making from the template, data exchange, the
+// system menu's items, the modal dialogs' order and the standard commands.
 #include "Dialog.h"
+
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
+{
+    const SDialogTemplate* pTemplate =
+        CResources::Current().FindDialog(static_cast<int>(nIDTemplate));
+    if (pTemplate == nullptr)
+        return FALSE;
+    m_nIDTemplate = nIDTemplate;
+    m_bEnded = false;
+    if (!MakeWindow(*pTemplate, pParentWnd))
+        return FALSE;
+    OnInitDialog();
+    // A dialog that ended during its initialisation is never shown.
+    if ((pTemplate->dwStyle & WS_VISIBLE) != 0 && !m_bEnded)
+        ShowWindow(SW_SHOW);
+    return TRUE;
+}
 
 std::vector<CDialog*>& CDialog::RunningModals()
 {

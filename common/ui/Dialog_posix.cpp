@@ -169,23 +169,7 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
 
 CDialog::~CDialog() = default;
 
-BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
-{
-    const SDialogTemplate* pTemplate =
-        CResources::Current().FindDialog(static_cast<int>(nIDTemplate));
-    if (pTemplate == nullptr)
-        return FALSE;
-    m_nIDTemplate = nIDTemplate;
-    m_bEnded = false;
-    MakeWindow(*pTemplate, pParentWnd);
-    OnInitDialog();
-    // A dialog that ended during its initialisation is never shown.
-    if ((pTemplate->dwStyle & WS_VISIBLE) != 0 && !m_bEnded)
-        ShowWindow(SW_SHOW);
-    return TRUE;
-}
-
-void CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd)
+bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd)
 {
     const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
     QWidget* pParent = pParentWnd != nullptr ? pParentWnd->GetWidget() : nullptr;
@@ -230,6 +214,7 @@ void CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
         pLabel = control.Kind == EControlKind::Static ? &control : nullptr;
         m_Controls[control.nId] = pControl;
     }
+    return true;
 }
 
 QWidget* CDialog::MakeControl(const SControlTemplate& control, QWidget* pParent)

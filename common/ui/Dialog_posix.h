@@ -64,7 +64,8 @@ protected:
     }
 
 private:
-    void MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd);
+    // False when the platform could not make the window.
+    bool MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd);
     QWidget* MakeControl(const SControlTemplate& control, QWidget* pParent);
     void Notify(int nID, WORD wNotifyCode);
     static std::vector<CDialog*>& RunningModals();

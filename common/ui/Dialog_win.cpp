@@ -143,23 +143,6 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     return TRUE;
 }
 
-BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
-{
-    const SDialogTemplate* pTemplate =
-        CResources::Current().FindDialog(static_cast<int>(nIDTemplate));
-    if (pTemplate == nullptr)
-        return FALSE;
-    m_nIDTemplate = nIDTemplate;
-    m_bEnded = false;
-    if (!MakeWindow(*pTemplate, pParentWnd))
-        return FALSE;
-    OnInitDialog();
-    // A dialog that ended during its initialisation is never shown.
-    if ((pTemplate->dwStyle & WS_VISIBLE) != 0 && !m_bEnded)
-        ShowWindow(SW_SHOW);
-    return TRUE;
-}
-
 bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd)
 {
     const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
