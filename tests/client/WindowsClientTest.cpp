@@ -4,6 +4,7 @@
 // from its standard output.
 #include <winsock2.h>
 
+#include "LogLines.h"
 #include "WindowsProcess.h"
 
 #include <gtest/gtest.h>
@@ -35,16 +36,6 @@ HWND FindControl(HWND hWindow, int nId)
         },
         reinterpret_cast<LPARAM>(&find));
     return find.second;
-}
-
-std::vector<std::string> Messages(const std::vector<std::string>& lines, std::size_t nFrom)
-{
-    std::vector<std::string> messages;
-    for (std::size_t i = nFrom; i < lines.size(); ++i) {
-        if (lines[i].size() >= 20 && lines[i][2] == '-' && lines[i][10] == ' ')
-            messages.push_back(lines[i].substr(20));
-    }
-    return messages;
 }
 
 std::string HostName()

@@ -3,6 +3,7 @@
 // alone there, so it listens on its default port 10000; its log is read from its standard output.
 #pragma once
 
+#include "LogLines.h"
 #include "LoopbackClient.h"
 #include "ProcessRunner.h"
 
@@ -18,19 +19,6 @@ inline std::string HostName()
     char cName[257] = {};
     ::gethostname(cName, 256);
     return cName;
-}
-
-// The message of a log line: what follows "DD-MM-YYYY HH:MM:SS ".
-inline std::vector<std::string> Messages(const std::vector<std::string>& lines,
-                                         std::size_t nFrom = 0)
-{
-    std::vector<std::string> messages;
-    for (std::size_t i = nFrom; i < lines.size(); ++i) {
-        const std::string& strLine = lines[i];
-        if (strLine.size() >= 20 && strLine[2] == '-' && strLine[5] == '-' && strLine[10] == ' ')
-            messages.push_back(strLine.substr(20));
-    }
-    return messages;
 }
 
 inline std::string ReadFile(const std::string& strPath)

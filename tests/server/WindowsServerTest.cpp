@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real tarnlow-server.exe, alone in a private loopback-only network namespace, so it
 // listens on its default port 10000; its log is read from its standard output.
+#include "LogLines.h"
 #include "WindowsProcess.h"
 
 #include <winsock2.h>
@@ -65,16 +66,6 @@ std::string HostName()
     char cName[257] = {};
     ::gethostname(cName, 256);
     return cName;
-}
-
-std::vector<std::string> Messages(const std::vector<std::string>& lines, std::size_t nFrom = 0)
-{
-    std::vector<std::string> messages;
-    for (std::size_t i = nFrom; i < lines.size(); ++i) {
-        if (lines[i].size() >= 20 && lines[i][2] == '-' && lines[i][10] == ' ')
-            messages.push_back(lines[i].substr(20));
-    }
-    return messages;
 }
 
 class WindowsServerTest : public ::testing::Test
