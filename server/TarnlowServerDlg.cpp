@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
+#include "SharingWarnings.h"
 #include "resource.h"
 
 CTarnlowServerDlg::CTarnlowServerDlg(CWnd* pParent)
@@ -81,6 +82,9 @@ bool CTarnlowServerDlg::InitialiseServer()
     // With no interface at all the listener takes any address, and the label keeps "none".
     if (m_Sockets.GetLocalAddressCount() > 0)
         m_pConnectionsPage->SetIPAddress(m_Sockets.GetLocalAddress(0));
+    // Another firewall of the machine may keep the LAN's clients away from the port.
+    CSharingWarnings::CheckClientPort(m_pCommsPage->GetReceivePort());
+    LogSharingWarnings();
     return true;
 }
 

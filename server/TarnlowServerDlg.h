@@ -81,6 +81,8 @@ private:
     bool ChangeSharing(SOCKET hClient, const std::string& strCommandPart, const char* pszLogFormat,
                        VARIANT_BOOL bShared);
     bool Acknowledge(SOCKET hClient, const char* pszLogFormat);
+    // What the sharing service found in the way of the sharing or of the clients, for the log.
+    void LogSharingWarnings();
     std::string ConnectionEntries();
 
     bool m_bClosing = false;

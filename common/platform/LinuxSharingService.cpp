@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinuxSharingService.h"
 
+#include "IptablesLegacyReader.h"
 #include "Kernel.h"
 #include "RtNetlink.h"
 #include "SharingServiceObjects.h"
@@ -191,7 +192,14 @@ CLinuxSharingService::CLinuxSharingService(SOptions options) : m_Options(std::mo
 
 std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Create(SOptions options)
 {
-    return std::shared_ptr<CLinuxSharingService>(new CLinuxSharingService(std::move(options)));
+    std::shared_ptr<CLinuxSharingService> pService(new CLinuxSharingService(std::move(options)));
+    // The service made last is the one that the server asks through COM.
+    CSharingWarnings::SetClientPortCheck(
+        [pWeak = std::weak_ptr<CLinuxSharingService>(pService)](int nPort) {
+            if (const auto pService = pWeak.lock())
+                pService->CheckClientPort(nPort);
+        });
+    return pService;
 }
 
 std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Machine()
@@ -268,24 +276,11 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
     // Nothing was shared before a first sharing that failed, so forwarding goes back as it was.
     if (FAILED(hr) && !state.bPresent)
         WriteForwarding(bForwardingWasOn);
+    // A drop in any base chain of the forward hook is final, so no rule of ours can let the LAN
+    // through another firewall that drops it: the user must be told where to let it through.
     if (SUCCEEDED(hr))
-        WarnOfForwardDrops();
+        WarnOfUplink("EnableSharing", strInterface, &CFirewallCheck::SharedTraffic);
     return hr;
-}
-
-// A drop in any base chain of the forward hook is final, so no rule of ours can let the LAN
-// through another table that drops it: the user must be told where to let it through.
-void CLinuxSharingService::WarnOfForwardDrops()
-{
-    std::vector<std::string> chains;
-    m_Table.FindForwardDrops(chains);
-    for (const std::string& strChain : chains) {
-        OutputDebugStringA(("CLinuxSharingService::EnableSharing(): forwarded traffic is dropped "
-                            "by " +
-                            strChain + "\n")
-                               .c_str());
-        CSharingWarnings::Add("Shared traffic is dropped by the firewall's " + strChain);
-    }
 }
 
 HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
@@ -300,7 +295,66 @@ HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
     hr = m_Table.Remove();
     if (SUCCEEDED(hr) && !state.bForwardingWasOn)
         hr = WriteForwarding(false);
+    // Another firewall may masquerade the LAN out through the uplink by itself, where forwarding
+    // stays on.
+    bool bForwarding = false;
+    if (SUCCEEDED(hr) && SUCCEEDED(ReadForwarding(bForwarding)) && bForwarding)
+        WarnOfUplink("DisableSharing", strInterface, &CFirewallCheck::TrafficAfterUnshare);
     return hr;
+}
+
+void CLinuxSharingService::CheckClientPort(int nPort)
+{
+    std::lock_guard lock(m_Mutex);
+    CNftSharingTable::SState state;
+    CFirewallRuleset ruleset;
+    if (FAILED(m_Table.Read(state)) || !ReadOtherFirewalls(ruleset))
+        return;
+    // Clients come from the LAN, not from the shared uplink or another dial-up link.
+    std::vector<CFirewallCheck::SInterface> lans = LanInterfaces(state.strInterface);
+    std::erase_if(lans, [this](const CFirewallCheck::SInterface& lan) {
+        SLinkAttributes link;
+        return CRtNetlink::ReadLink(lan.nIndex, link) && MediaTypeOf(link) == NCM_PHONE;
+    });
+    Warn("CheckClientPort", CFirewallCheck::ClientPort(ruleset, lans, nPort));
+}
+
+// The caller holds the lock.
+void CLinuxSharingService::WarnOfUplink(const char* pszOperation, const std::string& strUplink,
+                                        UplinkCheck check)
+{
+    CFirewallRuleset ruleset;
+    if (ReadOtherFirewalls(ruleset))
+        Warn(pszOperation,
+             check(ruleset, LanInterfaces(strUplink),
+                   CFirewallCheck::Named(strUplink, CFirewallCheck::ReadInterfaces())));
+}
+
+bool CLinuxSharingService::ReadOtherFirewalls(CFirewallRuleset& ruleset)
+{
+    const bool bNftables = SUCCEEDED(m_Table.ReadOtherTables(ruleset));
+    CIptablesLegacyReader::Read(ruleset);
+    return bNftables || !ruleset.IsEmpty();
+}
+
+std::vector<CFirewallCheck::SInterface>
+CLinuxSharingService::LanInterfaces(const std::string& strLeftOut)
+{
+    std::vector<CFirewallCheck::SInterface> lans = CFirewallCheck::ReadInterfaces();
+    std::erase_if(lans, [&strLeftOut](const CFirewallCheck::SInterface& lan) {
+        return lan.strName == strLeftOut;
+    });
+    return lans;
+}
+
+void CLinuxSharingService::Warn(const char* pszOperation, const std::vector<std::string>& warnings)
+{
+    for (const std::string& strWarning : warnings) {
+        OutputDebugStringA(
+            ("CLinuxSharingService::" + std::string(pszOperation) + "(): " + strWarning + "\n")
+                .c_str());
+        CSharingWarnings::Add(strWarning);
+    }
 }
 
 bool CLinuxSharingService::HasNetAdmin()

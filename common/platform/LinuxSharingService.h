@@ -6,6 +6,7 @@
 // restarted server shows the truth.
 #pragma once
 
+#include "FirewallCheck.h"
 #include "LinkAttributes.h"
 #include "NftSharingTable.h"
 
@@ -38,11 +39,21 @@ public:
     HRESULT IsShared(const std::string& strInterface, bool& bShared);
     HRESULT EnableSharing(const std::string& strInterface, SHARINGCONNECTIONTYPE type);
     HRESULT DisableSharing(const std::string& strInterface);
+    // Warns of what the other firewalls put between the LAN's clients and the server's port.
+    void CheckClientPort(int nPort);
 
 private:
     explicit CLinuxSharingService(SOptions options);
 
-    void WarnOfForwardDrops();
+    // The other firewalls, as far as they can be read; false when none could be.
+    bool ReadOtherFirewalls(CFirewallRuleset& ruleset);
+    // Every interface with an IPv4 address that is up, but loopback and the one left out.
+    static std::vector<CFirewallCheck::SInterface> LanInterfaces(const std::string& strLeftOut);
+    using UplinkCheck = std::vector<std::string> (*)(const CFirewallRuleset&,
+                                                     const std::vector<CFirewallCheck::SInterface>&,
+                                                     const CFirewallCheck::SInterface&);
+    void WarnOfUplink(const char* pszOperation, const std::string& strUplink, UplinkCheck check);
+    static void Warn(const char* pszOperation, const std::vector<std::string>& warnings);
     static bool HasNetAdmin();
     static HRESULT ReadForwarding(bool& bOn);
     static HRESULT WriteForwarding(bool bOn);

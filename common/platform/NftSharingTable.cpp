@@ -2,10 +2,11 @@
 #include "NftSharingTable.h"
 
 #include "Kernel.h"
+#include "NftFirewallReader.h"
 
-#include <algorithm>
 #include <cctype>
 #include <nftables/libnftables.h>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string_view>
 
@@ -13,6 +14,8 @@ namespace
 {
 
 constexpr std::string_view kTable = "ip tarnlow";
+constexpr std::string_view kTableFamily = "ip";
+constexpr std::string_view kTableName = "tarnlow";
 constexpr std::string_view kCommentPrefix = "Tarnlow Server; IPv4 forwarding was ";
 constexpr std::string_view kForwardingOn = "on";
 constexpr std::string_view kForwardingOff = "off";
@@ -21,25 +24,6 @@ constexpr std::size_t kMaxInterfaceName = 15;
 
 constexpr std::string_view kPermissionDenied = "Operation not permitted";
 constexpr std::string_view kAbsent = "No such file or directory";
-
-// The text between the first pair of quotes that follows the prefix at the start of the line.
-bool QuotedAfter(std::string_view line, std::string_view prefix, std::string_view suffix,
-                 std::string& strQuoted)
-{
-    if (!line.starts_with(prefix) || !line.ends_with(suffix) ||
-        line.size() < prefix.size() + suffix.size())
-        return false;
-    strQuoted = line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
-    return true;
-}
-
-std::string_view Trimmed(std::string_view line)
-{
-    const auto nFirst = line.find_first_not_of(" \t");
-    if (nFirst == std::string_view::npos)
-        return {};
-    return line.substr(nFirst, line.find_last_not_of(" \t") + 1 - nFirst);
-}
 
 // Removes the table in a transaction, whether or not it is there: adding first makes the delete
 // succeed either way.
@@ -51,46 +35,22 @@ std::string RemoveCommands()
     return commands.str();
 }
 
-bool HasWord(std::string_view line, std::string_view word)
-{
-    std::istringstream words{std::string(line)};
-    std::string strWord;
-    while (words >> strWord) {
-        if (strWord == word || strWord == std::string(word) + ";")
-            return true;
-    }
-    return false;
-}
+using json = nlohmann::json;
 
-// One block of a rule set listing being read: a table, a chain in it, or anything else (a set,
-// a map, a flowtable), whose braces only have to be counted.
-struct SBlock {
-    enum class EKind { Table, Chain, Other } kind = EKind::Other;
-    std::string strName;
-    bool bForwardHook = false;
-    bool bPolicyDrop = false;
-    bool bMayPass = false;
-};
-
-SBlock OpenedBlock(std::string_view line, const std::vector<SBlock>& blocks)
+// The interface of the masquerading rule of our postrouting chain, and the rule's comment.
+bool ReadMasquerade(const json& rule, std::string& strInterface, std::string& strComment)
 {
-    std::istringstream words{std::string(line)};
-    std::string strKeyword;
-    std::string strFirst;
-    std::string strSecond;
-    words >> strKeyword >> strFirst >> strSecond;
-    if (strKeyword == "table" && blocks.empty())
-        return SBlock{SBlock::EKind::Table, "table " + strFirst + " " + strSecond};
-    if (strKeyword == "chain" && blocks.size() == 1 && blocks[0].kind == SBlock::EKind::Table)
-        return SBlock{SBlock::EKind::Chain, "chain " + strFirst};
-    return SBlock{};
-}
-
-// Our own table, and the families whose forward hook sees no IPv4, never drop the shared traffic.
-bool SeesOthersIpv4(const std::string& strTable)
-{
-    return strTable != "table " + std::string(kTable) &&
-           (strTable.starts_with("table ip ") || strTable.starts_with("table inet "));
+    const json expressions = rule.value("expr", json::array());
+    if (rule.value("chain", std::string()) != "postrouting" || expressions.size() != 2 ||
+        !expressions[1].contains("masquerade") || !expressions[0].contains("match"))
+        return false;
+    const json& match = expressions[0]["match"];
+    if (match.value("left", json()) != json{{"meta", {{"key", "oifname"}}}} ||
+        !match.value("right", json()).is_string())
+        return false;
+    strInterface = match["right"].get<std::string>();
+    strComment = rule.value("comment", std::string());
+    return true;
 }
 
 void TraceError(const char* pszError)
@@ -122,13 +82,15 @@ std::string CNftSharingTable::ReplaceCommands(const std::string& strInterface,
                                               bool bForwardingWasOn)
 {
     const std::string strQuoted = '"' + strInterface + '"';
+    const std::string strComment = std::string("\"") + std::string(kCommentPrefix) +
+                                   std::string(bForwardingWasOn ? kForwardingOn : kForwardingOff) +
+                                   "\"";
     std::ostringstream commands;
     commands << RemoveCommands() << "table " << kTable << " {\n"
-             << "\tcomment \"" << kCommentPrefix
-             << (bForwardingWasOn ? kForwardingOn : kForwardingOff) << "\"\n"
+             << "\tcomment " << strComment << "\n"
              << "\tchain postrouting {\n"
              << "\t\ttype nat hook postrouting priority srcnat; policy accept;\n"
-             << "\t\toifname " << strQuoted << " masquerade\n"
+             << "\t\toifname " << strQuoted << " masquerade comment " << strComment << "\n"
              << "\t}\n"
              << "\tchain forward {\n"
              << "\t\ttype filter hook forward priority filter; policy accept;\n"
@@ -142,56 +104,29 @@ std::string CNftSharingTable::ReplaceCommands(const std::string& strInterface,
 bool CNftSharingTable::ParseListing(const std::string& strListing, SState& state)
 {
     state = SState{};
-    std::istringstream lines(strListing);
-    std::string strLine;
-    std::string strForwarding;
-    bool bOurs = false;
-    while (std::getline(lines, strLine)) {
-        const std::string_view line = Trimmed(strLine);
-        std::string strQuoted;
-        if (QuotedAfter(line, "comment \"", "\"", strQuoted) &&
-            strQuoted.starts_with(kCommentPrefix)) {
-            bOurs = true;
-            strForwarding = strQuoted.substr(kCommentPrefix.size());
-        } else if (QuotedAfter(line, "oifname \"", "\" masquerade", strQuoted)) {
-            state.strInterface = strQuoted;
+    const json listing = json::parse(strListing, nullptr, false);
+    if (listing.is_discarded() || !listing.is_object() ||
+        !listing.value("nftables", json()).is_array())
+        return false;
+    std::string strComment;
+    // A listing of an unexpected shape is no sharing of ours, and never thrown out of here.
+    try {
+        for (const json& object : listing["nftables"]) {
+            const json rule = object.is_object() ? object.value("rule", json()) : json();
+            if (rule.is_object() && rule.value("family", std::string()) == kTableFamily &&
+                rule.value("table", std::string()) == kTableName &&
+                ReadMasquerade(rule, state.strInterface, strComment))
+                break;
         }
+    } catch (const json::exception&) {
+        state.strInterface.clear();
     }
-    state.bPresent = bOurs && !state.strInterface.empty();
-    state.bForwardingWasOn = strForwarding == kForwardingOn;
+    state.bPresent = !state.strInterface.empty();
+    // A table made before the rule kept the comment cannot tell: forwarding is then left on.
+    state.bForwardingWasOn =
+        !strComment.starts_with(kCommentPrefix) ||
+        std::string_view(strComment).substr(kCommentPrefix.size()) == kForwardingOn;
     return state.bPresent;
-}
-
-std::vector<std::string> CNftSharingTable::ParseForwardDrops(const std::string& strRuleset)
-{
-    std::vector<std::string> chains;
-    std::vector<SBlock> blocks;
-    std::istringstream lines(strRuleset);
-    std::string strLine;
-    while (std::getline(lines, strLine)) {
-        const std::string_view line = Trimmed(strLine);
-        SBlock* pChain =
-            blocks.size() == 2 && blocks[1].kind == SBlock::EKind::Chain ? &blocks[1] : nullptr;
-        if (pChain != nullptr && line.starts_with("type ")) {
-            pChain->bForwardHook = HasWord(line, "hook") && HasWord(line, "forward");
-            pChain->bPolicyDrop = line.find("policy drop;") != std::string_view::npos;
-        } else if (pChain != nullptr && !line.empty() && line != "}") {
-            pChain->bMayPass = pChain->bMayPass || HasWord(line, "accept") ||
-                               HasWord(line, "jump") || HasWord(line, "goto");
-        }
-        const auto nOpened = std::count(line.begin(), line.end(), '{');
-        const auto nClosed = std::count(line.begin(), line.end(), '}');
-        for (auto n = nOpened - nClosed; n > 0; --n)
-            blocks.push_back(n == 1 && line.ends_with("{") ? OpenedBlock(line, blocks) : SBlock{});
-        for (auto n = nClosed - nOpened; n > 0 && !blocks.empty(); --n) {
-            const SBlock block = blocks.back();
-            blocks.pop_back();
-            if (block.kind == SBlock::EKind::Chain && block.bForwardHook && block.bPolicyDrop &&
-                !block.bMayPass && !blocks.empty() && SeesOthersIpv4(blocks[0].strName))
-                chains.push_back(blocks[0].strName + ", " + block.strName);
-        }
-    }
-    return chains;
 }
 
 bool CNftSharingTable::IsSafeInterfaceName(const std::string& strName)
@@ -210,7 +145,7 @@ bool CNftSharingTable::IsSafeInterfaceName(const std::string& strName)
 HRESULT CNftSharingTable::Read(SState& state)
 {
     state = SState{};
-    const HRESULT hr = Run("list table " + std::string(kTable), false);
+    const HRESULT hr = Run("list table " + std::string(kTable), false, true);
     if (hr == S_FALSE)
         return S_OK;
     if (FAILED(hr))
@@ -230,18 +165,23 @@ HRESULT CNftSharingTable::Remove()
     return Run(RemoveCommands());
 }
 
-HRESULT CNftSharingTable::FindForwardDrops(std::vector<std::string>& chains)
+HRESULT CNftSharingTable::ReadOtherTables(CFirewallRuleset& ruleset)
 {
-    const HRESULT hr = Run("list ruleset");
-    chains = SUCCEEDED(hr) ? ParseForwardDrops(m_strOutput) : std::vector<std::string>{};
-    return hr;
+    const HRESULT hr = Run("list ruleset", true, true);
+    if (FAILED(hr))
+        return hr;
+    return CNftFirewallReader::Parse(m_strOutput, CNftXtDump::Read(), std::string(kTable), ruleset)
+               ? S_OK
+               : E_FAIL;
 }
 
 // S_FALSE when the table is absent and that is not a failure.
-HRESULT CNftSharingTable::Run(const std::string& strCommands, bool bAbsentIsFailure)
+HRESULT CNftSharingTable::Run(const std::string& strCommands, bool bAbsentIsFailure, bool bJson)
 {
     if (m_pContext == nullptr)
         return E_OUTOFMEMORY;
+    // Only listings are asked for in JSON; commands are written as text.
+    nft_ctx_output_set_flags(m_pContext, bJson ? NFT_CTX_OUTPUT_JSON : 0);
     const bool bDone = nft_run_cmd_from_buffer(m_pContext, strCommands.c_str()) == 0;
     // Reading the buffers empties them for the next command.
     m_strOutput = nft_ctx_get_output_buffer(m_pContext);

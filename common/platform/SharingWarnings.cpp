@@ -1,19 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SharingWarnings.h"
 
-std::mutex CSharingWarnings::s_Mutex;
-std::vector<std::string> CSharingWarnings::s_Warnings;
+CSharingWarnings::SState& CSharingWarnings::State()
+{
+    static SState state;
+    return state;
+}
 
 void CSharingWarnings::Add(const std::string& strWarning)
 {
-    std::lock_guard lock(s_Mutex);
-    s_Warnings.push_back(strWarning);
+    std::lock_guard lock(State().Mutex);
+    State().Warnings.push_back(strWarning);
 }
 
 std::vector<std::string> CSharingWarnings::Take()
 {
-    std::lock_guard lock(s_Mutex);
+    std::lock_guard lock(State().Mutex);
     std::vector<std::string> warnings;
-    warnings.swap(s_Warnings);
+    warnings.swap(State().Warnings);
     return warnings;
+}
+
+void CSharingWarnings::SetClientPortCheck(ClientPortCheck check)
+{
+    std::lock_guard lock(State().Mutex);
+    State().Check = std::move(check);
+}
+
+void CSharingWarnings::CheckClientPort(int nPort)
+{
+    ClientPortCheck check;
+    {
+        std::lock_guard lock(State().Mutex);
+        check = State().Check;
+    }
+    // The check runs without the lock, since what it finds is added with it.
+    if (check)
+        check(nPort);
 }

@@ -21,7 +21,8 @@ TEST(NftSharingTableTest, TheRuleSetMasqueradesThroughTheSharedInterfaceOnly)
     EXPECT_TRUE(HasLine(strCommands, "\tcomment \"Tarnlow Server; IPv4 forwarding was off\""));
     EXPECT_TRUE(
         HasLine(strCommands, "\t\ttype nat hook postrouting priority srcnat; policy accept;"));
-    EXPECT_TRUE(HasLine(strCommands, "\t\toifname \"ppp0\" masquerade"));
+    EXPECT_TRUE(HasLine(strCommands, "\t\toifname \"ppp0\" masquerade comment \"Tarnlow Server; "
+                                     "IPv4 forwarding was off\""));
     // From the shared side only answers come in; everything else is let be.
     EXPECT_TRUE(
         HasLine(strCommands, "\t\ttype filter hook forward priority filter; policy accept;"));
@@ -33,20 +34,27 @@ TEST(NftSharingTableTest, TheRuleSetMasqueradesThroughTheSharedInterfaceOnly)
                         "\tcomment \"Tarnlow Server; IPv4 forwarding was on\""));
 }
 
-// As the kernel lists the table back.
-constexpr const char* kListing = "table ip tarnlow {\n"
-                                 "\tcomment \"Tarnlow Server; IPv4 forwarding was on\"\n"
-                                 "\tchain postrouting {\n"
-                                 "\t\ttype nat hook postrouting priority srcnat; policy accept;\n"
-                                 "\t\toifname \"ppp1\" masquerade\n"
-                                 "\t}\n"
-                                 "\n"
-                                 "\tchain forward {\n"
-                                 "\t\ttype filter hook forward priority filter; policy accept;\n"
-                                 "\t\tiifname \"ppp1\" ct state established,related accept\n"
-                                 "\t\tiifname \"ppp1\" drop\n"
-                                 "\t}\n"
-                                 "}\n";
+// As libnftables lists the table back in JSON.
+const std::string kListing =
+    R"({"nftables": [{"metainfo": {"version": "1.0.6", "json_schema_version": 1}},
+ {"table": {"family": "ip", "name": "tarnlow", "handle": 7}},
+ {"chain": {"family": "ip", "table": "tarnlow", "name": "postrouting", "handle": 1,
+  "type": "nat", "hook": "postrouting", "prio": 100, "policy": "accept"}},
+ {"chain": {"family": "ip", "table": "tarnlow", "name": "forward", "handle": 2,
+  "type": "filter", "hook": "forward", "prio": 0, "policy": "accept"}},
+ {"rule": {"family": "ip", "table": "tarnlow", "chain": "postrouting", "handle": 3,
+  "comment": "Tarnlow Server; IPv4 forwarding was on",
+  "expr": [{"match": {"op": "==", "left": {"meta": {"key": "oifname"}}, "right": "ppp1"}},
+           {"masquerade": null}]}},
+ {"rule": {"family": "ip", "table": "tarnlow", "chain": "forward", "handle": 4,
+  "expr": [{"match": {"op": "==", "left": {"meta": {"key": "iifname"}}, "right": "ppp1"}},
+           {"drop": null}]}}]})";
+
+std::string Replaced(std::string strText, const std::string& strOld, const std::string& strNew)
+{
+    strText.replace(strText.find(strOld), strOld.size(), strNew);
+    return strText;
+}
 
 TEST(NftSharingTableTest, AListingReadsBackTheSharedInterfaceAndTheEarlierForwarding)
 {
@@ -56,30 +64,28 @@ TEST(NftSharingTableTest, AListingReadsBackTheSharedInterfaceAndTheEarlierForwar
     EXPECT_EQ(state.strInterface, "ppp1");
     EXPECT_TRUE(state.bForwardingWasOn);
 
-    std::string strOff = kListing;
-    strOff.replace(strOff.find("was on"), 6, "was off");
-    ASSERT_TRUE(CNftSharingTable::ParseListing(strOff, state));
+    ASSERT_TRUE(CNftSharingTable::ParseListing(Replaced(kListing, "was on", "was off"), state));
     EXPECT_FALSE(state.bForwardingWasOn);
-    // What the generator writes reads back as it was meant.
-    ASSERT_TRUE(
-        CNftSharingTable::ParseListing(CNftSharingTable::ReplaceCommands("eth1", true), state));
-    EXPECT_EQ(state.strInterface, "eth1");
+    // A table made before the rule carried the comment leaves forwarding as it finds it.
+    ASSERT_TRUE(CNftSharingTable::ParseListing(
+        Replaced(kListing, "\"comment\": \"Tarnlow Server; IPv4 forwarding was on\",", ""), state));
     EXPECT_TRUE(state.bForwardingWasOn);
 }
 
-TEST(NftSharingTableTest, ATableThatIsNotOursOrMasqueradesNothingIsNotASharing)
+TEST(NftSharingTableTest, AListingThatMasqueradesNothingOrIsNoListingIsNotASharing)
 {
     CNftSharingTable::SState state;
-    std::string strForeign = kListing;
-    strForeign.replace(strForeign.find("Tarnlow Server"), 14, "Someone");
-    EXPECT_FALSE(CNftSharingTable::ParseListing(strForeign, state));
+    EXPECT_FALSE(CNftSharingTable::ParseListing(
+        Replaced(kListing, "{\"masquerade\": null}", "{\"accept\": null}"), state));
     EXPECT_FALSE(state.bPresent);
-
-    std::string strEmpty = kListing;
-    strEmpty.erase(strEmpty.find("\t\toifname"),
-                   std::string("\t\toifname \"ppp1\" masquerade\n").size());
-    EXPECT_FALSE(CNftSharingTable::ParseListing(strEmpty, state));
-    EXPECT_FALSE(CNftSharingTable::ParseListing("", state));
+    // Another table's masquerading is not ours.
+    EXPECT_FALSE(CNftSharingTable::ParseListing(
+        Replaced(kListing, "\"table\": \"tarnlow\", \"chain\": \"postrouting\"",
+                 "\"table\": \"nat\", \"chain\": \"postrouting\""),
+        state));
+    for (const char* pszText : {"", "{", "[]", "{\"nftables\": 1}",
+                                "{\"nftables\": [{\"rule\": {\"family\": 4, \"expr\": 3}}]}"})
+        EXPECT_FALSE(CNftSharingTable::ParseListing(pszText, state)) << pszText;
 }
 
 TEST(NftSharingTableTest, OnlyNamesThatTheRulesCarryAsTheyStandAreSafe)
@@ -93,52 +99,3 @@ TEST(NftSharingTableTest, OnlyNamesThatTheRulesCarryAsTheyStandAreSafe)
 }
 
 } // namespace
-
-// Only a forward base chain of another IPv4 table whose policy drops and whose rules cannot let
-// anything through is in the sharing's way; sets, maps and other hooks are read past.
-TEST(NftSharingTableTest, ForwardChainsThatDropEverythingAreFoundInOtherTablesOnly)
-{
-    const std::string strRuleset = R"(table inet filter {
-	set lan_hosts {
-		type ipv4_addr
-		elements = { 10.0.0.2,
-			     10.0.0.3 }
-	}
-	chain input {
-		type filter hook input priority filter; policy drop;
-	}
-	chain forward {
-		type filter hook forward priority filter; policy drop;
-		counter packets 0 bytes 0
-	}
-}
-table ip firewalld {
-	chain filter_FORWARD {
-		type filter hook forward priority filter + 10; policy drop;
-		ct state established,related accept
-	}
-}
-table ip6 filter6 {
-	chain forward {
-		type filter hook forward priority filter; policy drop;
-	}
-}
-table ip tarnlow {
-	chain forward {
-		type filter hook forward priority filter; policy drop;
-	}
-}
-table ip nat {
-	chain forward {
-		type filter hook forward priority filter; policy accept;
-	}
-	chain custom {
-		type filter hook forward priority filter; policy drop;
-		iifname vmap { "lan0" : jump lan }
-	}
-}
-)";
-    EXPECT_EQ(CNftSharingTable::ParseForwardDrops(strRuleset),
-              std::vector<std::string>{"table inet filter, chain forward"});
-    EXPECT_TRUE(CNftSharingTable::ParseForwardDrops("").empty());
-}
