@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the work behind each request and each log entry: building the connection
-// list reply, reading one, recognising requests, and adding an entry to a full log.
+// list reply, reading one, recognising requests, adding an entry to a full log, and the walk
+// through other firewalls that follows a Share on Linux.
 #include "ControlProtocol.h"
 #include "Figures.h"
+#include "FirewallCheck.h"
+#include "FirewallRecording.h"
 #include "ServerWindowFixture.h"
 #include "UiApplication.h"
 
@@ -101,6 +104,34 @@ BENCHMARK(BM_AddEntryToFullLog)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(kRepeats);
 
+// What a Share on Linux adds when it reads the other firewalls twice (for the forwarded traffic
+// and for the clients' port): their JSON listing turned into rules and walked, on the recorded
+// rule sets of ufw with its defaults and of firewalld with zones and a policy. Reading the listing
+// from the kernel is not in it.
+void BM_FirewallWalk(benchmark::State& state, const char* pszRecording)
+{
+    std::ifstream file(std::string(TARNLOW_FIREWALLS_DIR) + "/" + pszRecording + ".json");
+    std::stringstream text;
+    text << file.rdbuf();
+    const CNftXtDump::XtMap xtMap = FirewallRecording::XtOf(nlohmann::json::parse(text.str()));
+    const CFirewallCheck::SInterface lan{"gw-lan", 2, 0x0a4d0101, {0x0a4d0100, 0x0a4d01ff}};
+    const CFirewallCheck::SInterface uplink{"gw-isp", 3, 0x0a4d0201, {0x0a4d0200, 0x0a4d02ff}};
+    for (auto _ : state) {
+        for (int nRead = 0; nRead < 2; ++nRead) {
+            CFirewallRuleset ruleset;
+            CNftFirewallReader::Parse(text.str(), xtMap, "ip tarnlow", ruleset);
+            benchmark::DoNotOptimize(CFirewallCheck::SharedTraffic(ruleset, {lan}, uplink));
+            benchmark::DoNotOptimize(CFirewallCheck::ClientPort(ruleset, {lan}, 10000));
+        }
+    }
+}
+BENCHMARK_CAPTURE(BM_FirewallWalk, ufw, "ufw")
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepeats);
+BENCHMARK_CAPTURE(BM_FirewallWalk, firewalld, "firewalld-policy")
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepeats);
+
 } // namespace
 
 // Prints each benchmark's median and spread over its repetitions as figures, with its bound.
@@ -155,6 +186,9 @@ private:
 
     static double TimeBound(const std::string& strTitle)
     {
+        // The walk must stay well below the 50 ms that every request waits anyway.
+        if (strTitle.starts_with("FirewallWalk/"))
+            return 10.0;
         const bool bBounded =
             strTitle == "BuildConnectionListReply/256" || strTitle == "ReadConnectionListReply";
         return bBounded ? 100.0 : -1.0;
