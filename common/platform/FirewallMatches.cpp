@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cctype>
+#include <map>
 #include <netdb.h>
 
 namespace FirewallMatches
@@ -45,6 +47,14 @@ ETruth InRange(const SAddressRange& packet, const SAddressRange& rule)
     if (packet.nLast < rule.nFirst || packet.nFirst > rule.nLast)
         return ETruth::No;
     return ETruth::Maybe;
+}
+
+// A short number in decimal digits alone: a protocol's or a prefix's length.
+bool IsSmallNumber(const std::string& strText)
+{
+    return !strText.empty() && strText.size() <= 3 &&
+           std::all_of(strText.begin(), strText.end(),
+                       [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
 bool ParseAddress(const std::string& strText, std::uint32_t& nAddress)
@@ -164,10 +174,16 @@ FirewallMatch Always(ETruth truth)
 
 int ProtocolNumber(const std::string& strName)
 {
-    if (!strName.empty() && std::all_of(strName.begin(), strName.end(), ::isdigit))
+    if (IsSmallNumber(strName))
         return std::stoi(strName);
-    if (strName == "ipv6-icmp" || strName == "icmpv6")
-        return 58;
+    // The names that firewalls print, known without /etc/protocols.
+    static const std::map<std::string, int> known = {
+        {"icmp", 1},    {"igmp", 2},       {"tcp", 6},    {"udp", 17},
+        {"dccp", 33},   {"gre", 47},       {"esp", 50},   {"ah", 51},
+        {"icmpv6", 58}, {"ipv6-icmp", 58}, {"sctp", 132}, {"udplite", 136}};
+    const auto found = known.find(strName);
+    if (found != known.end())
+        return found->second;
     protoent entry{};
     protoent* pEntry = nullptr;
     char cBuffer[1024];
@@ -190,8 +206,7 @@ bool ParseAddressRange(const std::string& strText, SAddressRange& range)
     int nLength = 32;
     if (nSlash != std::string::npos) {
         const std::string strLength = strText.substr(nSlash + 1);
-        if (strLength.empty() || strLength.size() > 2 ||
-            !std::all_of(strLength.begin(), strLength.end(), ::isdigit))
+        if (!IsSmallNumber(strLength))
             return false;
         nLength = std::stoi(strLength);
     }

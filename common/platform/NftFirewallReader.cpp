@@ -166,6 +166,9 @@ FirewallMatch PayloadMatch(const std::string& strProtocol, const std::string& st
     if (strProtocol == "ip")
         return Unknown();
     const int nProtocol = strProtocol == "th" ? -1 : ProtocolNumber(strProtocol);
+    // A header that is no transport protocol's (ether, vlan, ...) is not decided here.
+    if (nProtocol < 0 && strProtocol != "th")
+        return Unknown();
     if (strField == "sport" || strField == "dport")
         return Decided<std::pair<int, int>>(
             elements, AsPorts, [&](std::vector<std::pair<int, int>> values) {
