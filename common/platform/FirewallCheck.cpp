@@ -20,15 +20,23 @@ void AddOnce(std::vector<std::string>& sentences, const std::string& strSentence
         sentences.push_back(strSentence);
 }
 
+// A packet that comes in through one interface and, unless it is for the machine, leaves through
+// the other.
+SFirewallPacket Through(const CFirewallCheck::SInterface& in, const CFirewallCheck::SInterface& out)
+{
+    SFirewallPacket packet;
+    packet.strInInterface = in.strName;
+    packet.nInIndex = in.nIndex;
+    packet.strOutInterface = out.strName;
+    packet.nOutIndex = out.nIndex;
+    return packet;
+}
+
 // A new connection from a host of the LAN out through the uplink, to anywhere.
 SFirewallPacket OutFrom(const CFirewallCheck::SInterface& lan,
                         const CFirewallCheck::SInterface& uplink)
 {
-    SFirewallPacket packet;
-    packet.strInInterface = lan.strName;
-    packet.nInIndex = lan.nIndex;
-    packet.strOutInterface = uplink.strName;
-    packet.nOutIndex = uplink.nIndex;
+    SFirewallPacket packet = Through(lan, uplink);
     packet.Source = lan.Network;
     return packet;
 }
@@ -37,11 +45,7 @@ SFirewallPacket OutFrom(const CFirewallCheck::SInterface& lan,
 SFirewallPacket ReplyTo(const CFirewallCheck::SInterface& lan,
                         const CFirewallCheck::SInterface& uplink)
 {
-    SFirewallPacket packet;
-    packet.strInInterface = uplink.strName;
-    packet.nInIndex = uplink.nIndex;
-    packet.strOutInterface = lan.strName;
-    packet.nOutIndex = lan.nIndex;
+    SFirewallPacket packet = Through(uplink, lan);
     packet.Destination = lan.Network;
     packet.bNew = false;
     packet.bSourceNatted = true;
@@ -117,9 +121,7 @@ std::vector<std::string> CFirewallCheck::ClientPort(const CFirewallRuleset& rule
 {
     std::vector<std::string> sentences;
     for (const SInterface& lan : lans) {
-        SFirewallPacket packet;
-        packet.strInInterface = lan.strName;
-        packet.nInIndex = lan.nIndex;
+        SFirewallPacket packet = Through(lan, SInterface{});
         packet.Source = lan.Network;
         packet.Destination = {lan.nAddress, lan.nAddress};
         packet.nDestinationPort = nPort;

@@ -119,7 +119,11 @@ FirewallMatch State(const void* pData, std::size_t nSize)
     xt_state_info info{};
     if (!Read(pData, nSize, info))
         return Always(ETruth::Maybe);
-    return StateMask(info.statemask, false);
+    // The state match numbers its bits as conntrack's does, but for "untracked".
+    const unsigned nUntracked = (info.statemask & XT_STATE_UNTRACKED) != 0
+                                    ? static_cast<unsigned>(XT_CONNTRACK_STATE_UNTRACKED)
+                                    : 0U;
+    return StateMask((info.statemask & ~XT_STATE_UNTRACKED) | nUntracked, false);
 }
 
 std::vector<std::pair<int, int>> Range(const __u16 (&ports)[2])
@@ -132,16 +136,25 @@ bool IsAnyPort(const __u16 (&ports)[2])
     return ports[0] == 0 && ports[1] == kLastPort;
 }
 
+// The ports of a tcp or udp match; the source port only where it asks for some.
+template <typename TInfo>
+std::vector<FirewallMatch> PortsOf(int nProtocol, const TInfo& info, unsigned nInvertSource,
+                                   unsigned nInvertDestination)
+{
+    std::vector<FirewallMatch> matches{Port(nProtocol, EEnd::Destination, Range(info.dpts),
+                                            (info.invflags & nInvertDestination) != 0)};
+    if (!IsAnyPort(info.spts))
+        matches.push_back(
+            Port(nProtocol, EEnd::Source, Range(info.spts), (info.invflags & nInvertSource) != 0));
+    return matches;
+}
+
 FirewallMatch Tcp(const void* pData, std::size_t nSize)
 {
     xt_tcp info{};
     if (!Read(pData, nSize, info))
         return Port(kTcp, EEnd::Destination, {{0, kLastPort}}, false);
-    std::vector<FirewallMatch> matches{
-        Port(kTcp, EEnd::Destination, Range(info.dpts), (info.invflags & XT_TCP_INV_DSTPT) != 0)};
-    if (!IsAnyPort(info.spts))
-        matches.push_back(
-            Port(kTcp, EEnd::Source, Range(info.spts), (info.invflags & XT_TCP_INV_SRCPT) != 0));
+    std::vector<FirewallMatch> matches = PortsOf(kTcp, info, XT_TCP_INV_SRCPT, XT_TCP_INV_DSTPT);
     if (info.flg_mask != 0 || info.option != 0)
         matches.push_back(Always(ETruth::Maybe));
     return AllOf(std::move(matches));
@@ -152,12 +165,7 @@ FirewallMatch Udp(const void* pData, std::size_t nSize)
     xt_udp info{};
     if (!Read(pData, nSize, info))
         return Port(kUdp, EEnd::Destination, {{0, kLastPort}}, false);
-    std::vector<FirewallMatch> matches{
-        Port(kUdp, EEnd::Destination, Range(info.dpts), (info.invflags & XT_UDP_INV_DSTPT) != 0)};
-    if (!IsAnyPort(info.spts))
-        matches.push_back(
-            Port(kUdp, EEnd::Source, Range(info.spts), (info.invflags & XT_UDP_INV_SRCPT) != 0));
-    return AllOf(std::move(matches));
+    return AllOf(PortsOf(kUdp, info, XT_UDP_INV_SRCPT, XT_UDP_INV_DSTPT));
 }
 
 FirewallMatch Multiport(int nRevision, const void* pData, std::size_t nSize)

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <linux/netfilter/xt_conntrack.h>
+#include <linux/netfilter/xt_state.h>
 #include <linux/netfilter/xt_tcpudp.h>
 
 namespace
@@ -282,6 +283,7 @@ TEST(FirewallWalkTest, XtablesConntrackAndTcpMatchesAreDecidedFromTheirData)
     first.nDestinationPort = kPort;
     SFirewallPacket reply;
     reply.bNew = false;
+    reply.bSourceNatted = true;
 
     xt_conntrack_mtinfo3 conntrack{};
     conntrack.match_flags = XT_CONNTRACK_STATE;
@@ -293,6 +295,11 @@ TEST(FirewallWalkTest, XtablesConntrackAndTcpMatchesAreDecidedFromTheirData)
     EXPECT_EQ(established(reply), ETruth::Yes);
     conntrack.invert_flags = XT_CONNTRACK_STATE;
     EXPECT_EQ(XtMatches::Match("conntrack", 3, &conntrack, sizeof(conntrack))(first), ETruth::Yes);
+    // The state match's own bit for untracked is conntrack's for source-NATed.
+    xt_state_info state{XT_STATE_UNTRACKED};
+    EXPECT_EQ(XtMatches::Match("state", 0, &state, sizeof(state))(reply), ETruth::No);
+    state.statemask = XT_STATE_BIT(IP_CT_NEW);
+    EXPECT_EQ(XtMatches::Match("state", 0, &state, sizeof(state))(first), ETruth::Yes);
     // Data cut short, or a match not known here, may match.
     EXPECT_EQ(XtMatches::Match("conntrack", 3, &conntrack, 8)(first), ETruth::Maybe);
     EXPECT_EQ(XtMatches::Match("hashlimit", 1, nullptr, 0)(first), ETruth::Maybe);
