@@ -4,6 +4,7 @@
 #include "FirewallMatches.h"
 #include "XtMatches.h"
 
+#include <algorithm>
 #include <map>
 #include <nlohmann/json.hpp>
 
