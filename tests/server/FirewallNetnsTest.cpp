@@ -186,7 +186,8 @@ protected:
     void ExpectRemedied(const std::string& strRemedy)
     {
         ASSERT_FALSE(strRemedy.empty()) << "the README gives no remedy";
-        ASSERT_TRUE(InGateway(strRemedy)) << strRemedy;
+        // The commands as the README gives them; what they print is not the test's.
+        ASSERT_TRUE(InGateway("exec >/dev/null\n" + strRemedy)) << strRemedy;
         EXPECT_EQ(Blockers(ChangeUplink(true, kGateway)), std::vector<std::string>{}) << strRemedy;
         EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
         EXPECT_TRUE(LanReachesServer());
