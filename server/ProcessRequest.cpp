@@ -88,9 +88,6 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
         bChanged = m_pConnectionsPage->m_NetConnection.SetShared(nIndex, bShared);
     }
-    // A new sharing may open or close the way to the server's own port as well.
-    if (bChanged && bShared != VARIANT_FALSE)
-        CSharingWarnings::CheckClientPort(m_pCommsPage->GetReceivePort());
     LogSharingWarnings();
     if (!ReplyAndLog(hClient, BuildReply(m_strHostName, bChanged ? kOkay : kFailed)))
         return false;

@@ -82,7 +82,8 @@ bool CTarnlowServerDlg::InitialiseServer()
     // With no interface at all the listener takes any address, and the label keeps "none".
     if (m_Sockets.GetLocalAddressCount() > 0)
         m_pConnectionsPage->SetIPAddress(m_Sockets.GetLocalAddress(0));
-    // Another firewall of the machine may keep the LAN's clients away from the port.
+    // Another firewall of the machine may keep the LAN's clients away from the port; the service
+    // checks again after each sharing.
     CSharingWarnings::CheckClientPort(m_pCommsPage->GetReceivePort());
     LogSharingWarnings();
     return true;

@@ -146,7 +146,7 @@ CFirewallRuleset::SOutcomes CFirewallRuleset::Follow(const SFirewallTable& table
                                                      bool& bGoesOn) const
 {
     SOutcomes outcomes;
-    const SFirewallChain* pTarget = FindChain(table, rule.strTarget);
+    const SFirewallChain* pTarget = nullptr;
     switch (rule.verdict) {
     case EFirewallVerdict::Drop:
         outcomes.Stop = SFirewallPlace{table.strName, chain.strName};
@@ -159,6 +159,7 @@ CFirewallRuleset::SOutcomes CFirewallRuleset::Follow(const SFirewallTable& table
         break;
     case EFirewallVerdict::Jump:
     case EFirewallVerdict::Goto:
+        pTarget = FindChain(table, rule.strTarget);
         if (pTarget == nullptr || nDepth >= kMaxJumpDepth) {
             outcomes.bPass = true;
             break;

@@ -276,10 +276,8 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
     // Nothing was shared before a first sharing that failed, so forwarding goes back as it was.
     if (FAILED(hr) && !state.bPresent)
         WriteForwarding(bForwardingWasOn);
-    // A drop in any base chain of the forward hook is final, so no rule of ours can let the LAN
-    // through another firewall that drops it: the user must be told where to let it through.
     if (SUCCEEDED(hr))
-        WarnOfUplink("EnableSharing", strInterface, &CFirewallCheck::SharedTraffic);
+        WarnAfterShare(strInterface);
     return hr;
 }
 
@@ -299,35 +297,50 @@ HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
     // stays on.
     bool bForwarding = false;
     if (SUCCEEDED(hr) && SUCCEEDED(ReadForwarding(bForwarding)) && bForwarding)
-        WarnOfUplink("DisableSharing", strInterface, &CFirewallCheck::TrafficAfterUnshare);
+        WarnAfterUnshare(strInterface);
     return hr;
 }
 
 void CLinuxSharingService::CheckClientPort(int nPort)
 {
     std::lock_guard lock(m_Mutex);
+    m_nClientPort = nPort;
     CNftSharingTable::SState state;
     CFirewallRuleset ruleset;
     if (FAILED(m_Table.Read(state)) || !ReadOtherFirewalls(ruleset))
         return;
-    // Clients come from the LAN, not from the shared uplink or another dial-up link.
-    std::vector<CFirewallCheck::SInterface> lans = LanInterfaces(state.strInterface);
-    std::erase_if(lans, [this](const CFirewallCheck::SInterface& lan) {
-        SLinkAttributes link;
-        return CRtNetlink::ReadLink(lan.nIndex, link) && MediaTypeOf(link) == NCM_PHONE;
-    });
-    Warn("CheckClientPort", CFirewallCheck::ClientPort(ruleset, lans, nPort));
+    Warn("CheckClientPort",
+         CFirewallCheck::ClientPort(
+             ruleset, ClientInterfaces(CFirewallCheck::ReadInterfaces(), state.strInterface),
+             nPort));
 }
 
-// The caller holds the lock.
-void CLinuxSharingService::WarnOfUplink(const char* pszOperation, const std::string& strUplink,
-                                        UplinkCheck check)
+// A drop in any base chain of the forward hook is final, so no rule of ours can let the LAN
+// through another firewall that drops it: the user must be told where to let it through. One
+// reading of the firewalls serves the shared traffic and the clients' way to the port.
+void CLinuxSharingService::WarnAfterShare(const std::string& strUplink)
 {
     CFirewallRuleset ruleset;
-    if (ReadOtherFirewalls(ruleset))
-        Warn(pszOperation,
-             check(ruleset, LanInterfaces(strUplink),
-                   CFirewallCheck::Named(strUplink, CFirewallCheck::ReadInterfaces())));
+    if (!ReadOtherFirewalls(ruleset))
+        return;
+    const std::vector<CFirewallCheck::SInterface> interfaces = CFirewallCheck::ReadInterfaces();
+    Warn("EnableSharing",
+         CFirewallCheck::SharedTraffic(ruleset, Without(interfaces, strUplink),
+                                       CFirewallCheck::Named(strUplink, interfaces)));
+    if (m_nClientPort > 0)
+        Warn("EnableSharing", CFirewallCheck::ClientPort(
+                                  ruleset, ClientInterfaces(interfaces, strUplink), m_nClientPort));
+}
+
+void CLinuxSharingService::WarnAfterUnshare(const std::string& strUplink)
+{
+    CFirewallRuleset ruleset;
+    if (!ReadOtherFirewalls(ruleset))
+        return;
+    const std::vector<CFirewallCheck::SInterface> interfaces = CFirewallCheck::ReadInterfaces();
+    Warn("DisableSharing",
+         CFirewallCheck::TrafficAfterUnshare(ruleset, Without(interfaces, strUplink),
+                                             CFirewallCheck::Named(strUplink, interfaces)));
 }
 
 bool CLinuxSharingService::ReadOtherFirewalls(CFirewallRuleset& ruleset)
@@ -338,11 +351,23 @@ bool CLinuxSharingService::ReadOtherFirewalls(CFirewallRuleset& ruleset)
 }
 
 std::vector<CFirewallCheck::SInterface>
-CLinuxSharingService::LanInterfaces(const std::string& strLeftOut)
+CLinuxSharingService::Without(std::vector<CFirewallCheck::SInterface> interfaces,
+                              const std::string& strLeftOut)
 {
-    std::vector<CFirewallCheck::SInterface> lans = CFirewallCheck::ReadInterfaces();
-    std::erase_if(lans, [&strLeftOut](const CFirewallCheck::SInterface& lan) {
-        return lan.strName == strLeftOut;
+    std::erase_if(interfaces, [&strLeftOut](const CFirewallCheck::SInterface& candidate) {
+        return candidate.strName == strLeftOut;
+    });
+    return interfaces;
+}
+
+std::vector<CFirewallCheck::SInterface>
+CLinuxSharingService::ClientInterfaces(std::vector<CFirewallCheck::SInterface> interfaces,
+                                       const std::string& strUplink) const
+{
+    std::vector<CFirewallCheck::SInterface> lans = Without(std::move(interfaces), strUplink);
+    std::erase_if(lans, [this](const CFirewallCheck::SInterface& lan) {
+        SLinkAttributes link;
+        return CRtNetlink::ReadLink(lan.nIndex, link) && MediaTypeOf(link) == NCM_PHONE;
     });
     return lans;
 }

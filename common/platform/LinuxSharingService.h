@@ -39,7 +39,8 @@ public:
     HRESULT IsShared(const std::string& strInterface, bool& bShared);
     HRESULT EnableSharing(const std::string& strInterface, SHARINGCONNECTIONTYPE type);
     HRESULT DisableSharing(const std::string& strInterface);
-    // Warns of what the other firewalls put between the LAN's clients and the server's port.
+    // Warns of what the other firewalls put between the LAN's clients and the server's port, and
+    // keeps the port, for the same check after each sharing.
     void CheckClientPort(int nPort);
 
 private:
@@ -47,12 +48,16 @@ private:
 
     // The other firewalls, as far as they can be read; false when none could be.
     bool ReadOtherFirewalls(CFirewallRuleset& ruleset);
-    // Every interface with an IPv4 address that is up, but loopback and the one left out.
-    static std::vector<CFirewallCheck::SInterface> LanInterfaces(const std::string& strLeftOut);
-    using UplinkCheck = std::vector<std::string> (*)(const CFirewallRuleset&,
-                                                     const std::vector<CFirewallCheck::SInterface>&,
-                                                     const CFirewallCheck::SInterface&);
-    void WarnOfUplink(const char* pszOperation, const std::string& strUplink, UplinkCheck check);
+    // The caller holds the lock for these.
+    void WarnAfterShare(const std::string& strUplink);
+    void WarnAfterUnshare(const std::string& strUplink);
+    // The interfaces but the one left out.
+    static std::vector<CFirewallCheck::SInterface>
+    Without(std::vector<CFirewallCheck::SInterface> interfaces, const std::string& strLeftOut);
+    // Where clients come from: the LAN, not the shared uplink or another dial-up link.
+    std::vector<CFirewallCheck::SInterface>
+    ClientInterfaces(std::vector<CFirewallCheck::SInterface> interfaces,
+                     const std::string& strUplink) const;
     static void Warn(const char* pszOperation, const std::vector<std::string>& warnings);
     static bool HasNetAdmin();
     static HRESULT ReadForwarding(bool& bOn);
@@ -62,4 +67,6 @@ private:
     // The nftables context serves one caller at a time, and a change is read, then written.
     std::mutex m_Mutex;
     CNftSharingTable m_Table;
+    // The server's receive port, once it has asked; 0 before.
+    int m_nClientPort = 0;
 };

@@ -2,7 +2,8 @@
 // What a sharing service found in the way of a sharing it made, for the server's log: the
 // system was asked and did its part, but something else on the machine undoes it. Kept for the
 // process until the server takes it. A service that can tell whether LAN clients reach the
-// server's port installs that check here; the server, which knows its port, asks for it.
+// server's port installs that check here; the server, which knows its port, runs it at start,
+// and the service keeps the port to check again after each sharing it makes.
 #pragma once
 
 #include <functional>
