@@ -4,6 +4,7 @@
 #include "Format.h"
 #include "Kernel.h"
 
+#include <cstring>
 #include <vector>
 
 namespace
@@ -123,6 +124,7 @@ VARIANT_BOOL CMyNetConnection::IsShared(int nIndex)
 
 bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared)
 {
+    m_strRefusal.clear();
     if (!PropertiesAt(nIndex)) {
         OutputDebugStringA("CMyNetConnection::SetShared(): pNCP == NULL\n");
         return false;
@@ -138,6 +140,8 @@ bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared)
         return false;
     }
     HRESULT hr = S_OK;
+    // Error information left by an earlier call must not pass for this one's.
+    SetErrorInfo(0, nullptr);
     if (bShared != VARIANT_FALSE) {
         SHARINGCONNECTIONTYPE shareType = ICSSHARINGTYPE_PUBLIC;
         pConfiguration->get_SharingConnectionType(&shareType);
@@ -146,8 +150,38 @@ bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared)
         hr = pConfiguration->DisableSharing();
     }
     TraceHResult(hr);
+    // A refusal is a failure, whatever state the service reports after it.
+    if (FAILED(hr))
+        m_strRefusal = RefusalReason(hr);
     pConfiguration->get_SharingEnabled(&bShared);
-    return true;
+    return SUCCEEDED(hr);
+}
+
+// The service's own words when it leaves them, else the system's message for the code.
+std::string CMyNetConnection::RefusalReason(HRESULT hr)
+{
+    CComPtr<IErrorInfo> pInfo;
+    if (GetErrorInfo(0, pInfo.Put()) == S_OK && pInfo) {
+        BSTR bstrDescription = nullptr;
+        pInfo->GetDescription(&bstrDescription);
+        std::string strDescription = NarrowText(bstrDescription);
+        SysFreeString(bstrDescription);
+        if (!strDescription.empty())
+            return strDescription;
+    }
+    char cMessage[512];
+    const DWORD dwLength =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(hr), 0, cMessage, sizeof cMessage, nullptr);
+    std::string strReason = dwLength > 0 ? std::string(cMessage, dwLength)
+                                         : FormatText("error 0x%08X", static_cast<unsigned>(hr));
+    // The system's messages are sentences of their own; here they end the log's.
+    while (!strReason.empty() && std::strchr(" .\r\n", strReason.back()) != nullptr)
+        strReason.pop_back();
+    // Without a word from the service, access is what an administrator grants.
+    if (hr == E_ACCESSDENIED)
+        strReason += "; the server must run as an administrator";
+    return strReason;
 }
 
 void CMyNetConnection::ReleaseService()

@@ -25,7 +25,10 @@ public:
     int GetMediaType(int nIndex);
     int GetStatus(int nIndex);
     VARIANT_BOOL IsShared(int nIndex);
+    // False when the connection was refused, or when the service refused the change; then
+    // Refusal() says why the service did.
     bool SetShared(int nIndex, VARIANT_BOOL& bShared);
+    const std::string& Refusal() const { return m_strRefusal; }
     void TraceHResult(HRESULT hr);
     // Lets go of every object of the sharing service, the manager too, while COM is still
     // there: the last CoUninitialize may unload the service. Later queries find no connection.
@@ -38,6 +41,7 @@ private:
     INetSharingConfiguration* FetchConfiguration(int nIndex);
     void AddConnection(CComPtr<INetConnection> pConnection);
     void ReleaseConnections();
+    static std::string RefusalReason(HRESULT hr);
 
     CComPtr<INetSharingManager> m_pSharingManager;
     CComPtr<INetSharingEveryConnectionCollection> m_pEveryConnectionCollection;
@@ -50,5 +54,6 @@ public:
 
 private:
     std::string m_strTrace;
+    std::string m_strRefusal;
     bool m_bServiceReleased = false;
 };

@@ -83,11 +83,17 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     const int nIndex = ReadIndex(strCommandPart);
     m_strRequest = FormatText(pszLogFormat, nIndex);
     m_pLogPage->AddEntry(m_strRequest);
+    const char* pszChange = bShared != VARIANT_FALSE ? "share" : "unshare";
     bool bChanged = false;
+    std::string strRefusal;
     {
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
         bChanged = m_pConnectionsPage->m_NetConnection.SetShared(nIndex, bShared);
+        strRefusal = m_pConnectionsPage->m_NetConnection.Refusal();
     }
+    if (!strRefusal.empty())
+        m_pLogPage->AddEntry(FormatText("The system refused to %s connection %d: %s", pszChange,
+                                        nIndex, strRefusal.c_str()));
     LogSharingWarnings();
     if (!ReplyAndLog(hClient, BuildReply(m_strHostName, bChanged ? kOkay : kFailed)))
         return false;

@@ -3,10 +3,13 @@
 // creation from registered class objects or from the build's own in-process classes.
 #include "Com.h"
 
+#include <atomic>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -35,6 +38,7 @@ SCom& Com()
 // Initialisations of the calling thread, and the apartment they chose.
 thread_local int t_nInitialisations = 0;
 thread_local DWORD t_dwApartment = COINIT_MULTITHREADED;
+thread_local IErrorInfo* t_pErrorInfo = nullptr;
 
 // A thread that has not initialised COM belongs to the multithreaded apartment if one exists.
 bool MayUseCom()
@@ -145,6 +149,8 @@ void CoUninitialize()
     if (t_nInitialisations == 0)
         return;
     --t_nInitialisations;
+    if (t_nInitialisations == 0)
+        SetErrorInfo(0, nullptr);
     if (t_nInitialisations == 0 && t_dwApartment == COINIT_MULTITHREADED) {
         std::lock_guard lock(Com().Mutex);
         // Once the last user is gone, COM leaves the process and security may be set anew.
@@ -222,4 +228,81 @@ HRESULT CoRevokeClassObject(DWORD dwRegister)
         return CO_E_OBJNOTREG;
     pClassObject->Release();
     return S_OK;
+}
+
+namespace
+{
+
+class CErrorInfo : public ICreateErrorInfo, public IErrorInfo
+{
+public:
+    HRESULT QueryInterface(REFIID riid, void** ppvObject) override
+    {
+        if (ppvObject == nullptr)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ICreateErrorInfo)
+            *ppvObject = static_cast<ICreateErrorInfo*>(this);
+        else if (riid == IID_IErrorInfo)
+            *ppvObject = static_cast<IErrorInfo*>(this);
+        else
+            *ppvObject = nullptr;
+        if (*ppvObject == nullptr)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_nReferences; }
+    ULONG Release() override
+    {
+        const ULONG nReferences = --m_nReferences;
+        if (nReferences == 0)
+            delete this;
+        return nReferences;
+    }
+    HRESULT SetDescription(const OLECHAR* szDescription) override
+    {
+        m_strDescription = szDescription != nullptr ? szDescription : L"";
+        return S_OK;
+    }
+    HRESULT GetDescription(BSTR* pBstrDescription) override
+    {
+        if (pBstrDescription == nullptr)
+            return E_POINTER;
+        *pBstrDescription = SysAllocString(m_strDescription.c_str());
+        return *pBstrDescription != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    virtual ~CErrorInfo() = default;
+
+    std::atomic<ULONG> m_nReferences{1};
+    std::wstring m_strDescription;
+};
+
+} // namespace
+
+HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo)
+{
+    if (pperrinfo == nullptr)
+        return E_INVALIDARG;
+    *pperrinfo = new (std::nothrow) CErrorInfo;
+    return *pperrinfo != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT SetErrorInfo(DWORD, IErrorInfo* perrinfo)
+{
+    if (perrinfo != nullptr)
+        perrinfo->AddRef();
+    if (t_pErrorInfo != nullptr)
+        t_pErrorInfo->Release();
+    t_pErrorInfo = perrinfo;
+    return S_OK;
+}
+
+HRESULT GetErrorInfo(DWORD, IErrorInfo** pperrinfo)
+{
+    if (pperrinfo == nullptr)
+        return E_INVALIDARG;
+    *pperrinfo = std::exchange(t_pErrorInfo, nullptr);
+    return *pperrinfo != nullptr ? S_OK : S_FALSE;
 }

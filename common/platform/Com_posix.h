@@ -136,6 +136,35 @@ HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD dwClsContex
                               LPDWORD lpdwRegister);
 HRESULT CoRevokeClassObject(DWORD dwRegister);
 
+// COM's error information: the words a failed call leaves for its caller, one object per thread.
+// Our interface has only the description, the one part that Tarnlow reads.
+inline constexpr IID IID_IErrorInfo = {
+    0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xC0, 0x9A}};
+
+struct IErrorInfo : IUnknown {
+    virtual HRESULT GetDescription(BSTR* pBstrDescription) = 0;
+
+protected:
+    ~IErrorInfo() = default;
+};
+
+inline constexpr IID IID_ICreateErrorInfo = {
+    0x22F03340, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xC0, 0x9A}};
+
+struct ICreateErrorInfo : IUnknown {
+    virtual HRESULT SetDescription(const OLECHAR* szDescription) = 0;
+
+protected:
+    ~ICreateErrorInfo() = default;
+};
+
+// A new error object, which also answers for IErrorInfo.
+HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);
+// Replaces the thread's error information (null clears it).
+HRESULT SetErrorInfo(DWORD dwReserved, IErrorInfo* perrinfo);
+// Hands the thread's error information over and clears it; S_FALSE, with null, when there is none.
+HRESULT GetErrorInfo(DWORD dwReserved, IErrorInfo** pperrinfo);
+
 // The classes that this build serves in-process, found when no class object is registered;
 // defined by the connection-sharing service that the build chose.
 HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);

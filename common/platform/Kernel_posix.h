@@ -39,6 +39,14 @@ inline constexpr DWORD STILL_ACTIVE = 259;
 
 void OutputDebugStringA(LPCSTR lpOutputString);
 
+// The system's message for an error code, as Windows words it, for the codes this system meets.
+// Only messages from the system, without inserts, into the caller's buffer.
+inline constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x00000200;
+inline constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x00001000;
+inline constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
+DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                     LPSTR lpBuffer, DWORD nSize, void* Arguments);
+
 // Converts wide text to the narrow text of the code page (CP_ACP only); returns the number of
 // bytes written, or the number needed when cbMultiByte is 0. The input ends at its first NUL when
 // cchWideChar is -1, and that NUL is then converted too.

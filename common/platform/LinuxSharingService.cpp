@@ -261,7 +261,7 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
     if (type != ICSSHARINGTYPE_PUBLIC || !CNftSharingTable::IsSafeInterfaceName(strInterface))
         return E_INVALIDARG;
     if (!HasNetAdmin())
-        return E_ACCESSDENIED;
+        return Refuse(E_ACCESSDENIED);
     std::lock_guard lock(m_Mutex);
     CNftSharingTable::SState state;
     HRESULT hr = m_Table.Read(state);
@@ -271,34 +271,51 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
     if (SUCCEEDED(hr))
         hr = WriteForwarding(true);
     if (FAILED(hr))
-        return hr;
+        return Refuse(hr);
     hr = m_Table.Replace(strInterface, bForwardingWasOn);
     // Nothing was shared before a first sharing that failed, so forwarding goes back as it was.
     if (FAILED(hr) && !state.bPresent)
         WriteForwarding(bForwardingWasOn);
-    if (SUCCEEDED(hr))
-        WarnAfterShare(strInterface);
+    if (FAILED(hr))
+        return Refuse(hr);
+    WarnAfterShare(strInterface);
     return hr;
 }
 
 HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
 {
     if (!HasNetAdmin())
-        return E_ACCESSDENIED;
+        return Refuse(E_ACCESSDENIED);
     std::lock_guard lock(m_Mutex);
     CNftSharingTable::SState state;
     HRESULT hr = m_Table.Read(state);
-    if (FAILED(hr) || !state.bPresent || state.strInterface != strInterface)
+    if (FAILED(hr))
+        return Refuse(hr);
+    if (!state.bPresent || state.strInterface != strInterface)
         return hr;
     hr = m_Table.Remove();
     if (SUCCEEDED(hr) && !state.bForwardingWasOn)
         hr = WriteForwarding(false);
+    if (FAILED(hr))
+        return Refuse(hr);
     // Another firewall may masquerade the LAN out through the uplink by itself, where forwarding
     // stays on.
     bool bForwarding = false;
     if (SUCCEEDED(hr) && SUCCEEDED(ReadForwarding(bForwarding)) && bForwarding)
         WarnAfterUnshare(strInterface);
     return hr;
+}
+
+HRESULT CLinuxSharingService::Refuse(HRESULT hr) const
+{
+    std::string strReason;
+    if (hr == E_ACCESSDENIED)
+        strReason = "the server does not have the CAP_NET_ADMIN capability";
+    else if (!m_Table.LastError().empty())
+        strReason = "nftables said: " + m_Table.LastError();
+    // nftables' messages and our own are ASCII.
+    return strReason.empty() ? hr
+                             : ReportFailure(hr, std::wstring(strReason.begin(), strReason.end()));
 }
 
 void CLinuxSharingService::CheckClientPort(int nPort)

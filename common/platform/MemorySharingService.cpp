@@ -172,6 +172,11 @@ public:
     }
 };
 
+HRESULT Fail(HRESULT hr, const std::wstring& strFailure)
+{
+    return strFailure.empty() ? hr : ReportFailure(hr, strFailure);
+}
+
 } // namespace
 
 std::shared_ptr<CMemorySharingService> CMemorySharingService::Create()
@@ -286,7 +291,7 @@ HRESULT CMemorySharingService::EnableSharing(int nId, SHARINGCONNECTIONTYPE type
     if (it == m_Connections.end())
         return E_FAIL;
     if (FAILED(it->second.hrEnableSharing))
-        return it->second.hrEnableSharing;
+        return Fail(it->second.hrEnableSharing, it->second.strFailure);
     // As on the original platform, one connection at a time is shared as each type.
     for (auto& [nOtherId, other] : m_Connections) {
         if (nOtherId != nId && other.bSharingEnabled && other.SharingType == type)
@@ -304,7 +309,7 @@ HRESULT CMemorySharingService::DisableSharing(int nId)
     if (it == m_Connections.end())
         return E_FAIL;
     if (FAILED(it->second.hrDisableSharing))
-        return it->second.hrDisableSharing;
+        return Fail(it->second.hrDisableSharing, it->second.strFailure);
     it->second.bSharingEnabled = false;
     return S_OK;
 }

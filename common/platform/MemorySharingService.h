@@ -33,6 +33,8 @@ public:
         // A failure code here makes EnableSharing or DisableSharing fail with it, changing nothing.
         HRESULT hrEnableSharing = S_OK;
         HRESULT hrDisableSharing = S_OK;
+        // Left as COM error information with such a failure, when not empty.
+        std::wstring strFailure;
     };
 
     static std::shared_ptr<CMemorySharingService> Create();

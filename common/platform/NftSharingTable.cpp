@@ -186,6 +186,7 @@ HRESULT CNftSharingTable::Run(const std::string& strCommands, bool bAbsentIsFail
     // Reading the buffers empties them for the next command.
     m_strOutput = nft_ctx_get_output_buffer(m_pContext);
     const std::string_view error = nft_ctx_get_error_buffer(m_pContext);
+    m_strError = bDone ? std::string() : std::string(error.substr(0, error.find('\n')));
     if (bDone)
         return S_OK;
     if (!bAbsentIsFailure && error.find(kAbsent) != std::string_view::npos)

@@ -41,10 +41,13 @@ public:
     HRESULT Remove();
     // Every other ip and inet table, iptables-nft's among them.
     HRESULT ReadOtherTables(CFirewallRuleset& ruleset);
+    // The first line of what nftables said when the last command failed; empty after a success.
+    const std::string& LastError() const { return m_strError; }
 
 private:
     HRESULT Run(const std::string& strCommands, bool bAbsentIsFailure = true, bool bJson = false);
 
     nft_ctx* m_pContext;
     std::string m_strOutput;
+    std::string m_strError;
 };

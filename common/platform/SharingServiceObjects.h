@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 template <typename TInterface, typename TService, typename TKey>
@@ -27,6 +28,23 @@ protected:
     std::shared_ptr<TService> m_pService;
     TKey m_Key;
 };
+
+// Leaves the reason for a failed call as the calling thread's COM error information, where the
+// caller looks for it; returns the result unchanged.
+inline HRESULT ReportFailure(HRESULT hr, const std::wstring& strDescription)
+{
+    ICreateErrorInfo* pCreate = nullptr;
+    if (FAILED(CreateErrorInfo(&pCreate)))
+        return hr;
+    pCreate->SetDescription(const_cast<OLECHAR*>(strDescription.c_str()));
+    IErrorInfo* pInfo = nullptr;
+    if (SUCCEEDED(pCreate->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&pInfo)))) {
+        SetErrorInfo(0, pInfo);
+        pInfo->Release();
+    }
+    pCreate->Release();
+    return hr;
+}
 
 // The connection must be one of this service's own.
 template <typename TConnection, typename TService>

@@ -13,6 +13,8 @@ using ULONG = std::uint32_t;
 using UINT = unsigned int;
 using LPVOID = void*;
 using LPCSTR = const char*;
+using LPSTR = char*;
+using LPCVOID = const void*;
 using LPDWORD = DWORD*;
 using HANDLE = void*;
 

@@ -5,6 +5,7 @@
 #include "ComObject.h"
 #include "MemorySharingService.h"
 #include "SharingServiceDoubles.h"
+#include "SharingServiceObjects.h"
 #include "TraceCapture.h"
 
 #include <climits>
@@ -239,18 +240,47 @@ TEST_F(MyNetConnectionTest, sharingAndUnsharingADialupConnection)
     EXPECT_EQ(capture.Text(), "Success\nSuccess\n");
 }
 
-TEST_F(MyNetConnectionTest, refusalByTheServiceIsTracedButStillAnsweredTrue)
+TEST_F(MyNetConnectionTest, aRefusalByTheServiceIsAFailureWithItsReason)
 {
     auto pService = Service();
     auto dialup = TestConnection(L"My ISP", NCM_PHONE);
     dialup.hrEnableSharing = E_FAIL;
-    pService->AddConnection(dialup);
+    dialup.bSharingEnabled = true;
+    dialup.hrDisableSharing = E_ACCESSDENIED;
+    const int nId = pService->AddConnection(dialup);
     Query();
     VARIANT_BOOL bShared = 1;
     CTraceCapture capture;
-    EXPECT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
     EXPECT_EQ(capture.Text(), "An unspecified error occurred.\n");
-    EXPECT_EQ(bShared, 0);
+    // The flag holds what the service reports after the refusal.
+    EXPECT_NE(bShared, 0);
+    // Without the service's words, the system's message for the code.
+    EXPECT_EQ(m_Manager.Refusal(), "Unspecified error");
+    bShared = 0;
+    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(m_Manager.Refusal(), "Access is denied; the server must run as an administrator");
+
+    // The service's own words, when it leaves them, take the system's place.
+    dialup.strFailure = L"the server does not have the CAP_NET_ADMIN capability";
+    pService->RemoveConnection(nId);
+    pService->AddConnection(dialup);
+    Query();
+    bShared = 0;
+    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(m_Manager.Refusal(), "the server does not have the CAP_NET_ADMIN capability");
+    // Words left by an earlier failure are not taken for a later one's.
+    dialup.strFailure.clear();
+    ReportFailure(E_FAIL, L"stale words");
+    pService->RemoveConnection(nId + 1);
+    pService->AddConnection(dialup);
+    Query();
+    bShared = 1;
+    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(m_Manager.Refusal(), "Unspecified error");
+    // A connection refused before the service is asked leaves no reason behind.
+    EXPECT_FALSE(m_Manager.SetShared(1, bShared));
+    EXPECT_EQ(m_Manager.Refusal(), "");
 }
 
 TEST_F(MyNetConnectionTest, sharingASecondDialupUnsharesTheFirst)

@@ -246,6 +246,27 @@ TEST_F(ServerWindowTest, everyRequestGetsItsReplyAndLogEntries)
     }
 }
 
+TEST_F(ServerWindowTest, aRefusedChangeFailsWithOneEntrySayingWhy)
+{
+    auto dialup = TestConnection(L"My ISP", NCM_PHONE);
+    dialup.hrEnableSharing = E_ACCESSDENIED;
+    dialup.strFailure = L"the server does not have the CAP_NET_ADMIN capability";
+    dialup.bSharingEnabled = true;
+    dialup.hrDisableSharing = E_FAIL;
+    m_pService->AddConnection(dialup);
+    Open();
+    std::vector<std::string> logged;
+    EXPECT_EQ(Request("PC7:Share:0", &logged), m_strHost + ":Failed");
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          "Message Received: PC7:Share:0", "Share request for connection 0",
+                          "The system refused to share connection 0: the server does not have "
+                          "the CAP_NET_ADMIN capability",
+                          "Replied with: " + m_strHost + ":Failed", "Populated connection list"}));
+    EXPECT_EQ(Request("PC7:Unshare:0", &logged), m_strHost + ":Failed");
+    EXPECT_EQ(logged[2], "The system refused to unshare connection 0: the server does not have "
+                         "the CAP_NET_ADMIN capability");
+}
+
 TEST_F(ServerWindowTest, oddRequestsAreReadSafely)
 {
     m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
