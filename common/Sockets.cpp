@@ -3,6 +3,7 @@
 
 #include "Format.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -10,8 +11,23 @@ namespace
 
 constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
 constexpr int kAddressRecordLength = sizeof(sockaddr_in);
-constexpr DWORD kInterfaceListBytes = CSockets::kMaxLocalAddresses * sizeof(INTERFACE_INFO);
+// More interfaces are asked for than are kept, so that the kept ones are the first in order.
+constexpr DWORD kQueriedInterfaces = 64;
+constexpr DWORD kQueriedBytes = kQueriedInterfaces * sizeof(INTERFACE_INFO);
 constexpr int kHostNameLength = 256;
+// INTERFACE_INFO's flags, as Winsock numbers them on every platform.
+constexpr unsigned long kInterfaceUp = 0x01;
+constexpr unsigned long kInterfaceLoopback = 0x04;
+constexpr unsigned long kInterfacePointToPoint = 0x08;
+
+// Interfaces that are up and neither loopback nor point-to-point first (the LAN), then
+// point-to-point links and those that are down (a dial-up or mobile link), then loopback.
+int AddressGroup(unsigned long nFlags)
+{
+    if ((nFlags & kInterfaceLoopback) != 0)
+        return 2;
+    return (nFlags & kInterfaceUp) != 0 && (nFlags & kInterfacePointToPoint) == 0 ? 0 : 1;
+}
 
 bool Succeeded(int nResult)
 {
@@ -216,14 +232,20 @@ bool CSockets::QueryLocalAddresses()
     if (hQuerySocket == INVALID_SOCKET)
         return false;
     ClearLocalAddresses();
-    const auto pBuffer = std::make_unique<INTERFACE_INFO[]>(kMaxLocalAddresses);
+    auto pBuffer = std::make_unique<INTERFACE_INFO[]>(kQueriedInterfaces);
     DWORD dwBytes = 0;
     // The count comes from the bytes reported even when the call fails: a list that did not fit
     // still delivers the first entries, and a failure that delivers nothing leaves it empty.
     Winsock::WSAIoctl(hQuerySocket, SIO_GET_INTERFACE_LIST, nullptr, 0, pBuffer.get(),
-                      kInterfaceListBytes, &dwBytes, nullptr, nullptr);
-    m_nLocalAddressCount =
-        static_cast<int>(std::min<DWORD>(dwBytes, kInterfaceListBytes) / sizeof(INTERFACE_INFO));
+                      kQueriedBytes, &dwBytes, nullptr, nullptr);
+    const auto nQueried = std::min<DWORD>(dwBytes, kQueriedBytes) / sizeof(INTERFACE_INFO);
+    // Entry 0 is taken as the machine's own address: the LAN's, wherever the machine has one,
+    // never a dial-up link's that happens to be listed first.
+    std::stable_sort(pBuffer.get(), pBuffer.get() + nQueried,
+                     [](const INTERFACE_INFO& a, const INTERFACE_INFO& b) {
+                         return AddressGroup(a.iiFlags) < AddressGroup(b.iiFlags);
+                     });
+    m_nLocalAddressCount = static_cast<int>(std::min<DWORD>(nQueried, kMaxLocalAddresses));
     for (m_nLocalAddressIndex = 0; m_nLocalAddressIndex < m_nLocalAddressCount;
          ++m_nLocalAddressIndex) {
         const in_addr address = pBuffer[m_nLocalAddressIndex].iiAddress.AddressIn.sin_addr;

@@ -98,9 +98,15 @@ std::wstring SLinkAttributes::ConnectionName() const
     return WideFromUtf8(strAlias.empty() ? strName : strAlias);
 }
 
+bool SLinkAttributes::IsMobileBroadband() const
+{
+    return strDeviceType == "wwan" || strKind == "wwan";
+}
+
 NETCON_MEDIATYPE SLinkAttributes::MediaType() const
 {
-    if (nType == ARPHRD_PPP)
+    // A modem's link to its provider is dial-up, whatever its framing.
+    if (nType == ARPHRD_PPP || IsMobileBroadband())
         return NCM_PHONE;
     if (strKind == "bridge")
         return NCM_BRIDGE;

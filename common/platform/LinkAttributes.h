@@ -15,8 +15,11 @@ struct SLinkAttributes {
     unsigned int nFlags = 0;      // IFF_*, with IFF_LOWER_UP and IFF_DORMANT
     unsigned char nOperState = 0; // IF_OPER_*
     std::string strKind;          // the link kind ("bridge", "tun", ...), empty for hardware
+    std::string strDeviceType;    // the kernel's device type ("wwan", "wlan", ...), or empty
 
     bool IsLoopback() const;
+    // A mobile broadband link, raw IP or with Ethernet framing.
+    bool IsMobileBroadband() const;
     // The alias when the interface has one, else its name; bytes that are not UTF-8 show as U+FFFD.
     std::wstring ConnectionName() const;
     NETCON_MEDIATYPE MediaType() const;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RtNetlink.h"
 
+#include "NetDeviceType.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -107,8 +109,10 @@ EReply ReadMessages(const char* pBuffer, std::size_t nReceived, std::vector<SLin
         if (pMessage->nlmsg_type == NLMSG_ERROR)
             return EReply::Failed;
         SLinkAttributes link;
-        if (CRtNetlink::ParseLink(pMessage, link))
+        if (CRtNetlink::ParseLink(pMessage, link)) {
+            link.strDeviceType = NetDeviceType(link.strName);
             links.push_back(link);
+        }
         // A request for one interface is answered by one message, without a closing one.
         if ((pMessage->nlmsg_flags & NLM_F_MULTI) == 0)
             return EReply::Done;

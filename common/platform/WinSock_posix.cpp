@@ -3,6 +3,7 @@
 // selected onto it itself, and what it finds is recorded with the Winsock rules: an event that
 // has been recorded is not recorded again until the call that re-enables it (accept for
 // FD_ACCEPT, recv for FD_READ, a send that would block for FD_WRITE).
+#include "NetDeviceType.h"
 #include "WaitSource_posix.h"
 #include "WinSock.h"
 
@@ -383,7 +384,8 @@ INTERFACE_INFO MakeInterfaceInfo(const ifaddrs& entry)
         info.iiFlags |= kInterfaceBroadcast;
     if ((entry.ifa_flags & IFF_LOOPBACK) != 0)
         info.iiFlags |= kInterfaceLoopback;
-    if ((entry.ifa_flags & IFF_POINTOPOINT) != 0)
+    // A mobile broadband link with Ethernet framing is the modem's link all the same.
+    if ((entry.ifa_flags & IFF_POINTOPOINT) != 0 || NetDeviceType(entry.ifa_name) == "wwan")
         info.iiFlags |= kInterfacePointToPoint;
     if ((entry.ifa_flags & IFF_MULTICAST) != 0)
         info.iiFlags |= kInterfaceMulticast;

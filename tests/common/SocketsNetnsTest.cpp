@@ -4,7 +4,10 @@
 
 #include "TraceCapture.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 TEST(SocketsNetnsTest, loopbackOnlyMachineListsOneAddress)
 {
@@ -57,4 +60,24 @@ TEST(SocketsNetnsTest, hostNameAsAddressIsStoredAsNoneAndFailsAtConnect)
     EXPECT_EQ(Winsock::inet_addr("localhost"), INADDR_NONE);
     sockets.SocketClose();
     sockets.ShutdownSockets();
+}
+
+// A dial-up link made before the LAN card, as a PPP link is: entry 0 is still the LAN's.
+TEST(SocketsNetnsTest, theLansAddressComesBeforePointToPointLinksAndLoopback)
+{
+    if (std::system("ip tuntap add dev tl-dial mode tun 2>/dev/null") != 0)
+        GTEST_SKIP() << "this namespace cannot make a tun device";
+    ASSERT_EQ(std::system("ip addr add 10.64.0.2 peer 10.64.0.1 dev tl-dial &&"
+                          " ip link set tl-dial up &&"
+                          " ip link add tl-lan type veth peer name tl-lan-peer &&"
+                          " ip addr add 192.168.77.1/24 dev tl-lan && ip link set tl-lan up"),
+              0);
+    CSockets sockets;
+    ASSERT_TRUE(sockets.StartSockets());
+    std::vector<std::string> addresses;
+    for (int i = 0; i < sockets.GetLocalAddressCount(); ++i)
+        addresses.push_back(sockets.GetLocalAddress(i));
+    EXPECT_EQ(addresses, (std::vector<std::string>{"192.168.77.1", "10.64.0.2", "127.0.0.1"}));
+    sockets.ShutdownSockets();
+    EXPECT_EQ(std::system("ip link del tl-lan && ip tuntap del dev tl-dial mode tun"), 0);
 }

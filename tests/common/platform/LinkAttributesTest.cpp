@@ -13,7 +13,8 @@
 namespace
 {
 
-// Type, flags, operational state and kind as the kernel reported them for devices of each sort.
+// Type, flags, operational state, kind and device type as the kernel reported them for devices of
+// each sort.
 struct SRecorded {
     const char* pszWhat;
     unsigned short nType;
@@ -22,6 +23,7 @@ struct SRecorded {
     const char* pszKind;
     NETCON_MEDIATYPE ExpectedType;
     NETCON_STATUS ExpectedStatus;
+    const char* pszDeviceType = "";
 };
 
 constexpr unsigned int kUp = IFF_UP | IFF_BROADCAST | IFF_MULTICAST;
@@ -54,6 +56,14 @@ const SRecorded kRecorded[] = {
     {"sit0", ARPHRD_SIT, IFF_NOARP, IF_OPER_DOWN, "sit", NCM_TUNNEL, NCS_DISCONNECTED},
     {"gre1", ARPHRD_IPGRE, IFF_UP | IFF_POINTOPOINT | IFF_NOARP | IFF_RUNNING, IF_OPER_UNKNOWN,
      "gre", NCM_TUNNEL, NCS_CONNECTED},
+    {"wwan0 raw IP", ARPHRD_NONE, kPointToPoint | IFF_RUNNING | IFF_LOWER_UP, IF_OPER_UNKNOWN, "",
+     NCM_PHONE, NCS_CONNECTED, "wwan"},
+    {"wwan0 Ethernet framing", ARPHRD_ETHER, kRunning, IF_OPER_UP, "", NCM_PHONE, NCS_CONNECTED,
+     "wwan"},
+    {"wwan0 of the wwan subsystem", ARPHRD_NONE, kPointToPoint, IF_OPER_DOWN, "wwan", NCM_PHONE,
+     NCS_MEDIA_DISCONNECTED},
+    {"wlan0 with its device type", ARPHRD_ETHER, kRunning, IF_OPER_UP, "", NCM_LAN, NCS_CONNECTED,
+     "wlan"},
     {"infiniband", ARPHRD_INFINIBAND, kRunning, IF_OPER_UP, "", NCM_NONE, NCS_CONNECTED},
     {"can0", ARPHRD_CAN, IFF_UP | IFF_NOARP | IFF_RUNNING, IF_OPER_UP, "can", NCM_NONE,
      NCS_CONNECTED},
@@ -67,6 +77,7 @@ TEST(LinkAttributesTest, RecordedDevicesHaveTheirMediaTypeAndStatus)
         link.nFlags = recorded.nFlags;
         link.nOperState = recorded.nOperState;
         link.strKind = recorded.pszKind;
+        link.strDeviceType = recorded.pszDeviceType;
         EXPECT_EQ(link.MediaType(), recorded.ExpectedType) << recorded.pszWhat;
         EXPECT_EQ(link.Status(), recorded.ExpectedStatus) << recorded.pszWhat;
         EXPECT_FALSE(link.IsLoopback()) << recorded.pszWhat;
