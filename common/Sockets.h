@@ -51,9 +51,10 @@ public:
     std::string GetLocalAddress(int nIndex) const;
     int GetLocalAddressCount() const;
     std::string GetLocalHostName() const;
+    // Reads the interface list again (StartSockets reads it first).
+    bool QueryLocalAddresses();
 
 private:
-    bool QueryLocalAddresses();
     void ClearLocalAddresses();
 
     bool m_bSocketsRunning;

@@ -5,6 +5,7 @@
 
 #include "ControlProtocol.h"
 #include "Format.h"
+#include "UiApplication.h"
 
 #include <cstring>
 #include <utility>
@@ -14,6 +15,11 @@ namespace
 
 constexpr long kListenerEvents = FD_READ | FD_ACCEPT | FD_CONNECT;
 constexpr const char* kAnyAddress = "0.0.0.0";
+// What the IP Address label says when the machine has no address.
+constexpr const char* kNoAddress = "none";
+constexpr DWORD kAddressChanged = WAIT_OBJECT_0 + 2;
+// The listener was bound anew to a changed address: not an event of the system's.
+constexpr DWORD kRebound = 0xFFFFFFFE;
 
 // Accept failures that only mean the client went away before it could be accepted.
 bool ClientWentAway(int nError)
@@ -58,7 +64,11 @@ void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
     SOCKET hClient = INVALID_SOCKET;
     bool bWaited = false;
     try {
+        // Asked for before the socket is bound, so that no change of address goes unseen.
+        pDlg->m_AddressWatch.Arm();
         pDlg->OpenListeningSocket();
+        // An address that came while the server started is followed at once.
+        pDlg->FollowAddressChange();
         while (pDlg->m_bServerRunning)
             pDlg->RunListenerCycle(hClient, bWaited);
     } catch (const std::string& strThrown) {
@@ -67,7 +77,9 @@ void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
         // The log says that the server no longer listens, whether it never started or stopped.
         pDlg->m_pLogPage->AddEntry(bWaited ? "Stopped listening for clients"
                                            : "Failed to start listening for clients");
+        pDlg->CloseIfHeadless();
     }
+    pDlg->m_AddressWatch.Disarm();
     if (hClient != INVALID_SOCKET)
         Winsock::closesocket(hClient);
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Finish\n");
@@ -85,9 +97,8 @@ void CTarnlowServerDlg::OpenListeningSocket()
     m_Sockets.SocketAddressSetFamily(AF_INET);
     m_Sockets.SocketAddressSetPort(static_cast<unsigned short>(nPort));
     // With no interface listed, any address of the machine will do.
-    m_Sockets.SocketAddressSetAddress(m_Sockets.GetLocalAddressCount() > 0
-                                          ? m_Sockets.GetLocalAddress(0)
-                                          : std::string(kAnyAddress));
+    m_Sockets.SocketAddressSetAddress(m_strListenAddress.empty() ? std::string(kAnyAddress)
+                                                                 : m_strListenAddress);
     // A port beyond TCP's range fails as a bind would, instead of binding another port.
     const bool bPortInRange = ControlProtocol::IsPortInRange(nPort);
     if (!bPortInRange)
@@ -121,9 +132,13 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
     if (!m_Sockets.SocketWSAEventSelect(hEvent, kListenerEvents))
         FailListener(ErrorText("WSAEventSelect()"), hEvent);
     m_pLogPage->AddEntry("Waiting for a socket event");
-    const HANDLE handles[] = {hEvent, m_hStopEvent};
     bWaited = true;
-    const DWORD dwResult = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    const DWORD dwResult = WaitForListenerEvent(hEvent);
+    if (dwResult == kRebound) {
+        // The event belonged to the socket that was closed: the next cycle selects anew.
+        Winsock::WSACloseEvent(hEvent);
+        return;
+    }
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Event\n");
     if (dwResult == WAIT_OBJECT_0) {
         ServeClient(hEvent, hClient);
@@ -144,6 +159,52 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
                             "WaitForMultipleObjects() :%d : error : %d...\n",
                             static_cast<int>(dwResult), static_cast<int>(GetLastError())),
                  hEvent);
+}
+
+DWORD CTarnlowServerDlg::WaitForListenerEvent(WSAEVENT hEvent)
+{
+    for (;;) {
+        const HANDLE handles[] = {hEvent, m_hStopEvent, m_AddressWatch.Event()};
+        const DWORD nHandles = m_AddressWatch.IsArmed() ? 3 : 2;
+        const DWORD dwResult = WaitForMultipleObjects(nHandles, handles, FALSE, INFINITE);
+        if (dwResult != kAddressChanged)
+            return dwResult;
+        if (FollowAddressChange())
+            return kRebound;
+    }
+}
+
+bool CTarnlowServerDlg::FollowAddressChange()
+{
+    // Asked for again first, so that a change while this one is followed is not missed.
+    m_AddressWatch.Arm();
+    const std::string strAddress = LocalAddressNow();
+    if (strAddress == m_strListenAddress)
+        return false;
+    m_strListenAddress = strAddress;
+    const std::string strShown = strAddress.empty() ? std::string(kNoAddress) : strAddress;
+    m_pLogPage->AddEntry(FormatText("The server's address is now %s", strShown.c_str()));
+    m_Sockets.SocketClose();
+    OpenListeningSocket();
+    m_pLogPage->AddEntry("Listening for clients");
+    CConnections* pPage = m_pConnectionsPage;
+    pPage->PostCall([pPage, strShown] { pPage->SetIPAddress(strShown); });
+    return true;
+}
+
+std::string CTarnlowServerDlg::LocalAddressNow()
+{
+    m_Sockets.QueryLocalAddresses();
+    return m_Sockets.GetLocalAddressCount() > 0 ? m_Sockets.GetLocalAddress(0) : std::string();
+}
+
+void CTarnlowServerDlg::CloseIfHeadless()
+{
+    // With a window, the user sees the log and decides.
+    if (!CUiApplication::IsHeadless() || !m_bServerRunning)
+        return;
+    m_bStartFailed = true;
+    PostMessage(WM_CLOSE);
 }
 
 void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)

@@ -74,14 +74,18 @@ bool CTarnlowServerDlg::InitialiseServer()
     // Each server has a stop event of its own, so that closing one never stops another.
     m_hStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     m_pLogPage->AddEntry("TCP/IP: Started");
+    // With no interface at all the listener takes any address, and the label keeps "none". From
+    // now on only the listener reads the interface list.
+    if (m_Sockets.GetLocalAddressCount() > 0)
+        m_strListenAddress = m_Sockets.GetLocalAddress(0);
+    const std::string strAddress = m_strListenAddress;
     if (!StartServerThread()) {
         m_pLogPage->AddEntry("Failed to start listening for clients");
         return false;
     }
     m_pLogPage->AddEntry("Listening for clients");
-    // With no interface at all the listener takes any address, and the label keeps "none".
-    if (m_Sockets.GetLocalAddressCount() > 0)
-        m_pConnectionsPage->SetIPAddress(m_Sockets.GetLocalAddress(0));
+    if (!strAddress.empty())
+        m_pConnectionsPage->SetIPAddress(strAddress);
     // Another firewall of the machine may keep the LAN's clients away from the port; the service
     // checks again after each sharing.
     CSharingWarnings::CheckClientPort(m_pCommsPage->GetReceivePort());

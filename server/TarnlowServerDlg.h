@@ -4,6 +4,7 @@
 // initialisation starts the server in a fixed order and CleanClose stops it in reverse.
 #pragma once
 
+#include "AddressWatch.h"
 #include "Comms.h"
 #include "Connections.h"
 #include "Log.h"
@@ -29,7 +30,8 @@ public:
     bool InitialiseServer();
     void CleanClose();
     bool IsClosing() const { return m_bClosing; }
-    // The server closed itself because COM or the network could not be started.
+    // The server closed itself because COM or the network could not be started, or, without a
+    // screen, because it could not listen: its service manager should start it again.
     bool StartFailed() const { return m_bStartFailed; }
 
     // The listener thread.
@@ -50,7 +52,7 @@ public:
     CComms* m_pCommsPage = nullptr;
     CLog* m_pLogPage = nullptr;
     bool m_bCOMInitialised = false;
-    bool m_bStartFailed = false;
+    std::atomic<bool> m_bStartFailed{false};
     HANDLE m_pServerThread = nullptr;
     HICON m_hIcon;
     std::string m_strRequest;
@@ -71,6 +73,15 @@ protected:
 private:
     void OpenListeningSocket();
     void RunListenerCycle(SOCKET& hClient, bool& bWaited);
+    // Waits for a client, the stop event or a new address; the address changes that leave
+    // entry 0 as it was are followed without a word.
+    DWORD WaitForListenerEvent(WSAEVENT hEvent);
+    // Binds the listener to entry 0 of the interface list when that changed; true if it did.
+    bool FollowAddressChange();
+    // Entry 0 of the interface list as the system gives it now; empty when there is none.
+    std::string LocalAddressNow();
+    // The listener ended for good: a server without a screen closes, for its service manager.
+    void CloseIfHeadless();
     void ServeClient(WSAEVENT hEvent, SOCKET& hClient);
     bool AcceptClient(WSAEVENT hEvent, SOCKET& hClient);
     void AnswerClient(SOCKET& hClient);
@@ -86,4 +97,8 @@ private:
     std::string ConnectionEntries();
 
     bool m_bClosing = false;
+    // The listener's: the address its socket is bound to (empty: any), and the system's word
+    // when that may have changed.
+    std::string m_strListenAddress;
+    CAddressWatch m_AddressWatch;
 };

@@ -11,19 +11,24 @@
 #include <unistd.h>
 #include <vector>
 
-// Connects to 127.0.0.1:nPort; -1 on failure.
-inline int ConnectLoopback(unsigned short nPort)
+// Connects to the address (the test's own namespace's) and port; -1 on failure.
+inline int ConnectTo(const char* pszAddress, unsigned short nPort)
 {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(nPort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
     if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(s);
         return -1;
     }
     return s;
+}
+
+inline int ConnectLoopback(unsigned short nPort)
+{
+    return ConnectTo("127.0.0.1", nPort);
 }
 
 // Everything the peer sends until it closes, or until nothing has come for nTimeoutMs; says
@@ -46,9 +51,9 @@ inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000, bool* pReset = 
 
 // Sends one request in one send and returns the whole reply.
 inline std::string Exchange(const std::string& strRequest, unsigned short nPort,
-                            bool* pReset = nullptr)
+                            bool* pReset = nullptr, const char* pszAddress = "127.0.0.1")
 {
-    const int s = ConnectLoopback(nPort);
+    const int s = ConnectTo(pszAddress, nPort);
     if (s < 0)
         return "(no connection)";
     ::send(s, strRequest.data(), strRequest.size(), MSG_NOSIGNAL);

@@ -3,6 +3,8 @@
 // so it listens on its default port 10000.
 #include "ServerProcessTest.h"
 
+#include <cstdlib>
+
 using namespace std::chrono_literals;
 
 using ServerEndToEndTest = CServerProcessTest;
@@ -58,7 +60,7 @@ TEST_F(ServerEndToEndTest, silentOrVanishingClientsAreDroppedAndServiceGoesOn)
     StopAndExpectCleanExit();
 }
 
-TEST_F(ServerEndToEndTest, portInUseIsReportedAndTheWindowStays)
+TEST_F(ServerEndToEndTest, portInUseIsReportedAndTheHeadlessServerExitsWithOne)
 {
     const int nBlocker = ::socket(AF_INET, SOCK_STREAM, 0);
     const int nReuse = 1;
@@ -74,7 +76,38 @@ TEST_F(ServerEndToEndTest, portInUseIsReportedAndTheWindowStays)
     EXPECT_NE(ReadFile(m_strStderrPath)
                   .find("bind() failed with error: 10048\nServer Thread is exiting\n"),
               std::string::npos);
+    // No one sees the window: the server ends, for its service manager to start it again.
+    const int nStatus = m_pServer->WaitForExit(10s);
     ::close(nBlocker);
+    ASSERT_NE(nStatus, -1) << "the server did not end within 10 seconds";
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 1) << "status " << nStatus;
+    EXPECT_EQ(Messages(m_pServer->Lines()).back(), "Failed to start listening for clients");
+}
+
+// The LAN's address comes after the start (a DHCP lease at boot), and goes again.
+TEST_F(ServerEndToEndTest, theListenerFollowsTheLansAddress)
+{
+    Start();
+    ASSERT_TRUE(m_pServer->WaitForLine("IP Address: 127.0.0.1", 1s));
+    if (std::system("ip link add tl-lan type veth peer name tl-lan-peer") != 0)
+        GTEST_SKIP() << "this namespace cannot make a veth pair";
+    std::size_t nBefore = m_pServer->Lines().size();
+    ASSERT_EQ(std::system("ip addr add 192.168.77.1/24 dev tl-lan && ip link set tl-lan up"), 0);
+    ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nBefore));
+    EXPECT_EQ(MessagesSince(nBefore),
+              (std::vector<std::string>{"The server's address is now 192.168.77.1",
+                                        "Listening for clients", "Waiting for a socket event"}));
+    EXPECT_TRUE(m_pServer->WaitForLine("IP Address: 192.168.77.1", m_Patience, nBefore));
+    EXPECT_EQ(ConnectLoopback(kServerPort), -1);
+    nBefore = m_pServer->Lines().size();
+    EXPECT_EQ(Exchange("PC7:Hello", kServerPort, nullptr, "192.168.77.1"), m_strHost + ":Hello");
+    ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nBefore));
+
+    nBefore = m_pServer->Lines().size();
+    ASSERT_EQ(std::system("ip link del tl-lan"), 0);
+    ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nBefore));
+    EXPECT_EQ(MessagesSince(nBefore)[0], "The server's address is now 127.0.0.1");
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
     StopAndExpectCleanExit();
 }
 
