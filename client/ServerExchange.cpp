@@ -142,7 +142,7 @@ bool CTarnlowClientDlg::FailExchange(const std::string& strEntry)
 {
     // An exchange that the close interrupted logs nothing more.
     if (!m_Worker.IsStopping())
-        m_pLogPage->AddEntry(strEntry);
+        m_pLogPage->AddEntry(strEntry, CLog::EPriority::Warning);
     DisconnectTarnlowServer();
     return false;
 }

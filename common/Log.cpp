@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Log.h"
 
+#include "Journal.h"
+
 #include "Format.h"
 #include "LocalTime.h"
 #include "MessageBox.h"
@@ -47,9 +49,9 @@ std::string CLog::FormatTimestamp(std::time_t time)
                       local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-void CLog::AddEntry(std::string strText)
+void CLog::AddEntry(std::string strText, EPriority priority)
 {
-    const SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText)};
+    const SEntry entry{FormatTimestamp(std::time(nullptr)), std::move(strText), priority};
     // From another thread the entry is queued to the window's thread and the caller goes on:
     // a thread's entries keep their order, and the listener never waits for the screen.
     if (IsOnWindowThread()) {
@@ -120,7 +122,11 @@ void CLog::AppendEntry(const SEntry& entry)
     // Only the newest entries are kept, so that a long-running program does not grow without end.
     if (m_LogList.GetItemCount() > kMaxEntries)
         m_LogList.DeleteItem(0);
-    std::printf("%s %s\n", entry.strTimestamp.c_str(), entry.strText.c_str());
+    const Journal::EPriority priority = entry.Priority == EPriority::Warning
+                                            ? Journal::EPriority::Warning
+                                            : Journal::EPriority::Info;
+    std::printf("%s%s %s\n", Journal::LinePrefix(priority, 1), entry.strTimestamp.c_str(),
+                entry.strText.c_str());
     std::fflush(stdout);
 }
 

@@ -35,7 +35,9 @@ public:
     // Callable from any thread without waiting for the window's thread: each entry appears
     // whole, with the time of its call, and a thread's entries in the order of its calls.
     // Entries made before the page has its window appear when it gets one.
-    void AddEntry(std::string strText);
+    // A warning (a failure, a refusal) is an entry like any other, but for the journal.
+    enum class EPriority { Info, Warning };
+    void AddEntry(std::string strText, EPriority priority = EPriority::Info);
     static std::string FormatTimestamp(std::time_t time);
 
     // While it lives, the entries that the calling thread (not the window's) adds are kept, and
@@ -69,6 +71,7 @@ private:
     struct SEntry {
         std::string strTimestamp;
         std::string strText;
+        EPriority Priority;
     };
     void HoldEntries();
     void ReleaseEntries();

@@ -2,6 +2,7 @@
 #include "Connections.h"
 
 #include "ConnectionColumns.h"
+#include "Journal.h"
 #include "Log.h"
 #include "MessageBox.h"
 #include "PageKeys.h"
@@ -171,7 +172,8 @@ void CConnections::SetIPAddress(const std::string& strAddress)
     SetDlgItemText(IDC_IP_ADDRESS, strAddress);
     // Without a screen no one sees the label: say it on the terminal instead.
     if (CUiApplication::IsHeadless()) {
-        std::printf("IP Address: %s\n", strAddress.c_str());
+        std::printf("%sIP Address: %s\n", Journal::LinePrefix(Journal::EPriority::Info, 1),
+                    strAddress.c_str());
         std::fflush(stdout);
     }
 }

@@ -93,7 +93,8 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     }
     if (!strRefusal.empty())
         m_pLogPage->AddEntry(FormatText("The system refused to %s connection %d: %s", pszChange,
-                                        nIndex, strRefusal.c_str()));
+                                        nIndex, strRefusal.c_str()),
+                             CLog::EPriority::Warning);
     LogSharingWarnings();
     if (!ReplyAndLog(hClient, BuildReply(m_strHostName, bChanged ? kOkay : kFailed)))
         return false;
@@ -104,7 +105,7 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
 void CTarnlowServerDlg::LogSharingWarnings()
 {
     for (const std::string& strWarning : CSharingWarnings::Take())
-        m_pLogPage->AddEntry(strWarning);
+        m_pLogPage->AddEntry(strWarning, CLog::EPriority::Warning);
 }
 
 bool CTarnlowServerDlg::Acknowledge(SOCKET hClient, const char* pszLogFormat)

@@ -76,7 +76,8 @@ void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
         OutputDebugStringA(strError.c_str());
         // The log says that the server no longer listens, whether it never started or stopped.
         pDlg->m_pLogPage->AddEntry(bWaited ? "Stopped listening for clients"
-                                           : "Failed to start listening for clients");
+                                           : "Failed to start listening for clients",
+                                   CLog::EPriority::Warning);
         pDlg->CloseIfHeadless();
     }
     pDlg->m_AddressWatch.Disarm();
@@ -154,7 +155,7 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
         OutputDebugStringA(strTrace.c_str());
         return;
     }
-    m_pLogPage->AddEntry("Unhandled socket event");
+    m_pLogPage->AddEntry("Unhandled socket event", CLog::EPriority::Warning);
     FailListener(FormatText("CTarnlowServerDlg::ServerThread(): Unexpected return code from "
                             "WaitForMultipleObjects() :%d : error : %d...\n",
                             static_cast<int>(dwResult), static_cast<int>(GetLastError())),
@@ -228,9 +229,9 @@ void CTarnlowServerDlg::AnswerClient(SOCKET& hClient)
     if (nReceived == SOCKET_ERROR) {
         // A client that is silent, slow or gone costs its own connection, not the listener.
         OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Error receiving on socket\n");
-        m_pLogPage->AddEntry("Communication with client garbled");
+        m_pLogPage->AddEntry("Communication with client garbled", CLog::EPriority::Warning);
     } else if (nReceived > 0 && !ProcessRequest(hClient, cBuffer, nReceived)) {
-        m_pLogPage->AddEntry("Communication with client garbled");
+        m_pLogPage->AddEntry("Communication with client garbled", CLog::EPriority::Warning);
     }
     CloseClient(hClient);
 }

@@ -67,7 +67,7 @@ bool CTarnlowServerDlg::InitialiseServer()
     m_pConnectionsPage->PopulateConnectionList();
     m_pLogPage->AddEntry("TCP/IP: Starting");
     if (!m_Sockets.StartSockets()) {
-        m_pLogPage->AddEntry("TCP/IP: Failed");
+        m_pLogPage->AddEntry("TCP/IP: Failed", CLog::EPriority::Warning);
         return false;
     }
     m_strHostName = m_Sockets.GetLocalHostName();
@@ -80,7 +80,7 @@ bool CTarnlowServerDlg::InitialiseServer()
         m_strListenAddress = m_Sockets.GetLocalAddress(0);
     const std::string strAddress = m_strListenAddress;
     if (!StartServerThread()) {
-        m_pLogPage->AddEntry("Failed to start listening for clients");
+        m_pLogPage->AddEntry("Failed to start listening for clients", CLog::EPriority::Warning);
         return false;
     }
     m_pLogPage->AddEntry("Listening for clients");

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a program as a child process for end-to-end tests and collects its standard output line
-// by line; its standard error is kept in a file.
+// by line; its standard error is kept in a file, or collected with the output.
 #pragma once
 
 #include <chrono>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -17,7 +18,12 @@
 class CProcessRunner
 {
 public:
-    CProcessRunner(const std::string& strPath, const std::string& strStderrPath)
+    // Journal: both streams go to the collected lines, and the program is told (JOURNAL_STREAM)
+    // that they are systemd's journal.
+    enum class EStreams { Separate, Journal };
+
+    CProcessRunner(const std::string& strPath, const std::string& strStderrPath,
+                   EStreams streams = EStreams::Separate)
     {
         int nPipe[2];
         if (::pipe(nPipe) != 0)
@@ -25,9 +31,18 @@ public:
         m_nPid = ::fork();
         if (m_nPid == 0) {
             ::dup2(nPipe[1], STDOUT_FILENO);
-            std::FILE* pErr = std::fopen(strStderrPath.c_str(), "w");
-            if (pErr != nullptr)
-                ::dup2(::fileno(pErr), STDERR_FILENO);
+            std::FILE* pErr =
+                streams == EStreams::Journal ? nullptr : std::fopen(strStderrPath.c_str(), "w");
+            ::dup2(pErr != nullptr ? ::fileno(pErr) : nPipe[1], STDERR_FILENO);
+            struct stat status {
+            };
+            if (streams == EStreams::Journal && ::fstat(STDOUT_FILENO, &status) == 0)
+                ::setenv(
+                    "JOURNAL_STREAM",
+                    (std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino)).c_str(),
+                    1);
+            else
+                ::unsetenv("JOURNAL_STREAM");
             ::close(nPipe[0]);
             ::close(nPipe[1]);
             // Headless: no display, Qt's offscreen platform.

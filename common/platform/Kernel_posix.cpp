@@ -3,6 +3,8 @@
 // descriptor (an eventfd), which every change of an object it waits on writes, and beside it the
 // sockets selected onto the event objects it waits on: a network event wakes the waiter itself.
 #include "Kernel.h"
+
+#include "Journal.h"
 #include "WaitSource_posix.h"
 
 #include <algorithm>
@@ -14,6 +16,8 @@
 #include <cwchar>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
@@ -349,16 +353,37 @@ BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode)
     return TRUE;
 }
 
+namespace
+{
+
+std::string WithLinePrefixes(const char* pszText)
+{
+    const std::string_view prefix = Journal::LinePrefix(Journal::EPriority::Debug, STDERR_FILENO);
+    if (prefix.empty())
+        return pszText;
+    std::string strText;
+    for (const char* p = pszText; *p != '\0'; ++p) {
+        if (p == pszText || p[-1] == '\n')
+            strText += prefix;
+        strText += *p;
+    }
+    return strText;
+}
+
+} // namespace
+
 void OutputDebugStringA(LPCSTR lpOutputString)
 {
     if (lpOutputString == nullptr)
         return;
+    // In the journal each line of trace is of debug priority.
+    const std::string strText = WithLinePrefixes(lpOutputString);
     // One write per call, so that lines from two threads never interleave.
     std::lock_guard lock(Kernel().DebugOutputMutex);
-    const std::size_t nLength = std::strlen(lpOutputString);
+    const std::size_t nLength = strText.size();
     std::size_t nWritten = 0;
     while (nWritten < nLength) {
-        const ssize_t n = ::write(STDERR_FILENO, lpOutputString + nWritten, nLength - nWritten);
+        const ssize_t n = ::write(STDERR_FILENO, strText.data() + nWritten, nLength - nWritten);
         if (n <= 0)
             return;
         nWritten += static_cast<std::size_t>(n);

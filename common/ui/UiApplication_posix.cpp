@@ -3,6 +3,7 @@
 // termination signals read through a descriptor.
 #include "UiApplication.h"
 
+#include "Journal.h"
 #include "Wnd.h"
 
 #include <QEvent>
@@ -10,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,6 +32,17 @@ void OnTerminationSignal(int)
 {
     const char c = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_nSignalFds[0], &c, 1);
+}
+
+// Qt's own messages, as Qt words them, with their priority for the journal.
+void WriteQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const Journal::EPriority priority = type == QtDebugMsg  ? Journal::EPriority::Debug
+                                        : type == QtInfoMsg ? Journal::EPriority::Info
+                                                            : Journal::EPriority::Warning;
+    const QByteArray text = qFormatLogMessage(type, context, message).toLocal8Bit();
+    std::fprintf(stderr, "%s%s\n", Journal::LinePrefix(priority, STDERR_FILENO), text.constData());
+    std::fflush(stderr);
 }
 
 } // namespace
@@ -60,6 +73,8 @@ public:
 CUiApplication::CUiApplication(int& argc, char** argv, const char* pszDesktopName)
 {
     const bool bNoScreen = ChooseOffscreenPlatform();
+    if (*Journal::LinePrefix(Journal::EPriority::Warning, STDERR_FILENO) != '\0')
+        qInstallMessageHandler(WriteQtMessage);
     m_pApplication = std::make_unique<QApplication>(argc, argv);
     // Matches the window to its menu entry and icon in the desktop's task bar.
     if (pszDesktopName != nullptr)

@@ -3,6 +3,7 @@
 // so it listens on its default port 10000.
 #include "ServerProcessTest.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace std::chrono_literals;
@@ -122,4 +123,37 @@ TEST_F(ServerEndToEndTest, terminationWhileServingAClientClosesCleanly)
     ::close(nClient);
     const std::string strTrace = ReadFile(m_strStderrPath);
     EXPECT_NE(strTrace.find("CTarnlowServerDlg::ServerThread(): Finish\n"), std::string::npos);
+}
+
+// Under systemd the journal tells log entries (failures as warnings) from traces.
+TEST_F(ServerEndToEndTest, inTheJournalEachLineCarriesItsPriority)
+{
+    m_pServer = std::make_unique<CProcessRunner>(TARNLOW_SERVER_PATH, m_strStderrPath,
+                                                 CProcessRunner::EStreams::Journal);
+    ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience));
+    const int nSilent = ConnectLoopback(kServerPort);
+    ASSERT_TRUE(m_pServer->WaitForLine("Communication with client garbled", m_Patience));
+    ::close(nSilent);
+    m_pServer->Signal(SIGTERM);
+    EXPECT_EQ(m_pServer->WaitForExit(10s), 0);
+    std::vector<std::string> entries;
+    std::vector<std::string> warnings;
+    std::vector<std::string> traces;
+    for (const std::string& strLine : m_pServer->Lines()) {
+        ASSERT_GE(strLine.size(), 3u);
+        const std::string strPriority = strLine.substr(0, 3);
+        ASSERT_TRUE(strPriority == "<4>" || strPriority == "<6>" || strPriority == "<7>")
+            << strLine;
+        (strPriority == "<4>"   ? warnings
+         : strPriority == "<6>" ? entries
+                                : traces)
+            .push_back(strLine.substr(3));
+    }
+    EXPECT_EQ(Messages(entries).front(), "Program started");
+    EXPECT_EQ(Messages(entries).size(), entries.size() - 1) << "the entries and one address";
+    EXPECT_NE(std::find(entries.begin(), entries.end(), "IP Address: 127.0.0.1"), entries.end());
+    EXPECT_EQ(Messages(warnings), std::vector<std::string>{"Communication with client garbled"});
+    EXPECT_EQ(Messages(traces), std::vector<std::string>{});
+    EXPECT_NE(std::find(traces.begin(), traces.end(), "CTarnlowServerDlg::CleanClose()"),
+              traces.end());
 }
