@@ -3,12 +3,14 @@
 #include "TestPlatform.h"
 
 #include "ComObject.h"
+#include "Kernel.h"
 #include "MemorySharingService.h"
 #include "SharingServiceDoubles.h"
 #include "SharingServiceObjects.h"
 #include "TraceCapture.h"
 
 #include <climits>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace
@@ -16,6 +18,21 @@ namespace
 
 using SConnection = CMemorySharingService::SConnection;
 using EItemKind = CMemorySharingService::EItemKind;
+
+// The system's words for a code (they differ between Windows, Wine and our layer), as the Log
+// quotes them: without the closing full stop.
+std::string SystemMessage(HRESULT hr)
+{
+    char cMessage[512] = {};
+    const DWORD dwLength =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(hr), 0, cMessage, sizeof cMessage, nullptr);
+    std::string strMessage(cMessage, dwLength);
+    while (!strMessage.empty() && std::strchr(" .\r\n", strMessage.back()) != nullptr)
+        strMessage.pop_back();
+    EXPECT_FALSE(strMessage.empty()) << std::hex << hr;
+    return strMessage;
+}
 
 // A manager that fails on purpose at one step of the enumeration.
 class CBrokenManager : public CComObject<INetSharingManager>
@@ -256,10 +273,11 @@ TEST_F(MyNetConnectionTest, aRefusalByTheServiceIsAFailureWithItsReason)
     // The flag holds what the service reports after the refusal.
     EXPECT_NE(bShared, 0);
     // Without the service's words, the system's message for the code.
-    EXPECT_EQ(m_Manager.Refusal(), "Unspecified error");
+    EXPECT_EQ(m_Manager.Refusal(), SystemMessage(E_FAIL));
     bShared = 0;
     EXPECT_FALSE(m_Manager.SetShared(0, bShared));
-    EXPECT_EQ(m_Manager.Refusal(), "Access is denied; the server must run as an administrator");
+    EXPECT_EQ(m_Manager.Refusal(),
+              SystemMessage(E_ACCESSDENIED) + "; the server must run as an administrator");
 
     // The service's own words, when it leaves them, take the system's place.
     dialup.strFailure = L"the server does not have the CAP_NET_ADMIN capability";
@@ -277,7 +295,7 @@ TEST_F(MyNetConnectionTest, aRefusalByTheServiceIsAFailureWithItsReason)
     Query();
     bShared = 1;
     EXPECT_FALSE(m_Manager.SetShared(0, bShared));
-    EXPECT_EQ(m_Manager.Refusal(), "Unspecified error");
+    EXPECT_EQ(m_Manager.Refusal(), SystemMessage(E_FAIL));
     // A connection refused before the service is asked leaves no reason behind.
     EXPECT_FALSE(m_Manager.SetShared(1, bShared));
     EXPECT_EQ(m_Manager.Refusal(), "");
