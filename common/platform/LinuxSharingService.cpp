@@ -248,6 +248,11 @@ NETCON_MEDIATYPE CLinuxSharingService::MediaTypeOf(const SLinkAttributes& link) 
 
 HRESULT CLinuxSharingService::IsShared(const std::string& strInterface, bool& bShared)
 {
+    bShared = false;
+    // Without the capability the kernel refuses to show the rules, and libnftables says so on
+    // standard error by itself.
+    if (!HasNetAdmin())
+        return E_ACCESSDENIED;
     std::lock_guard lock(m_Mutex);
     CNftSharingTable::SState state;
     const HRESULT hr = m_Table.Read(state);
@@ -322,6 +327,8 @@ void CLinuxSharingService::CheckClientPort(int nPort)
 {
     std::lock_guard lock(m_Mutex);
     m_nClientPort = nPort;
+    if (!HasNetAdmin())
+        return;
     CNftSharingTable::SState state;
     CFirewallRuleset ruleset;
     if (FAILED(m_Table.Read(state)) || !ReadOtherFirewalls(ruleset))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MessageBox.h"
 
+#include "Journal.h"
 #include "UiApplication.h"
 #include "Wnd.h"
 
@@ -20,7 +21,9 @@ int ShowBox(const SMessageBox& box)
     if (Hook())
         return Hook()(box);
     if (CUiApplication::IsHeadless()) {
-        std::fprintf(stderr, "%s: %s\n", box.strCaption.c_str(), box.strText.c_str());
+        // What a user should have seen is a warning in the journal.
+        std::fprintf(stderr, "%s%s: %s\n", Journal::LinePrefix(Journal::EPriority::Warning, 2),
+                     box.strCaption.c_str(), box.strText.c_str());
         std::fflush(stderr);
         return IDOK;
     }
