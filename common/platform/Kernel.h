@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Kernel services: last-error value, events, waits, Sleep, threads, the debugger output and the
-// wide-to-narrow text conversion. The system's own on Windows, our layer elsewhere.
+// text conversion. The system's own on Windows, our layer elsewhere.
 #pragma once
 
 #ifdef _WIN32

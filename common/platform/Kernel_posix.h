@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Kernel services: last-error value, events, waits, Sleep, threads, the debugger output and the
-// wide-to-narrow text conversion. Handles are kernel objects: an event, or a thread that is
-// signalled when it has ended.
+// text conversion between wide text and the code page. Handles are kernel objects: an event, or a
+// thread that is signalled when it has ended.
 #pragma once
 
 #include "WinTypes_posix.h"
@@ -53,3 +53,7 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const wchar_t* lpWideCharStr, int cchWideChar,
                         char* lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                         BOOL* lpUsedDefaultChar);
+// The other way: each byte that starts no valid sequence becomes U+FFFD, and what follows it
+// still reads.
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, const char* lpMultiByteStr, int cbMultiByte,
+                        wchar_t* lpWideCharStr, int cchWideChar);
