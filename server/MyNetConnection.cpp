@@ -184,6 +184,33 @@ std::string CMyNetConnection::RefusalReason(HRESULT hr)
     return strReason;
 }
 
+void CMyNetConnection::SetClientPort(int nPort)
+{
+    if (const CComPtr<ITarnlowSharingAdvice> pAdvice = Advice())
+        pAdvice->SetClientPort(nPort);
+}
+
+std::vector<std::string> CMyNetConnection::TakeAdvice()
+{
+    std::vector<std::string> advice;
+    const CComPtr<ITarnlowSharingAdvice> pAdvice = Advice();
+    BSTR bstrAdvice = nullptr;
+    while (pAdvice && pAdvice->TakeAdvice(&bstrAdvice) == S_OK) {
+        advice.push_back(NarrowText(bstrAdvice));
+        SysFreeString(bstrAdvice);
+        bstrAdvice = nullptr;
+    }
+    return advice;
+}
+
+CComPtr<ITarnlowSharingAdvice> CMyNetConnection::Advice() const
+{
+    CComPtr<ITarnlowSharingAdvice> pAdvice;
+    if (m_pSharingManager)
+        m_pSharingManager->QueryInterface(IID_ITarnlowSharingAdvice, pAdvice.PutVoid());
+    return pAdvice;
+}
+
 void CMyNetConnection::ReleaseService()
 {
     ReleaseConnections();

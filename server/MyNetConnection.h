@@ -6,8 +6,10 @@
 
 #include "ComPtr.h"
 #include "NetSharing.h"
+#include "SharingAdvice.h"
 
 #include <string>
+#include <vector>
 
 class CMyNetConnection
 {
@@ -29,6 +31,11 @@ public:
     // Refusal() says why the service did.
     bool SetShared(int nIndex, VARIANT_BOOL& bShared);
     const std::string& Refusal() const { return m_strRefusal; }
+    // What the service has to say beyond its results, where it offers its advice: the port at
+    // which the LAN's clients reach the server, for its check of their way, and what it found in
+    // the way since the last call, oldest first.
+    void SetClientPort(int nPort);
+    std::vector<std::string> TakeAdvice();
     void TraceHResult(HRESULT hr);
     // Lets go of every object of the sharing service, the manager too, while COM is still
     // there: the last CoUninitialize may unload the service. Later queries find no connection.
@@ -42,6 +49,7 @@ private:
     void AddConnection(CComPtr<INetConnection> pConnection);
     void ReleaseConnections();
     static std::string RefusalReason(HRESULT hr);
+    CComPtr<ITarnlowSharingAdvice> Advice() const;
 
     CComPtr<INetSharingManager> m_pSharingManager;
     CComPtr<INetSharingEveryConnectionCollection> m_pEveryConnectionCollection;

@@ -5,7 +5,6 @@
 
 #include "ControlProtocol.h"
 #include "Format.h"
-#include "SharingWarnings.h"
 
 using namespace ControlProtocol;
 
@@ -104,7 +103,12 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
 
 void CTarnlowServerDlg::LogSharingWarnings()
 {
-    for (const std::string& strWarning : CSharingWarnings::Take())
+    std::vector<std::string> warnings;
+    {
+        std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
+        warnings = m_pConnectionsPage->m_NetConnection.TakeAdvice();
+    }
+    for (const std::string& strWarning : warnings)
         m_pLogPage->AddEntry(strWarning, CLog::EPriority::Warning);
 }
 

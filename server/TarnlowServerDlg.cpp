@@ -4,7 +4,6 @@
 #include "MainWindow.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
-#include "SharingWarnings.h"
 #include "resource.h"
 
 CTarnlowServerDlg::CTarnlowServerDlg(CWnd* pParent)
@@ -88,7 +87,10 @@ bool CTarnlowServerDlg::InitialiseServer()
         m_pConnectionsPage->SetIPAddress(strAddress);
     // Another firewall of the machine may keep the LAN's clients away from the port; the service
     // checks again after each sharing.
-    CSharingWarnings::CheckClientPort(m_pCommsPage->GetReceivePort());
+    {
+        std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
+        m_pConnectionsPage->m_NetConnection.SetClientPort(m_pCommsPage->GetReceivePort());
+    }
     LogSharingWarnings();
     return true;
 }

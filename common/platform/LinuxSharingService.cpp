@@ -4,8 +4,8 @@
 #include "IptablesLegacyReader.h"
 #include "Kernel.h"
 #include "RtNetlink.h"
+#include "SharingAdvice.h"
 #include "SharingServiceObjects.h"
-#include "SharingWarnings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -136,11 +136,55 @@ private:
 using CLinuxConnectionCollection = CSnapshotCollection<CLinuxSharingService, CLinuxEnumVariant,
                                                        &CLinuxSharingService::ReadConnections>;
 
+// The manager also gives the service's advice: what it found in the way of its sharing, and of
+// the LAN's clients on their way to the server.
 class CLinuxSharingManager
-    : public CSharingManagerBase<CLinuxSharingService, CLinuxConnectionCollection>
+    : public CSharingManagerBase<CLinuxSharingService, CLinuxConnectionCollection>,
+      public ITarnlowSharingAdvice
 {
 public:
     using CSharingManagerBase::CSharingManagerBase;
+
+    HRESULT QueryInterface(REFIID riid, void** ppvObject) override
+    {
+        if (ppvObject == nullptr || riid != IID_ITarnlowSharingAdvice)
+            return CSharingManagerBase::QueryInterface(riid, ppvObject);
+        *ppvObject = static_cast<ITarnlowSharingAdvice*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return CSharingManagerBase::AddRef(); }
+    ULONG Release() override { return CSharingManagerBase::Release(); }
+
+    HRESULT SetClientPort(LONG nPort) override
+    {
+        m_pService->CheckClientPort(nPort);
+        return S_OK;
+    }
+
+    HRESULT TakeAdvice(BSTR* pbstrAdvice) override
+    {
+        if (pbstrAdvice == nullptr)
+            return E_POINTER;
+        *pbstrAdvice = nullptr;
+        std::string strAdvice;
+        if (!m_pService->TakeAdvice(strAdvice))
+            return S_FALSE;
+        *pbstrAdvice = SysAllocString(WideText(strAdvice).c_str());
+        return *pbstrAdvice != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    static std::wstring WideText(const std::string& strText)
+    {
+        const int nLength = static_cast<int>(strText.size());
+        std::wstring strWide(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, strText.data(),
+                                                                          nLength, nullptr, 0)),
+                             L'\0');
+        MultiByteToWideChar(CP_ACP, 0, strText.data(), nLength, strWide.data(),
+                            static_cast<int>(strWide.size()));
+        return strWide;
+    }
 
     HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
                                    INetConnectionProps** ppProps) override
@@ -192,14 +236,7 @@ CLinuxSharingService::CLinuxSharingService(SOptions options) : m_Options(std::mo
 
 std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Create(SOptions options)
 {
-    std::shared_ptr<CLinuxSharingService> pService(new CLinuxSharingService(std::move(options)));
-    // The service made last is the one that the server asks through COM.
-    CSharingWarnings::SetClientPortCheck(
-        [pWeak = std::weak_ptr<CLinuxSharingService>(pService)](int nPort) {
-            if (const auto pService = pWeak.lock())
-                pService->CheckClientPort(nPort);
-        });
-    return pService;
+    return std::shared_ptr<CLinuxSharingService>(new CLinuxSharingService(std::move(options)));
 }
 
 std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Machine()
@@ -402,8 +439,18 @@ void CLinuxSharingService::Warn(const char* pszOperation, const std::vector<std:
         OutputDebugStringA(
             ("CLinuxSharingService::" + std::string(pszOperation) + "(): " + strWarning + "\n")
                 .c_str());
-        CSharingWarnings::Add(strWarning);
+        m_Advice.push_back(strWarning);
     }
+}
+
+bool CLinuxSharingService::TakeAdvice(std::string& strAdvice)
+{
+    std::lock_guard lock(m_Mutex);
+    if (m_Advice.empty())
+        return false;
+    strAdvice = std::move(m_Advice.front());
+    m_Advice.pop_front();
+    return true;
 }
 
 bool CLinuxSharingService::HasNetAdmin()

@@ -10,6 +10,7 @@
 #include "LinkAttributes.h"
 #include "NftSharingTable.h"
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,6 +43,8 @@ public:
     // Warns of what the other firewalls put between the LAN's clients and the server's port, and
     // keeps the port, for the same check after each sharing.
     void CheckClientPort(int nPort);
+    // The oldest warning not yet taken; false when none is left.
+    bool TakeAdvice(std::string& strAdvice);
 
 private:
     explicit CLinuxSharingService(SOptions options);
@@ -58,7 +61,9 @@ private:
     std::vector<CFirewallCheck::SInterface>
     ClientInterfaces(std::vector<CFirewallCheck::SInterface> interfaces,
                      const std::string& strUplink) const;
-    static void Warn(const char* pszOperation, const std::vector<std::string>& warnings);
+    // Keeps the warnings for the server, which takes them through the manager; the caller holds
+    // the lock.
+    void Warn(const char* pszOperation, const std::vector<std::string>& warnings);
     // Leaves the reason for a refused change as the calling thread's COM error information.
     HRESULT Refuse(HRESULT hr) const;
     static bool HasNetAdmin();
@@ -71,4 +76,5 @@ private:
     CNftSharingTable m_Table;
     // The server's receive port, once it has asked; 0 before.
     int m_nClientPort = 0;
+    std::deque<std::string> m_Advice;
 };

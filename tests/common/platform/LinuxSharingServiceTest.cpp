@@ -2,6 +2,7 @@
 // The machine's own sharing service against the real kernel, inside a private network namespace
 // that holds only the interfaces these tests make.
 #include "LinuxSharingService.h"
+#include "SharingAdvice.h"
 #include "SharingEnumeration.h"
 
 #include <algorithm>
@@ -332,6 +333,32 @@ TEST_F(LinuxSharingServiceTest, WithoutNetAdminChangesAreDenied)
     EXPECT_EQ(WithoutNetAdmin([&] { return Unshare(L"tl-a"); }), E_ACCESSDENIED);
     EXPECT_TRUE(IsShared(L"tl-a"));
     EXPECT_EQ(Forwarding(), '1');
+}
+
+// The manager's advice: what another firewall puts between the LAN's clients and the port, each
+// warning taken once.
+TEST_F(LinuxSharingServiceTest, TheManagerAdvisesOfWhatStopsTheClients)
+{
+    Ip("addr add 192.168.78.1/24 dev tl-br");
+    ASSERT_EQ(std::system("nft 'add table inet tl-test; add chain inet tl-test input "
+                          "{ type filter hook input priority 0; policy accept; };"
+                          " add rule inet tl-test input tcp dport 10000 drop'"),
+              0);
+    ITarnlowSharingAdvice* pAdvice = nullptr;
+    ASSERT_EQ(
+        m_pManager->QueryInterface(IID_ITarnlowSharingAdvice, reinterpret_cast<void**>(&pAdvice)),
+        S_OK);
+    EXPECT_EQ(pAdvice->SetClientPort(10000), S_OK);
+    BSTR bstrAdvice = nullptr;
+    EXPECT_EQ(pAdvice->TakeAdvice(&bstrAdvice), S_OK);
+    EXPECT_EQ(std::wstring(bstrAdvice != nullptr ? bstrAdvice : L""),
+              L"Clients cannot reach port 10000: the firewall's table inet tl-test, chain input "
+              L"stops them");
+    SysFreeString(bstrAdvice);
+    EXPECT_EQ(pAdvice->TakeAdvice(&bstrAdvice), S_FALSE);
+    EXPECT_EQ(bstrAdvice, nullptr);
+    pAdvice->Release();
+    std::system("nft delete table inet tl-test");
 }
 
 } // namespace
