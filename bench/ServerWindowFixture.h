@@ -5,6 +5,7 @@
 #pragma once
 
 #include "MemorySharingService.h"
+#include "RegisteredService.h"
 #include "ServerResources.h"
 #include "TarnlowServerDlg.h"
 
@@ -26,11 +27,7 @@ public:
             connection.MediaType = i == 0 ? NCM_PHONE : NCM_LAN;
             m_pService->AddConnection(connection);
         }
-        IUnknown* pFactory = nullptr;
-        m_pService->GetClassObject(IID_IClassFactory, reinterpret_cast<void**>(&pFactory));
-        CoRegisterClassObject(CLSID_NetSharingManager, pFactory, CLSCTX_INPROC_SERVER,
-                              REGCLS_MULTIPLEUSE, &m_dwCookie);
-        pFactory->Release();
+        m_pRegistration = std::make_unique<CRegisteredService>(m_pService);
         m_pDlg = std::make_unique<CTarnlowServerDlg>();
         m_pDlg->Create(CTarnlowServerDlg::IDD);
         QCoreApplication::processEvents();
@@ -40,7 +37,7 @@ public:
     {
         m_pDlg->SendMessage(WM_CLOSE);
         m_pDlg.reset();
-        CoRevokeClassObject(m_dwCookie);
+        m_pRegistration.reset();
         CoUninitialize();
         CResources::SetCurrent(nullptr);
     }
@@ -52,6 +49,6 @@ public:
 
 private:
     std::shared_ptr<CMemorySharingService> m_pService;
-    DWORD m_dwCookie = 0;
+    std::unique_ptr<CRegisteredService> m_pRegistration;
     std::unique_ptr<CTarnlowServerDlg> m_pDlg;
 };

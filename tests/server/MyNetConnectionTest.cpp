@@ -5,6 +5,7 @@
 #include "ComObject.h"
 #include "Kernel.h"
 #include "MemorySharingService.h"
+#include "RegisteredService.h"
 #include "SharingServiceDoubles.h"
 #include "SharingServiceObjects.h"
 #include "TraceCapture.h"
@@ -113,25 +114,22 @@ protected:
 
     void TearDown() override
     {
-        if (m_dwCookie != 0)
-            CoRevokeClassObject(m_dwCookie);
+        m_pRegistration.reset();
         CoUninitialize();
     }
 
     void Register(IUnknown* pClassObject)
     {
-        ASSERT_EQ(CoRegisterClassObject(CLSID_NetSharingManager, pClassObject, CLSCTX_INPROC_SERVER,
-                                        REGCLS_MULTIPLEUSE, &m_dwCookie),
-                  S_OK);
-        pClassObject->Release();
+        m_pRegistration.reset();
+        m_pRegistration = std::make_unique<CRegisteredService>(pClassObject);
+        ASSERT_EQ(m_pRegistration->Result(), S_OK);
     }
 
     std::shared_ptr<CMemorySharingService> Service()
     {
         auto pService = CMemorySharingService::Create();
-        IUnknown* pFactory = nullptr;
-        pService->GetClassObject(IID_IClassFactory, reinterpret_cast<void**>(&pFactory));
-        Register(pFactory);
+        m_pRegistration = std::make_unique<CRegisteredService>(pService);
+        EXPECT_EQ(m_pRegistration->Result(), S_OK);
         return pService;
     }
 
@@ -142,7 +140,7 @@ protected:
         return capture.Text();
     }
 
-    DWORD m_dwCookie = 0;
+    std::unique_ptr<CRegisteredService> m_pRegistration;
     bool m_bQueried = false;
     CMyNetConnection m_Manager;
 };
@@ -378,8 +376,6 @@ TEST_F(MyNetConnectionTest, missingCollectionOrEnumeratorFailsTheQuery)
         EXPECT_FALSE(manager.QueryConnections());
         EXPECT_EQ(manager.m_nConnections, 0);
         EXPECT_EQ(manager.m_nDialupConnections, 0);
-        CoRevokeClassObject(m_dwCookie);
-        m_dwCookie = 0;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "MemorySharingService.h"
 #include "MessageBox.h"
 #include "RecordingSharingService.h"
+#include "RegisteredService.h"
 #include "ServerResources.h"
 #include "SharingServiceDoubles.h"
 #include "TarnlowServerDlg.h"
@@ -35,11 +36,7 @@ protected:
         CResources::SetCurrent(&ServerResources());
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
         m_pService = CMemorySharingService::Create();
-        IUnknown* pFactory = nullptr;
-        m_pService->GetClassObject(IID_IClassFactory, reinterpret_cast<void**>(&pFactory));
-        CoRegisterClassObject(CLSID_NetSharingManager, pFactory, CLSCTX_INPROC_SERVER,
-                              REGCLS_MULTIPLEUSE, &m_dwCookie);
-        pFactory->Release();
+        m_pRegistration = std::make_unique<CRegisteredService>(m_pService);
         SetMessageBoxHook([this](const SMessageBox& box) {
             m_Boxes.push_back(box.strCaption + ": " + box.strText);
             return IDOK;
@@ -52,7 +49,7 @@ protected:
             m_pDlg->SendMessage(WM_CLOSE);
         m_pDlg.reset();
         SetMessageBoxHook(nullptr);
-        CoRevokeClassObject(m_dwCookie);
+        m_pRegistration.reset();
         CoUninitialize();
         CResources::SetCurrent(nullptr);
     }
@@ -106,7 +103,7 @@ protected:
     }
 
     std::shared_ptr<CMemorySharingService> m_pService;
-    DWORD m_dwCookie = 0;
+    std::unique_ptr<CRegisteredService> m_pRegistration;
     std::vector<std::string> m_Boxes;
     std::unique_ptr<CTarnlowServerDlg> m_pDlg;
     const std::string m_strHost = [] {
@@ -158,11 +155,8 @@ TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
 TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhileComIsThere)
 {
     auto pRecord = std::make_shared<SServiceRecord>();
-    DWORD dwCookie = 0;
-    ASSERT_EQ(CoRegisterClassObject(CLSID_NetSharingManager,
-                                    new CRecordedFactory(pRecord, m_pService), CLSCTX_INPROC_SERVER,
-                                    REGCLS_MULTIPLEUSE, &dwCookie),
-              S_OK);
+    const CRegisteredService recorded(new CRecordedFactory(pRecord, m_pService));
+    ASSERT_EQ(recorded.Result(), S_OK);
     m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
     auto shared = TestConnection(L"My ISP", NCM_PHONE);
     shared.bSharingEnabled = true;
@@ -196,7 +190,6 @@ TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhi
     std::lock_guard lock(pRecord->Mutex);
     EXPECT_EQ(pRecord->nLiveObjects, 0);
     EXPECT_EQ(pRecord->nReleasedWithoutCom, 0);
-    CoRevokeClassObject(dwCookie);
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
 }
 
