@@ -57,6 +57,12 @@ void CExchangeWorker::WaitUntilIdle()
     }
 }
 
+int CExchangeWorker::TakenJobs() const
+{
+    std::lock_guard lock(m_Mutex);
+    return m_nTakenJobs;
+}
+
 DWORD CExchangeWorker::ThreadProc(LPVOID pParameter)
 {
     static_cast<CExchangeWorker*>(pParameter)->Run();
@@ -75,6 +81,7 @@ void CExchangeWorker::Run()
             job = std::move(m_Jobs.front());
             m_Jobs.pop_front();
             m_bBusy = true;
+            ++m_nTakenJobs;
         }
         job();
         std::lock_guard lock(m_Mutex);

@@ -28,6 +28,8 @@ public:
     bool IsStopping() const;
     // Runs all jobs posted so far before it returns, the window thread serving them (for tests).
     void WaitUntilIdle();
+    // How many jobs the thread has taken up so far (for tests that wait for one to start).
+    int TakenJobs() const;
 
 private:
     static DWORD ThreadProc(LPVOID pParameter);
@@ -38,5 +40,6 @@ private:
     std::deque<std::function<void()>> m_Jobs;
     bool m_bStopping = false;
     bool m_bBusy = false;
+    int m_nTakenJobs = 0;
     HANDLE m_hThread = nullptr;
 };

@@ -514,8 +514,11 @@ TEST_F(ClientWindowTest, closingWhileTheConnectItselfHangsEndsQuickly)
     SetPort(ntohs(address.sin_port));
     const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
     CTraceCapture capture;
+    const int nTaken = m_pDlg->Worker().TakenJobs();
     QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(IDC_CONNECT)), Qt::LeftButton);
-    Settle(300);
+    // The exchange has started: its connect now waits, and nothing comes of it meanwhile.
+    ASSERT_TRUE(WaitFor([&] { return m_pDlg->Worker().TakenJobs() > nTaken; }));
+    Settle();
     EXPECT_EQ(Messages(nBefore), std::vector<std::string>{}) << "the connect did not wait";
     const auto start = std::chrono::steady_clock::now();
     m_pDlg->SendMessage(WM_CLOSE);

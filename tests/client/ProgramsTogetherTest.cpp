@@ -60,8 +60,11 @@ protected:
         QWidget* pPage = m_pClient->m_pConnectionsPage->GetWidget();
         QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
                                 pPage->mapToGlobal(QPoint(5, 5)));
+        const int nTaken = m_pClient->Worker().TakenJobs();
         QApplication::sendEvent(pPage, &event);
-        Settle(10);
+        // The command reaches the worker through the window's messages: its exchange has started
+        // before the wait for the worker to be idle means anything.
+        ASSERT_TRUE(WaitFor([&] { return m_pClient->Worker().TakenJobs() > nTaken; }));
         m_pClient->Worker().WaitUntilIdle();
         QCoreApplication::processEvents();
     }
