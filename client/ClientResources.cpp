@@ -3,7 +3,7 @@
 
 #include "TemplateStyles.h"
 #include "Version.h"
-#include "resource.h"
+#include "client/resource.h"
 
 namespace
 {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Comms.h"
+#include "client/Comms.h"
 
 #include "ControlProtocol.h"
 #include "PageKeys.h"
-#include "resource.h"
+#include "client/resource.h"
 
 CComms::CComms() : CDialog(IDD)
 {

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Connections.h"
+#include "client/Connections.h"
 
 #include "ConnectionColumns.h"
 #include "ControlProtocol.h"
 #include "Kernel.h"
 #include "PageKeys.h"
-#include "resource.h"
+#include "client/resource.h"
 
 namespace
 {

@@ -6,7 +6,7 @@
 #include "MainWindow.h"
 #include "MessageBox.h"
 #include "PageKeys.h"
-#include "resource.h"
+#include "client/resource.h"
 
 CTarnlowClientDlg::CTarnlowClientDlg(CWnd* pParent)
     : CDialog(IDD, pParent), m_tabCtrl(new CConnections, new CComms, new CLog(kClientLogVariant)),

@@ -3,12 +3,12 @@
 // button, owns the socket wrapper, and runs the exchanges with the server on its worker thread.
 #pragma once
 
-#include "Comms.h"
-#include "Connections.h"
 #include "ExchangeWorker.h"
 #include "Log.h"
 #include "PageTabCtrl.h"
 #include "Sockets.h"
+#include "client/Comms.h"
+#include "client/Connections.h"
 
 #include <mutex>
 #include <string>

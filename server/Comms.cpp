@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Comms.h"
+#include "server/Comms.h"
 
 #include "PageKeys.h"
-#include "resource.h"
+#include "server/resource.h"
 
 CComms::CComms() : CDialog(IDD)
 {

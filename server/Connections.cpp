@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Connections.h"
+#include "server/Connections.h"
 
 #include "ConnectionColumns.h"
 #include "Journal.h"
@@ -8,7 +8,7 @@
 #include "PageKeys.h"
 #include "TarnlowServerDlg.h"
 #include "UiApplication.h"
-#include "resource.h"
+#include "server/resource.h"
 
 #include <cstdio>
 #include <vector>

@@ -4,7 +4,7 @@
 #include "MainWindow.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
-#include "resource.h"
+#include "server/resource.h"
 
 CTarnlowServerDlg::CTarnlowServerDlg(CWnd* pParent)
     : CDialog(IDD, pParent), m_tabCtrl(new CConnections, new CComms, new CLog(kServerLogVariant)),

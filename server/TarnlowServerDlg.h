@@ -5,11 +5,11 @@
 #pragma once
 
 #include "AddressWatch.h"
-#include "Comms.h"
-#include "Connections.h"
 #include "Log.h"
 #include "PageTabCtrl.h"
 #include "Sockets.h"
+#include "server/Comms.h"
+#include "server/Connections.h"
 
 #include <atomic>
 #include <string>

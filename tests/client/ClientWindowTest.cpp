@@ -7,7 +7,7 @@
 #include "TarnlowClientDlg.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
-#include "resource.h"
+#include "client/resource.h"
 
 #include <QLineEdit>
 #include <QPushButton>

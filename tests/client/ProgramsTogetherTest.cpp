@@ -5,7 +5,7 @@
 #include "ProcessRunner.h"
 #include "TarnlowClientDlg.h"
 #include "UiTestSupport.h"
-#include "resource.h"
+#include "client/resource.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -12,7 +12,7 @@
 #include "TarnlowServerDlg.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
-#include "resource.h"
+#include "server/resource.h"
 
 #include <QLabel>
 #include <QLineEdit>
