@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "ThreadState_posix.h"
 #include "UiTestSupport.h"
 
-namespace {
+namespace
+{
 
 constexpr UINT kTestMessage = 0x0400;
 
@@ -17,7 +19,10 @@ class CRecordingWnd : public CWnd
 {
 public:
     CRecordingWnd() { AttachOwned(new QWidget, 0); }
-    explicit CRecordingWnd(CWnd* pParent) { AttachOwned(new QWidget(pParent->GetWidget()), WS_CHILD); }
+    explicit CRecordingWnd(CWnd* pParent)
+    {
+        AttachOwned(new QWidget(pParent->GetWidget()), WS_CHILD);
+    }
 
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
@@ -75,17 +80,17 @@ TEST(WndTest, callFromAnotherThreadRunsOnTheWindowThreadWhileTheCallerWaits)
 TEST(WndTest, destroyingTheWindowReleasesAWaitingCaller)
 {
     auto pWindow = std::make_unique<CRecordingWnd>();
-    std::atomic<bool> bCalling{false};
+    std::atomic<pid_t> nCaller{0};
     std::atomic<int> nResult{-1};
     std::thread caller([&] {
-        bCalling = true;
+        nCaller = KernelThreadId();
         nResult = pWindow->SendCall([] {}) ? 1 : 0;
     });
     // The window's thread runs no events before the window is gone, so the call can never run:
-    // whether it was queued already or not, the caller must come back with false.
-    while (!bCalling)
+    // the caller, blocked waiting for it, must come back with false.
+    while (nCaller == 0)
         std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntilThreadSleeps(nCaller));
     CRecordingWnd* pRaw = pWindow.get();
     delete pRaw->GetWidget();
     caller.join();
