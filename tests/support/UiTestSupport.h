@@ -113,7 +113,9 @@ inline void ClickRow(const CListCtrl& list, int nRow)
                       QPoint((rcRow.left + rcRow.right) / 2, (rcRow.top + rcRow.bottom) / 2));
 }
 
-inline bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = 5000)
+// The time allowed is only a bound for a condition that never comes: a slow or busy machine
+// (a sanitizer build, tests running side by side) must not fail a test by it.
+inline bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = 30000)
 {
     return QTest::qWaitFor(condition, nTimeoutMs);
 }
