@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Wnd.h"
 
+#include "CodePageText.h"
+
 #include <memory>
 
 namespace
@@ -23,17 +25,6 @@ UINT SentCallMessage()
 }
 
 DWORD g_dwWindowThread = 0;
-
-std::wstring Wide(const std::string& str)
-{
-    if (str.empty())
-        return {};
-    const int nChars =
-        ::MultiByteToWideChar(CP_ACP, 0, str.data(), static_cast<int>(str.size()), nullptr, 0);
-    std::wstring wstr(static_cast<size_t>(nChars), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, str.data(), static_cast<int>(str.size()), wstr.data(), nChars);
-    return wstr;
-}
 
 void RunPostedCall(const MSG& msg)
 {
@@ -256,7 +247,7 @@ void CWnd::ClientToScreen(POINT* pPoint) const
 void CWnd::SetWindowText(const std::string& strText)
 {
     if (IsWindow())
-        ::SetWindowTextW(GetSafeHwnd(), Wide(strText).c_str());
+        ::SetWindowTextW(GetSafeHwnd(), WideText(strText).c_str());
 }
 
 std::string CWnd::GetWindowText() const

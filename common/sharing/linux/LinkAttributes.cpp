@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinkAttributes.h"
 
-#include "Kernel.h"
+#include "CodePageText.h"
 
 #include <algorithm>
 #include <array>
@@ -44,14 +44,7 @@ bool SLinkAttributes::IsLoopback() const
 
 std::wstring SLinkAttributes::ConnectionName() const
 {
-    const std::string& strText = strAlias.empty() ? strName : strAlias;
-    const int nLength = static_cast<int>(strText.size());
-    std::wstring strWide(static_cast<std::size_t>(
-                             MultiByteToWideChar(CP_ACP, 0, strText.data(), nLength, nullptr, 0)),
-                         L'\0');
-    MultiByteToWideChar(CP_ACP, 0, strText.data(), nLength, strWide.data(),
-                        static_cast<int>(strWide.size()));
-    return strWide;
+    return WideText(strAlias.empty() ? strName : strAlias);
 }
 
 bool SLinkAttributes::IsMobileBroadband() const

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinuxSharingService.h"
 
+#include "CodePageText.h"
 #include "IptablesLegacyReader.h"
 #include "Kernel.h"
 #include "RtNetlink.h"
@@ -172,18 +173,6 @@ public:
             return S_FALSE;
         *pbstrAdvice = SysAllocString(WideText(strAdvice).c_str());
         return *pbstrAdvice != nullptr ? S_OK : E_OUTOFMEMORY;
-    }
-
-private:
-    static std::wstring WideText(const std::string& strText)
-    {
-        const int nLength = static_cast<int>(strText.size());
-        std::wstring strWide(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, strText.data(),
-                                                                          nLength, nullptr, 0)),
-                             L'\0');
-        MultiByteToWideChar(CP_ACP, 0, strText.data(), nLength, strWide.data(),
-                            static_cast<int>(strWide.size()));
-        return strWide;
     }
 
     HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
