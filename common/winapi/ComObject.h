@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reference counting and QueryInterface for this layer's own COM objects and for test doubles:
-// an object that exposes IUnknown and one interface.
+// an object that exposes IUnknown and one interface, or two.
 #pragma once
 
 #include "Com.h"
@@ -45,4 +45,24 @@ protected:
 private:
     std::atomic<ULONG> m_nReferences{1};
     const IID m_iid;
+};
+
+// An object of TBase (a CComObject, or one built on it) that also exposes a second interface,
+// with one reference count for both.
+template <typename TBase, typename TSecond, const IID& kSecondIid>
+class CWithInterface : public TBase, public TSecond
+{
+public:
+    using TBase::TBase;
+
+    HRESULT QueryInterface(REFIID riid, void** ppvObject) override
+    {
+        if (ppvObject == nullptr || riid != kSecondIid)
+            return TBase::QueryInterface(riid, ppvObject);
+        *ppvObject = static_cast<TSecond*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return TBase::AddRef(); }
+    ULONG Release() override { return TBase::Release(); }
 };

@@ -3,7 +3,8 @@
 // creation from registered class objects or from the build's own in-process classes.
 #include "Com.h"
 
-#include <atomic>
+#include "ComObject.h"
+
 #include <cstring>
 #include <cwchar>
 #include <mutex>
@@ -233,32 +234,11 @@ HRESULT CoRevokeClassObject(DWORD dwRegister)
 namespace
 {
 
-class CErrorInfo : public ICreateErrorInfo, public IErrorInfo
+class CErrorInfo : public CWithInterface<CComObject<ICreateErrorInfo>, IErrorInfo, IID_IErrorInfo>
 {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override
-    {
-        if (ppvObject == nullptr)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ICreateErrorInfo)
-            *ppvObject = static_cast<ICreateErrorInfo*>(this);
-        else if (riid == IID_IErrorInfo)
-            *ppvObject = static_cast<IErrorInfo*>(this);
-        else
-            *ppvObject = nullptr;
-        if (*ppvObject == nullptr)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_nReferences; }
-    ULONG Release() override
-    {
-        const ULONG nReferences = --m_nReferences;
-        if (nReferences == 0)
-            delete this;
-        return nReferences;
-    }
+    CErrorInfo() : CWithInterface(IID_ICreateErrorInfo) {}
+
     HRESULT SetDescription(const OLECHAR* szDescription) override
     {
         m_strDescription = szDescription != nullptr ? szDescription : L"";
@@ -273,9 +253,6 @@ public:
     }
 
 private:
-    virtual ~CErrorInfo() = default;
-
-    std::atomic<ULONG> m_nReferences{1};
     std::wstring m_strDescription;
 };
 

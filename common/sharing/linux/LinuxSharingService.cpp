@@ -140,22 +140,11 @@ using CLinuxConnectionCollection = CSnapshotCollection<CLinuxSharingService, CLi
 // The manager also gives the service's advice: what it found in the way of its sharing, and of
 // the LAN's clients on their way to the server.
 class CLinuxSharingManager
-    : public CSharingManagerBase<CLinuxSharingService, CLinuxConnectionCollection>,
-      public ITarnlowSharingAdvice
+    : public CWithInterface<CSharingManagerBase<CLinuxSharingService, CLinuxConnectionCollection>,
+                            ITarnlowSharingAdvice, IID_ITarnlowSharingAdvice>
 {
 public:
-    using CSharingManagerBase::CSharingManagerBase;
-
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override
-    {
-        if (ppvObject == nullptr || riid != IID_ITarnlowSharingAdvice)
-            return CSharingManagerBase::QueryInterface(riid, ppvObject);
-        *ppvObject = static_cast<ITarnlowSharingAdvice*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return CSharingManagerBase::AddRef(); }
-    ULONG Release() override { return CSharingManagerBase::Release(); }
+    using CWithInterface::CWithInterface;
 
     HRESULT SetClientPort(LONG nPort) override
     {
