@@ -11,9 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <linux/if.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace
@@ -263,11 +261,6 @@ NETCON_MEDIATYPE CLinuxSharingService::MediaTypeOf(const SLinkAttributes& link) 
 
 HRESULT CLinuxSharingService::IsShared(const std::string& strInterface, bool& bShared)
 {
-    bShared = false;
-    // Without the capability the kernel refuses to show the rules, and libnftables says so on
-    // standard error by itself.
-    if (!HasNetAdmin())
-        return E_ACCESSDENIED;
     std::lock_guard lock(m_Mutex);
     CNftSharingTable::SState state;
     const HRESULT hr = m_Table.Read(state);
@@ -280,7 +273,7 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
 {
     if (type != ICSSHARINGTYPE_PUBLIC || !CNftSharingTable::IsSafeInterfaceName(strInterface))
         return E_INVALIDARG;
-    if (!HasNetAdmin())
+    if (!CNftSharingTable::HasNetAdmin())
         return Refuse(E_ACCESSDENIED);
     std::lock_guard lock(m_Mutex);
     CNftSharingTable::SState state;
@@ -304,7 +297,7 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
 
 HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
 {
-    if (!HasNetAdmin())
+    if (!CNftSharingTable::HasNetAdmin())
         return Refuse(E_ACCESSDENIED);
     std::lock_guard lock(m_Mutex);
     CNftSharingTable::SState state;
@@ -342,8 +335,6 @@ void CLinuxSharingService::CheckClientPort(int nPort)
 {
     std::lock_guard lock(m_Mutex);
     m_nClientPort = nPort;
-    if (!HasNetAdmin())
-        return;
     CNftSharingTable::SState state;
     CFirewallRuleset ruleset;
     if (FAILED(m_Table.Read(state)) || !ReadOtherFirewalls(ruleset))
@@ -429,15 +420,6 @@ bool CLinuxSharingService::TakeAdvice(std::string& strAdvice)
     strAdvice = std::move(m_Advice.front());
     m_Advice.pop_front();
     return true;
-}
-
-bool CLinuxSharingService::HasNetAdmin()
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return false;
-    return (data[CAP_TO_INDEX(CAP_NET_ADMIN)].effective & CAP_TO_MASK(CAP_NET_ADMIN)) != 0;
 }
 
 HRESULT CLinuxSharingService::ReadForwarding(bool& bOn)

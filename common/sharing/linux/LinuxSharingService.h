@@ -66,7 +66,6 @@ private:
     void Warn(const char* pszOperation, const std::vector<std::string>& warnings);
     // Leaves the reason for a refused change as the calling thread's COM error information.
     HRESULT Refuse(HRESULT hr) const;
-    static bool HasNetAdmin();
     static HRESULT ReadForwarding(bool& bOn);
     static HRESULT WriteForwarding(bool bOn);
 

@@ -5,10 +5,13 @@
 #include "NftFirewallReader.h"
 
 #include <cctype>
+#include <linux/capability.h>
 #include <nftables/libnftables.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string_view>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace
 {
@@ -175,11 +178,26 @@ HRESULT CNftSharingTable::ReadOtherTables(CFirewallRuleset& ruleset)
                : E_FAIL;
 }
 
+bool CNftSharingTable::HasNetAdmin()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    return (data[CAP_TO_INDEX(CAP_NET_ADMIN)].effective & CAP_TO_MASK(CAP_NET_ADMIN)) != 0;
+}
+
 // S_FALSE when the table is absent and that is not a failure.
 HRESULT CNftSharingTable::Run(const std::string& strCommands, bool bAbsentIsFailure, bool bJson)
 {
     if (m_pContext == nullptr)
         return E_OUTOFMEMORY;
+    // Without the capability the kernel refuses every command, and libnftables then writes its
+    // own message to standard error, past its error buffer.
+    if (!HasNetAdmin()) {
+        m_strError.clear();
+        return E_ACCESSDENIED;
+    }
     // Only listings are asked for in JSON; commands are written as text.
     nft_ctx_output_set_flags(m_pContext, bJson ? NFT_CTX_OUTPUT_JSON : 0);
     const bool bDone = nft_run_cmd_from_buffer(m_pContext, strCommands.c_str()) == 0;

@@ -34,6 +34,8 @@ public:
     // Names that the rules can carry as they stand: no quotes, no wildcards, as long as the
     // kernel allows.
     static bool IsSafeInterfaceName(const std::string& strName);
+    // Whether this process may change the kernel's network: CAP_NET_ADMIN in effect.
+    static bool HasNetAdmin();
 
     // Reads the table back from the kernel; an absent table is not a failure.
     HRESULT Read(SState& state);
