@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Sockets.h"
-#include "TestPlatform.h"
 
 #include "LoopbackPort.h"
 #include "TraceCapture.h"
@@ -241,10 +240,9 @@ TEST_F(SocketsTest, hostNameIsTheSystemsName)
     EXPECT_EQ(m_Server.GetLocalHostName(), cName);
 }
 
+// Whatever order the system lists them in, loopback comes last.
 TEST_F(SocketsTest, localAddressesListLoopbackLastAndStayInBounds)
 {
-    if (UnderWine())
-        GTEST_SKIP() << "Wine lists loopback first, where Windows lists it last";
     const int nCount = m_Server.GetLocalAddressCount();
     ASSERT_GE(nCount, 1);
     ASSERT_LE(nCount, CSockets::kMaxLocalAddresses);
