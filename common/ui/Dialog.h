@@ -3,7 +3,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "Dialog_win.h"
+#include "win/Dialog_win.h"
 #else
-#include "Dialog_posix.h"
+#include "posix/Dialog_posix.h"
 #endif

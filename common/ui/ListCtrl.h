@@ -3,7 +3,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "ListCtrl_win.h"
+#include "win/ListCtrl_win.h"
 #else
-#include "ListCtrl_posix.h"
+#include "posix/ListCtrl_posix.h"
 #endif

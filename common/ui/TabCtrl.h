@@ -3,7 +3,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "TabCtrl_win.h"
+#include "win/TabCtrl_win.h"
 #else
-#include "TabCtrl_posix.h"
+#include "posix/TabCtrl_posix.h"
 #endif

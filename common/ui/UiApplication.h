@@ -3,7 +3,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "UiApplication_win.h"
+#include "win/UiApplication_win.h"
 #else
-#include "UiApplication_posix.h"
+#include "posix/UiApplication_posix.h"
 #endif

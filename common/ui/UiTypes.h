@@ -4,7 +4,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "UiTypes_win.h"
+#include "win/UiTypes_win.h"
 #else
-#include "UiTypes_posix.h"
+#include "posix/UiTypes_posix.h"
 #endif

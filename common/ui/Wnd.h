@@ -4,7 +4,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "Wnd_win.h"
+#include "win/Wnd_win.h"
 #else
-#include "Wnd_posix.h"
+#include "posix/Wnd_posix.h"
 #endif

@@ -2,7 +2,7 @@
 #include "Log.h"
 
 #include "ClientResources.h"
-#include "DialogUnits.h"
+#include "posix/DialogUnits.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
 #include "TraceCapture.h"

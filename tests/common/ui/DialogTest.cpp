@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialog.h"
 
-#include "DialogUnits.h"
+#include "posix/DialogUnits.h"
 #include "ListCtrl.h"
 #include "MessageBox.h"
 #include "TraceCapture.h"
