@@ -6,6 +6,7 @@
 #include "Journal.h"
 #include "Wnd.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -45,10 +46,15 @@ void WriteQtMessage(QtMsgType type, const QMessageLogContext& context, const QSt
     std::fflush(stderr);
 }
 
-} // namespace
-
-namespace
+// True when there is no screen at all, and so Qt's offscreen platform was chosen here.
+bool ChooseOffscreenPlatform()
 {
+    if (HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY") ||
+        HasEnvironment("QT_QPA_PLATFORM"))
+        return false;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return true;
+}
 
 // Without a screen no one sees a window: windows stay shown as far as the program can tell, but
 // are never drawn, so that drawing takes no time from the program's own work.
@@ -70,22 +76,30 @@ public:
 
 } // namespace
 
+struct CUiApplication::SState {
+    std::unique_ptr<QApplication> pApplication;
+    std::unique_ptr<QSocketNotifier> pSignalNotifier;
+};
+
 CUiApplication::CUiApplication(int& argc, char** argv, const char* pszDesktopName)
 {
     const bool bNoScreen = ChooseOffscreenPlatform();
     if (*Journal::LinePrefix(Journal::EPriority::Warning, STDERR_FILENO) != '\0')
         qInstallMessageHandler(WriteQtMessage);
-    m_pApplication = std::make_unique<QApplication>(argc, argv);
+    m_pState = std::make_unique<SState>();
+    m_pState->pApplication = std::make_unique<QApplication>(argc, argv);
     // Matches the window to its menu entry and icon in the desktop's task bar.
     if (pszDesktopName != nullptr)
         QGuiApplication::setDesktopFileName(QString::fromLatin1(pszDesktopName));
     if (bNoScreen)
-        m_pApplication->installEventFilter(new CNoDrawingFilter(m_pApplication.get()));
+        m_pState->pApplication->installEventFilter(
+            new CNoDrawingFilter(m_pState->pApplication.get()));
 }
 
 CUiApplication::~CUiApplication()
 {
-    m_pSignalNotifier.reset();
+    // The notifier goes before the application it belongs to.
+    m_pState->pSignalNotifier.reset();
 }
 
 bool CUiApplication::IsHeadless()
@@ -93,22 +107,14 @@ bool CUiApplication::IsHeadless()
     return QGuiApplication::platformName() == QLatin1String("offscreen");
 }
 
-bool CUiApplication::ChooseOffscreenPlatform()
-{
-    if (HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY") ||
-        HasEnvironment("QT_QPA_PLATFORM"))
-        return false;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return true;
-}
-
 void CUiApplication::CloseOnTerminationSignals(CWnd* pMainWnd)
 {
     if (g_nSignalFds[0] < 0 &&
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_nSignalFds) != 0)
         return;
-    m_pSignalNotifier = std::make_unique<QSocketNotifier>(g_nSignalFds[1], QSocketNotifier::Read);
-    QObject::connect(m_pSignalNotifier.get(), &QSocketNotifier::activated, [pMainWnd] {
+    m_pState->pSignalNotifier =
+        std::make_unique<QSocketNotifier>(g_nSignalFds[1], QSocketNotifier::Read);
+    QObject::connect(m_pState->pSignalNotifier.get(), &QSocketNotifier::activated, [pMainWnd] {
         char c = 0;
         [[maybe_unused]] const ssize_t n = ::read(g_nSignalFds[1], &c, 1);
         pMainWnd->PostMessage(WM_CLOSE);

@@ -21,11 +21,22 @@ BOOL WINAPI OnConsoleControl(DWORD dwCtrlType)
 
 } // namespace
 
+// Windows keeps the application's state itself.
+struct CUiApplication::SState {
+};
+
 CUiApplication::CUiApplication(int&, char**, const char*)
 {
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                         ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&controls);
+}
+
+CUiApplication::~CUiApplication() = default;
+
+bool CUiApplication::IsHeadless()
+{
+    return false;
 }
 
 void CUiApplication::CloseOnTerminationSignals(CWnd* pMainWnd)

@@ -3,6 +3,7 @@
 // offscreen platform: its windows count as shown, but nothing is ever drawn.
 #include "UiApplication.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QVBoxLayout>
