@@ -26,6 +26,16 @@ std::vector<CDialog*>& CDialog::RunningModals()
     return modals;
 }
 
+CWnd* CDialog::ModalOwner() const
+{
+    // The given parent's top-level window, else the innermost dialog that already runs
+    // modally, else the main window.
+    CWnd* pOwner = m_pParentWnd != nullptr ? m_pParentWnd->GetTopLevelWindow() : nullptr;
+    if (pOwner == nullptr)
+        pOwner = !RunningModals().empty() ? RunningModals().back() : GetMainWnd();
+    return pOwner != this ? pOwner : nullptr;
+}
+
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
 {
     CDataExchange dx(this, bSaveAndValidate != FALSE);

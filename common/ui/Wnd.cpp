@@ -49,3 +49,8 @@ BOOL CWnd::OnContextMenu(CWnd*, POINT)
 {
     return FALSE;
 }
+
+BOOL CWnd::OnChildNotify(const NMHDR*)
+{
+    return FALSE;
+}

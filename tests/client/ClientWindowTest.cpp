@@ -99,7 +99,7 @@ protected:
                 *pShownAt = at;
             return nChoice;
         });
-        QWidget* pPage = m_pDlg->m_pConnectionsPage->GetWidget();
+        QWidget* pPage = m_pDlg->m_pConnectionsPage->GetSafeHwnd();
         const bool bKeyboard = point.x == -1;
         const QPoint local(10, 10);
         QContextMenuEvent event(bKeyboard ? QContextMenuEvent::Keyboard : QContextMenuEvent::Mouse,
@@ -164,7 +164,7 @@ TEST_F(ClientWindowTest, connectionsPageShowsTheReplyWithTypeBeforeStatus)
     EXPECT_EQ(Row(1), "B|Dialup|Disconnected|No");
     EXPECT_EQ(List().GetColumnHeading(1), "Type");
     EXPECT_EQ(List().GetColumnHeading(2), "Connection status");
-    EXPECT_EQ(List().GetView()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(ListViewOf(List())->selectionMode(), QAbstractItemView::ExtendedSelection);
     pPage->PopulateConnectionList("S:1:(A:Connected:Lan:true:)");
     EXPECT_EQ(Row(0), "A|Lan|Connected|No");
     for (const std::string strReply : {"S:0:", "S:11:(A:C:L:True:)", "", "S:3:(A:C:L:True:)(B:C"}) {
@@ -342,7 +342,7 @@ TEST_F(ClientWindowTest, refreshWhileTheMenuIsOpenSendsNoIndexThatNoRowHas)
         m_pDlg->m_pConnectionsPage->PopulateConnectionList(kExampleReply);
         return kShare;
     });
-    QWidget* pPage = m_pDlg->m_pConnectionsPage->GetWidget();
+    QWidget* pPage = m_pDlg->m_pConnectionsPage->GetSafeHwnd();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
                             pPage->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(pPage, &event);
@@ -381,7 +381,7 @@ TEST_F(ClientWindowTest, aboutBoxIsModalWithoutMinimiseAndEndsWithTheWindow)
         EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
         ClickThroughWindow(m_pDlg->GetDlgItem(IDC_CONNECT));
         // No second About box: the main window's frame takes no right-click meanwhile.
-        QWidget* pMain = m_pDlg->GetWidget();
+        QWidget* pMain = m_pDlg->GetSafeHwnd();
         QTest::mouseClick(pMain->windowHandle(), Qt::RightButton, {},
                           QPoint(pMain->width() - 3, pMain->height() - 3));
         Settle();
@@ -399,21 +399,21 @@ TEST_F(ClientWindowTest, aboutBoxIsModalWithoutMinimiseAndEndsWithTheWindow)
 
 TEST_F(ClientWindowTest, enterAndEscapeNeverCloseTheWindow)
 {
-    m_pDlg->GetWidget()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pDlg->GetWidget()));
+    m_pDlg->GetSafeHwnd()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pDlg->GetSafeHwnd()));
     m_pDlg->m_tabCtrl.ShowPage(1);
     for (QWidget* pWidget :
          {static_cast<QWidget*>(Edit(IDC_SERVER_IP_ADDRESS)), m_pDlg->GetDlgItem(IDC_CONNECT),
-          static_cast<QWidget*>(m_pDlg->m_tabCtrl.GetTabBar())}) {
+          static_cast<QWidget*>(TabBarOf(m_pDlg->m_tabCtrl))}) {
         pWidget->setFocus();
         QTest::keyClick(pWidget, Qt::Key_Return);
         QTest::keyClick(pWidget, Qt::Key_Escape);
     }
     m_pDlg->m_tabCtrl.ShowPage(0);
-    QTest::keyClick(List().GetView(), Qt::Key_Escape);
+    QTest::keyClick(ListViewOf(List()), Qt::Key_Escape);
     Settle();
     EXPECT_TRUE(m_pDlg->IsWindowVisible());
-    EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
+    EXPECT_FALSE(m_pDlg->GetSafeHwnd()->isMinimized());
     EXPECT_EQ(Messages(), std::vector<std::string>{"Initialsation successful"});
 }
 

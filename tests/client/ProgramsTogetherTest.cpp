@@ -57,7 +57,7 @@ protected:
         CMenu::SetTrackHook([nCommand](const CMenu& menu, POINT) {
             return menu.IsEnabled(nCommand) ? nCommand : 0;
         });
-        QWidget* pPage = m_pClient->m_pConnectionsPage->GetWidget();
+        QWidget* pPage = m_pClient->m_pConnectionsPage->GetSafeHwnd();
         QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
                                 pPage->mapToGlobal(QPoint(5, 5)));
         const int nTaken = m_pClient->Worker().TakenJobs();

@@ -2,11 +2,11 @@
 #include "Log.h"
 
 #include "ClientResources.h"
-#include "posix/DialogUnits.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
+#include "posix/DialogUnits.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -34,8 +34,8 @@ protected:
         m_pWindow = std::make_unique<CTestMainWindow>(m_pLog);
         ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
         m_pWindow->ShowWindow(SW_SHOW);
-        m_pWindow->GetWidget()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow->GetWidget()));
+        m_pWindow->GetSafeHwnd()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow->GetSafeHwnd()));
     }
 
     void TearDown() override
@@ -45,10 +45,10 @@ protected:
         CResources::SetCurrent(nullptr);
     }
 
-    QTableView* List() const { return m_pLog->m_LogList.GetView(); }
+    QTableView* List() const { return ListViewOf(m_pLog->m_LogList); }
     QPushButton* Button(const char* pszName) const
     {
-        return m_pLog->GetWidget()->findChild<QPushButton*>(pszName);
+        return m_pLog->GetSafeHwnd()->findChild<QPushButton*>(pszName);
     }
     std::string Message(int nRow) const { return m_pLog->m_LogList.GetItemText(nRow, 1); }
 
@@ -90,7 +90,7 @@ TEST_F(LogTest, timestampIsDayMonthYearAndTime)
 TEST_F(LogTest, pageHasTheTemplateSizesAndItsTwoColumns)
 {
     Open(ServerResources(), kServerLogVariant);
-    const QFont font = m_pLog->GetWidget()->font();
+    const QFont font = m_pLog->GetSafeHwnd()->font();
     const RECT rcList = MapDialogRect(DialogUnits(7, 7, 298, 146), font);
     EXPECT_EQ(List()->geometry(), QRect(rcList.left, rcList.top, rcList.right - rcList.left,
                                         rcList.bottom - rcList.top));

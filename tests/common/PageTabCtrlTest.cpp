@@ -23,8 +23,8 @@ protected:
             std::make_unique<CTestMainWindow>(new CLog(kServerLogVariant), &m_bPageDestroyed);
         ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
         m_pWindow->ShowWindow(SW_SHOW);
-        m_pWindow->GetWidget()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow->GetWidget()));
+        m_pWindow->GetSafeHwnd()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow->GetSafeHwnd()));
     }
 
     void TearDown() override
@@ -34,11 +34,11 @@ protected:
     }
 
     CPageTabCtrl& Tabs() { return m_pWindow->m_tabCtrl; }
-    QTabBar* TabBar() { return Tabs().GetTabBar(); }
+    QTabBar* TabBar() { return TabBarOf(Tabs()); }
     bool Shown(int nPage) { return Tabs().m_pPages[nPage]->IsWindowVisible(); }
     bool FocusIn(int nPage)
     {
-        return Tabs().m_pPages[nPage]->GetWidget()->isAncestorOf(QApplication::focusWidget());
+        return Tabs().m_pPages[nPage]->GetSafeHwnd()->isAncestorOf(QApplication::focusWidget());
     }
     void ClickTab(int nTab)
     {
@@ -76,8 +76,8 @@ TEST_F(PageTabCtrlTest, pagesFillTheTabControlBelowTheTabs)
     const QRect expected(rcTab.left, rcTab.bottom + 1, rcClient.right - rcTab.left - 3,
                          rcClient.bottom - rcTab.bottom - 4);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(Tabs().m_pPages[i]->GetWidget()->geometry(), expected) << i;
-        EXPECT_EQ(Tabs().m_pPages[i]->GetWidget()->parentWidget(), Tabs().GetWidget()) << i;
+        EXPECT_EQ(Tabs().m_pPages[i]->GetSafeHwnd()->geometry(), expected) << i;
+        EXPECT_EQ(Tabs().m_pPages[i]->GetSafeHwnd()->parentWidget(), Tabs().GetSafeHwnd()) << i;
     }
 }
 
@@ -144,13 +144,13 @@ TEST_F(PageTabCtrlTest, destroyingTheTabControlDeletesItsPages)
 
 TEST_F(PageTabCtrlTest, pagesAndTheirListsAreNamedByTheirTabs)
 {
-    EXPECT_EQ(Tabs().m_pPages[0]->GetWidget()->accessibleName(), "Connections");
-    EXPECT_EQ(Tabs().m_pPages[2]->GetWidget()->accessibleName(), "Log");
-    auto* pLogList = Tabs().m_pPages[2]->GetWidget()->findChild<QTableView*>();
+    EXPECT_EQ(Tabs().m_pPages[0]->GetSafeHwnd()->accessibleName(), "Connections");
+    EXPECT_EQ(Tabs().m_pPages[2]->GetSafeHwnd()->accessibleName(), "Log");
+    auto* pLogList = Tabs().m_pPages[2]->GetSafeHwnd()->findChild<QTableView*>();
     ASSERT_NE(pLogList, nullptr);
     EXPECT_EQ(pLogList->accessibleName(), "Log");
     // A control named by its own label keeps that name; this edit has none.
-    auto* pEdit = Tabs().m_pPages[0]->GetWidget()->findChild<QLineEdit*>();
+    auto* pEdit = Tabs().m_pPages[0]->GetSafeHwnd()->findChild<QLineEdit*>();
     EXPECT_TRUE(pEdit->accessibleName().isEmpty());
     EXPECT_EQ(TabBar()->accessibleName(), "Pages");
 }

@@ -339,11 +339,11 @@ TEST_F(ServerWindowTest, keysSettingsAndSystemMenu)
     m_pDlg->PostMessage(WM_KEYDOWN, VK_RETURN, 0);
     m_pDlg->m_tabCtrl.PostMessage(WM_KEYDOWN, VK_RETURN, 0);
     Settle();
-    EXPECT_FALSE(m_pDlg->GetWidget()->isMinimized());
+    EXPECT_FALSE(m_pDlg->GetSafeHwnd()->isMinimized());
     EXPECT_TRUE(m_pDlg->IsWindowVisible());
     EXPECT_EQ(LogCount(), nRows);
     m_pDlg->m_pLogPage->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(WaitFor([&] { return m_pDlg->GetWidget()->isMinimized(); }));
+    EXPECT_TRUE(WaitFor([&] { return m_pDlg->GetSafeHwnd()->isMinimized(); }));
 }
 
 namespace

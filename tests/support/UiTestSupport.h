@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTabBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -104,12 +105,24 @@ protected:
     }
 };
 
+// The Qt widgets behind the layer's controls, for clicks and keys as the user gives them.
+inline QTableView* ListViewOf(const CListCtrl& list)
+{
+    return qobject_cast<QTableView*>(list.GetSafeHwnd());
+}
+
+inline QTabBar* TabBarOf(const CTabCtrl& tabs)
+{
+    return tabs.GetSafeHwnd()->findChild<QTabBar*>(QStringLiteral("tabs"),
+                                                   Qt::FindDirectChildrenOnly);
+}
+
 // Clicks a row of a list in its first column, as the user selects it.
 inline void ClickRow(const CListCtrl& list, int nRow)
 {
     RECT rcRow{};
     list.GetItemRect(nRow, &rcRow, LVIR_LABEL);
-    QTest::mouseClick(list.GetView()->viewport(), Qt::LeftButton, {},
+    QTest::mouseClick(ListViewOf(list)->viewport(), Qt::LeftButton, {},
                       QPoint((rcRow.left + rcRow.right) / 2, (rcRow.top + rcRow.bottom) / 2));
 }
 

@@ -162,8 +162,16 @@ private:
 
 } // namespace
 
+struct CDialog::SState {
+    std::map<int, QPointer<QWidget>> Controls;
+    QEventLoop* pModalLoop = nullptr;
+
+    static QWidget* MakeControl(CDialog& dialog, const SControlTemplate& control, QWidget* pParent);
+    static void OwnBy(CDialog& dialog, CWnd* pOwner);
+};
+
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pState(std::make_unique<SState>())
 {
 }
 
@@ -172,7 +180,7 @@ CDialog::~CDialog() = default;
 bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd)
 {
     const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
-    QWidget* pParent = pParentWnd != nullptr ? pParentWnd->GetWidget() : nullptr;
+    QWidget* pParent = pParentWnd != nullptr ? pParentWnd->GetSafeHwnd() : nullptr;
     auto* pWidget = new QWidget(bChild ? pParent : nullptr);
     const QFont font = DialogFont(dialogTemplate.strFont, dialogTemplate.nPointSize);
     pWidget->setFont(font);
@@ -197,10 +205,10 @@ bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
         m_SystemMenu.AppendMenu(MF_STRING, SC_CLOSE, "Close");
     }
     AttachOwned(pWidget, dialogTemplate.dwStyle);
-    m_Controls.clear();
+    m_pState->Controls.clear();
     const SControlTemplate* pLabel = nullptr;
     for (const SControlTemplate& control : dialogTemplate.Controls) {
-        QWidget* pControl = MakeControl(control, pWidget);
+        QWidget* pControl = SState::MakeControl(*this, control, pWidget);
         pControl->setGeometry(PixelRect(control.rcDialogUnits, font));
         pControl->setObjectName(QString::fromStdString(control.strName));
         pControl->setProperty("controlId", control.nId);
@@ -212,25 +220,29 @@ bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
         if (pLabel != nullptr && control.Kind != EControlKind::Static)
             pControl->setAccessibleName(QString::fromStdString(pLabel->strText));
         pLabel = control.Kind == EControlKind::Static ? &control : nullptr;
-        m_Controls[control.nId] = pControl;
+        m_pState->Controls[control.nId] = pControl;
     }
     return true;
 }
 
-QWidget* CDialog::MakeControl(const SControlTemplate& control, QWidget* pParent)
+QWidget* CDialog::SState::MakeControl(CDialog& dialog, const SControlTemplate& control,
+                                      QWidget* pParent)
 {
     const int nID = control.nId;
+    CDialog* pDialog = &dialog;
+    const auto notify = [pDialog, nID](WORD wNotifyCode) {
+        pDialog->SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(nID), wNotifyCode), 0);
+    };
     switch (control.Kind) {
     case EControlKind::Button: {
         QWidget* pButton = MakeButton(control, pParent);
         QObject::connect(static_cast<QPushButton*>(pButton), &QPushButton::clicked, pButton,
-                         [this, nID] { Notify(nID, BN_CLICKED); });
+                         [notify] { notify(BN_CLICKED); });
         return pButton;
     }
     case EControlKind::Edit: {
         auto* pEdit = new QLineEdit(QString::fromStdString(control.strText), pParent);
-        QObject::connect(pEdit, &QLineEdit::textChanged, pEdit,
-                         [this, nID] { Notify(nID, EN_CHANGE); });
+        QObject::connect(pEdit, &QLineEdit::textChanged, pEdit, [notify] { notify(EN_CHANGE); });
         return pEdit;
     }
     case EControlKind::Static:
@@ -249,11 +261,6 @@ QWidget* CDialog::MakeControl(const SControlTemplate& control, QWidget* pParent)
     return new QWidget(pParent);
 }
 
-void CDialog::Notify(int nID, WORD wNotifyCode)
-{
-    SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(nID), wNotifyCode), 0);
-}
-
 INT_PTR CDialog::DoModal()
 {
     m_nModalResult = IDCANCEL;
@@ -264,39 +271,29 @@ INT_PTR CDialog::DoModal()
     if (m_bEnded)
         return m_nModalResult;
     CWnd* pOwner = ModalOwner();
-    OwnBy(pOwner);
+    SState::OwnBy(*this, pOwner);
     // Goes with the owner's window, should that go first.
     QPointer<CModalFocusKeeper> pKeeper;
-    if (pOwner != nullptr && pOwner->GetWidget() != nullptr)
-        pKeeper = new CModalFocusKeeper(pOwner->GetWidget(), GetWidget());
+    if (pOwner != nullptr && pOwner->GetSafeHwnd() != nullptr)
+        pKeeper = new CModalFocusKeeper(pOwner->GetSafeHwnd(), GetSafeHwnd());
     QEventLoop loop;
-    m_pModalLoop = &loop;
+    m_pState->pModalLoop = &loop;
     RunningModals().push_back(this);
     ShowWindow(SW_SHOW);
     loop.exec();
     std::erase(RunningModals(), this);
-    m_pModalLoop = nullptr;
+    m_pState->pModalLoop = nullptr;
     delete pKeeper;
     return m_nModalResult;
 }
 
-CWnd* CDialog::ModalOwner() const
+void CDialog::SState::OwnBy(CDialog& dialog, CWnd* pOwner)
 {
-    // As on the platform: the given parent's top-level window, else the innermost dialog that
-    // already runs modally, else the main window.
-    CWnd* pOwner = m_pParentWnd != nullptr ? m_pParentWnd->GetTopLevelWindow() : nullptr;
-    if (pOwner == nullptr)
-        pOwner = !RunningModals().empty() ? RunningModals().back() : GetMainWnd();
-    return pOwner != this ? pOwner : nullptr;
-}
-
-void CDialog::OwnBy(CWnd* pOwner)
-{
-    if (pOwner == nullptr || pOwner->GetWidget() == nullptr)
+    if (pOwner == nullptr || pOwner->GetSafeHwnd() == nullptr)
         return;
     // A window of the owner's that stays above it and takes all its input while it runs.
-    QWidget* pWidget = GetWidget();
-    pWidget->setParent(pOwner->GetWidget(), pWidget->windowFlags());
+    QWidget* pWidget = dialog.GetSafeHwnd();
+    pWidget->setParent(pOwner->GetSafeHwnd(), pWidget->windowFlags());
     pWidget->setWindowModality(Qt::WindowModal);
 }
 
@@ -305,20 +302,20 @@ void CDialog::EndDialog(int nResult)
     m_bEnded = true;
     m_nModalResult = nResult;
     ShowWindow(SW_HIDE);
-    if (m_pModalLoop != nullptr)
-        m_pModalLoop->exit(nResult);
+    if (m_pState->pModalLoop != nullptr)
+        m_pState->pModalLoop->exit(nResult);
     EndOwnedWindows();
 }
 
 void CDialog::EndOwnedWindows()
 {
     // The dialogs and message boxes that a window owns end with it.
-    if (GetWidget() == nullptr)
+    if (GetSafeHwnd() == nullptr)
         return;
-    for (QWidget* pOwned : GetWidget()->findChildren<QWidget*>()) {
+    for (QWidget* pOwned : GetSafeHwnd()->findChildren<QWidget*>()) {
         if (!pOwned->isWindow() || !pOwned->isVisible())
             continue;
-        if (auto* pDialog = dynamic_cast<CDialog*>(CWnd::FromWidget(pOwned)))
+        if (auto* pDialog = dynamic_cast<CDialog*>(CWnd::FromHandle(pOwned)))
             pDialog->EndDialog(IDCANCEL);
         else if (auto* pBox = qobject_cast<QDialog*>(pOwned))
             pBox->reject();
@@ -327,8 +324,8 @@ void CDialog::EndOwnedWindows()
 
 QWidget* CDialog::GetDlgItem(int nID) const
 {
-    auto it = m_Controls.find(nID);
-    return it == m_Controls.end() ? nullptr : it->second.data();
+    auto it = m_pState->Controls.find(nID);
+    return it == m_pState->Controls.end() ? nullptr : it->second.data();
 }
 
 void CDialog::SetDlgItemText(int nID, const std::string& strText)
@@ -376,8 +373,8 @@ BOOL CDialog::OnContextMenu(CWnd*, POINT point)
 {
     if (GetSystemMenu(FALSE) == nullptr || point.x < 0)
         return FALSE;
-    const QPoint local = GetWidget()->mapFromGlobal(QPoint(point.x, point.y));
-    for (const auto& [nID, pControl] : m_Controls) {
+    const QPoint local = GetSafeHwnd()->mapFromGlobal(QPoint(point.x, point.y));
+    for (const auto& [nID, pControl] : m_pState->Controls) {
         if (pControl != nullptr && pControl->isVisible() && pControl->geometry().contains(local))
             return FALSE;
     }
@@ -393,7 +390,7 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
     // dialog its OK command; Escape gives it its Cancel command.
     if (pMsg->wParam == VK_RETURN) {
         auto* pButton = qobject_cast<QPushButton*>(QApplication::focusWidget());
-        if (pButton != nullptr && GetWidget()->isAncestorOf(pButton))
+        if (pButton != nullptr && GetSafeHwnd()->isAncestorOf(pButton))
             pButton->click();
         else
             SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

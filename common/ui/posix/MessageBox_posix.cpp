@@ -29,7 +29,7 @@ int RunMessageBox(const SMessageBox& box)
     // Modal: the owner and every other window take no input until the box is closed.
     QMessageBox messageBox(IconOf(box.nType), QString::fromStdString(box.strCaption),
                            QString::fromStdString(box.strText), QMessageBox::Ok,
-                           box.pOwner != nullptr ? box.pOwner->GetWidget() : nullptr);
+                           box.pOwner != nullptr ? box.pOwner->GetSafeHwnd() : nullptr);
     messageBox.setObjectName(QStringLiteral("MessageBox"));
     messageBox.exec();
     return IDOK;

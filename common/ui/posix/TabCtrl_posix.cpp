@@ -5,11 +5,19 @@
 #include <QMouseEvent>
 #include <QTabBar>
 #include <QTableView>
+#include <functional>
+#include <memory>
 
-class CTabCtrl::CPressFilter : public QObject
+namespace
+{
+
+// Hands the tab row's left-button presses to their handler before the row sees them.
+class CPressFilter : public QObject
 {
 public:
-    explicit CPressFilter(CTabCtrl* pOwner) : m_pOwner(pOwner) {}
+    explicit CPressFilter(std::function<void(QMouseEvent*)> onPress) : m_OnPress(std::move(onPress))
+    {
+    }
 
     bool eventFilter(QObject*, QEvent* pEvent) override
     {
@@ -18,81 +26,108 @@ public:
         auto* pPress = static_cast<QMouseEvent*>(pEvent);
         if (pPress->button() != Qt::LeftButton)
             return false;
-        m_pOwner->m_pPendingPress = pPress;
-        const QPoint point = pPress->position().toPoint();
-        m_pOwner->OnLButtonDown(0, POINT{point.x(), point.y()});
-        m_pOwner->m_pPendingPress = nullptr;
+        m_OnPress(pPress);
         return true;
     }
 
 private:
-    CTabCtrl* m_pOwner;
+    std::function<void(QMouseEvent*)> m_OnPress;
 };
 
-CTabCtrl::CTabCtrl() = default;
+} // namespace
+
+struct CTabCtrl::SState {
+    std::unique_ptr<CPressFilter> pPressFilter;
+
+    static QTabBar* TabBar(const CTabCtrl& tabs);
+    static void Hook(CTabCtrl& tabs);
+    static void LayOut(CTabCtrl& tabs);
+};
+
+CTabCtrl::CTabCtrl() : m_pState(std::make_unique<SState>()) {}
 
 CTabCtrl::~CTabCtrl()
 {
-    if (QTabBar* pTabBar = GetTabBar())
-        pTabBar->removeEventFilter(m_pPressFilter);
-    delete m_pPressFilter;
+    if (QTabBar* pTabBar = SState::TabBar(*this))
+        pTabBar->removeEventFilter(m_pState->pPressFilter.get());
 }
 
-QTabBar* CTabCtrl::GetTabBar() const
+QTabBar* CTabCtrl::SState::TabBar(const CTabCtrl& tabs)
 {
-    return GetWidget() != nullptr ? GetWidget()->findChild<QTabBar*>(QStringLiteral("tabs"),
-                                                                     Qt::FindDirectChildrenOnly)
-                                  : nullptr;
+    QWidget* pWidget = tabs.GetSafeHwnd();
+    return pWidget != nullptr
+               ? pWidget->findChild<QTabBar*>(QStringLiteral("tabs"), Qt::FindDirectChildrenOnly)
+               : nullptr;
 }
 
-void CTabCtrl::Hook()
+// A press goes through WindowProc to OnLButtonDown; the row's own handling is what Default runs.
+// A change of the selected tab is the row's notification, handed back to the control.
+void CTabCtrl::SState::Hook(CTabCtrl& tabs)
 {
-    QTabBar* pTabBar = GetTabBar();
-    if (m_pPressFilter != nullptr || pTabBar == nullptr)
+    QTabBar* pTabBar = TabBar(tabs);
+    if (tabs.m_pState->pPressFilter != nullptr || pTabBar == nullptr)
         return;
-    m_pPressFilter = new CPressFilter(this);
-    pTabBar->installEventFilter(m_pPressFilter);
-    QObject::connect(pTabBar, &QTabBar::currentChanged, pTabBar, [this] { OnSelChange(); });
+    CTabCtrl* pTabs = &tabs;
+    tabs.m_pState->pPressFilter =
+        std::make_unique<CPressFilter>([pTabs, pTabBar](QMouseEvent* pPress) {
+            CPressFilter* pFilter = pTabs->m_pState->pPressFilter.get();
+            const QPoint point = pPress->position().toPoint();
+            LRESULT lResult = 0;
+            pTabs->Dispatch(WM_LBUTTONDOWN, 0,
+                            MAKELPARAM(static_cast<WORD>(point.x()), static_cast<WORD>(point.y())),
+                            lResult, [pTabBar, pFilter, pPress] {
+                                pTabBar->removeEventFilter(pFilter);
+                                static_cast<QObject*>(pTabBar)->event(pPress);
+                                pTabBar->installEventFilter(pFilter);
+                                return LRESULT{0};
+                            });
+        });
+    pTabBar->installEventFilter(tabs.m_pState->pPressFilter.get());
+    QObject::connect(pTabBar, &QTabBar::currentChanged, pTabBar, [pTabs] {
+        const NMHDR header{pTabs->GetSafeHwnd(), 0, TCN_SELCHANGE};
+        pTabs->OnChildNotify(&header);
+    });
 }
 
-void CTabCtrl::LayOut()
+void CTabCtrl::SState::LayOut(CTabCtrl& tabs)
 {
-    QTabBar* pTabBar = GetTabBar();
-    auto* pPane = GetWidget()->findChild<QFrame*>(QStringLiteral("pane"));
+    QTabBar* pTabBar = TabBar(tabs);
+    auto* pPane = tabs.GetSafeHwnd()->findChild<QFrame*>(QStringLiteral("pane"));
     // The tabs stand two pixels in from the corner; the pane takes the rest below them.
     pTabBar->setGeometry(2, 2, pTabBar->sizeHint().width(), pTabBar->sizeHint().height());
     const int nPaneTop = pTabBar->geometry().bottom() + 1;
-    pPane->setGeometry(0, nPaneTop, GetWidget()->width(), GetWidget()->height() - nPaneTop);
+    pPane->setGeometry(0, nPaneTop, tabs.GetSafeHwnd()->width(),
+                       tabs.GetSafeHwnd()->height() - nPaneTop);
     pPane->lower();
 }
 
 int CTabCtrl::InsertItem(int nItem, const std::string& strLabel)
 {
-    QTabBar* pTabBar = GetTabBar();
+    QTabBar* pTabBar = SState::TabBar(*this);
     if (pTabBar == nullptr)
         return -1;
-    Hook();
+    SState::Hook(*this);
     const QSignalBlocker blocker(pTabBar);
     const int nIndex = pTabBar->insertTab(nItem, QString::fromStdString(strLabel));
-    LayOut();
+    SState::LayOut(*this);
     return nIndex;
 }
 
 int CTabCtrl::GetItemCount() const
 {
-    QTabBar* pTabBar = GetTabBar();
+    QTabBar* pTabBar = SState::TabBar(*this);
     return pTabBar != nullptr ? pTabBar->count() : 0;
 }
 
 std::string CTabCtrl::GetItemText(int nItem) const
 {
-    QTabBar* pTabBar = GetTabBar();
+    QTabBar* pTabBar = SState::TabBar(*this);
     return pTabBar != nullptr ? pTabBar->tabText(nItem).toStdString() : std::string();
 }
 
 BOOL CTabCtrl::GetItemRect(int nItem, RECT* pRect) const
 {
-    QTabBar* pTabBar = GetTabBar();
+    QTabBar* pTabBar = SState::TabBar(*this);
     if (pTabBar == nullptr || nItem < 0 || nItem >= pTabBar->count())
         return FALSE;
     const QRect rc = pTabBar->tabRect(nItem).translated(pTabBar->pos());
@@ -102,13 +137,13 @@ BOOL CTabCtrl::GetItemRect(int nItem, RECT* pRect) const
 
 int CTabCtrl::GetCurSel() const
 {
-    QTabBar* pTabBar = GetTabBar();
+    QTabBar* pTabBar = SState::TabBar(*this);
     return pTabBar != nullptr ? pTabBar->currentIndex() : -1;
 }
 
 int CTabCtrl::SetCurSel(int nItem)
 {
-    QTabBar* pTabBar = GetTabBar();
+    QTabBar* pTabBar = SState::TabBar(*this);
     if (pTabBar == nullptr || nItem < 0 || nItem >= pTabBar->count())
         return -1;
     const int nPrevious = pTabBar->currentIndex();
@@ -118,32 +153,13 @@ int CTabCtrl::SetCurSel(int nItem)
     return nPrevious;
 }
 
-void CTabCtrl::OnLButtonDown(UINT, POINT)
-{
-    Default();
-}
-
-void CTabCtrl::OnSelChange() {}
-
-void CTabCtrl::Default()
-{
-    QTabBar* pTabBar = GetTabBar();
-    if (m_pPendingPress == nullptr || pTabBar == nullptr)
-        return;
-    QMouseEvent* pPress = m_pPendingPress;
-    m_pPendingPress = nullptr;
-    pTabBar->removeEventFilter(m_pPressFilter);
-    static_cast<QObject*>(pTabBar)->event(pPress);
-    pTabBar->installEventFilter(m_pPressFilter);
-}
-
 void CTabCtrl::AdoptPages(const std::vector<CWnd*>& pages)
 {
     // Tab goes from the tabs into the shown page's controls, then on to the window's other
     // controls.
-    QWidget* pPrevious = GetTabBar();
+    QWidget* pPrevious = SState::TabBar(*this);
     for (CWnd* pPage : pages) {
-        for (QWidget* pControl : pPage->GetWidget()->findChildren<QWidget*>()) {
+        for (QWidget* pControl : pPage->GetSafeHwnd()->findChildren<QWidget*>()) {
             if ((pControl->focusPolicy() & Qt::TabFocus) == 0 || pControl->focusProxy() != nullptr)
                 continue;
             QWidget::setTabOrder(pPrevious, pControl);
@@ -151,10 +167,10 @@ void CTabCtrl::AdoptPages(const std::vector<CWnd*>& pages)
         }
     }
     // Screen readers and automation find each page, and its list, by the label of its tab.
-    GetTabBar()->setAccessibleName(QStringLiteral("Pages"));
+    SState::TabBar(*this)->setAccessibleName(QStringLiteral("Pages"));
     for (size_t i = 0; i < pages.size(); ++i) {
         const QString strName = QString::fromStdString(GetItemText(static_cast<int>(i)));
-        QWidget* pPage = pages[i]->GetWidget();
+        QWidget* pPage = pages[i]->GetSafeHwnd();
         pPage->setAccessibleName(strName);
         for (QTableView* pList : pPage->findChildren<QTableView*>()) {
             if (pList->accessibleName().isEmpty())

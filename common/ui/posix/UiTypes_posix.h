@@ -14,6 +14,9 @@ using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
 class CWnd;
+// A window of the platform's is a Qt widget.
+class QWidget;
+using HWND = QWidget*;
 // An icon is one of the program's icons, loaded by its resources.
 class QIcon;
 using HICON = const QIcon*;
@@ -35,6 +38,13 @@ inline CWnd* TargetOf(const MSG* pMsg)
 {
     return pMsg->hwnd;
 }
+
+// The header of a control's notification to its parent.
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
 
 struct RECT {
     int left;
@@ -58,6 +68,10 @@ constexpr WORD HIWORD(WPARAM w)
 {
     return static_cast<WORD>((w >> 16) & 0xFFFF);
 }
+constexpr LPARAM MAKELPARAM(WORD wLow, WORD wHigh)
+{
+    return static_cast<LPARAM>(static_cast<DWORD>(wLow) | (static_cast<DWORD>(wHigh) << 16));
+}
 constexpr WPARAM MAKEWPARAM(WORD wLow, WORD wHigh)
 {
     return static_cast<WPARAM>(wLow) | (static_cast<WPARAM>(wHigh) << 16);
@@ -70,6 +84,8 @@ inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 inline constexpr UINT WM_CONTEXTMENU = 0x007B;
+inline constexpr UINT WM_NOTIFY = 0x004E;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
 // The first message number that a program may give a meaning of its own.
 inline constexpr UINT WM_APP = 0x8000;
 
@@ -86,6 +102,7 @@ inline constexpr WPARAM VK_DOWN = 0x28;
 // Notification codes carried in the high word of a command.
 inline constexpr WORD BN_CLICKED = 0;
 inline constexpr WORD EN_CHANGE = 0x0300;
+inline constexpr UINT TCN_SELCHANGE = static_cast<UINT>(-551);
 
 // Dialog results and standard command ids.
 inline constexpr int IDOK = 1;

@@ -2,6 +2,7 @@
 #include "Wnd.h"
 
 #include "Kernel.h"
+#include "posix/KeyRouter_posix.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -9,8 +10,9 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QIcon>
-#include <QKeyEvent>
+#include <QPointer>
 #include <QThread>
+#include <QWidget>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -85,95 +87,22 @@ private:
     std::shared_ptr<SCallState> m_pState;
 };
 
-WPARAM VirtualKey(int nKey)
-{
-    switch (nKey) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return VK_RETURN;
-    case Qt::Key_Escape:
-        return VK_ESCAPE;
-    case Qt::Key_Tab:
-        return VK_TAB;
-    case Qt::Key_Space:
-        return VK_SPACE;
-    case Qt::Key_Left:
-        return VK_LEFT;
-    case Qt::Key_Up:
-        return VK_UP;
-    case Qt::Key_Right:
-        return VK_RIGHT;
-    case Qt::Key_Down:
-        return VK_DOWN;
-    default:
-        return (nKey >= Qt::Key_0 && nKey <= Qt::Key_Z) ? static_cast<WPARAM>(nKey) : 0;
-    }
-}
-
-// The window object of a widget or of an ancestor inside the same top-level window. A message
-// box or dialog is a top-level window of its own: its keys never reach its owner's hooks.
-CWnd* WindowInSameTopLevel(const QWidget* pWidget)
-{
-    for (; pWidget != nullptr; pWidget = pWidget->parentWidget()) {
-        if (CWnd* pWnd = CWnd::FromWidget(pWidget))
-            return pWnd;
-        if (pWidget->isWindow())
-            return nullptr;
-    }
-    return nullptr;
-}
-
-// Gives every key press to the windows' hooks before the widget that has the focus sees it.
-class CKeyRouter : public QObject
-{
-public:
-    bool eventFilter(QObject* pReceiver, QEvent* pEvent) override
-    {
-        if (!pReceiver->isWidgetType() || pEvent->type() != QEvent::KeyPress)
-            return false;
-        auto* pWidget = static_cast<QWidget*>(pReceiver);
-        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
-        // A key that its widget did not take travels on to the parents as the same event:
-        // route it once only.
-        const bool bPropagated = pKey == m_pLastEvent && pKey->key() == m_nLastKey &&
-                                 pKey->timestamp() == m_nLastTimestamp &&
-                                 m_pLastReceiver != nullptr && pWidget != m_pLastReceiver &&
-                                 pWidget->isAncestorOf(m_pLastReceiver);
-        m_pLastEvent = pKey;
-        m_nLastKey = pKey->key();
-        m_nLastTimestamp = pKey->timestamp();
-        m_pLastReceiver = pWidget;
-        if (bPropagated)
-            return false;
-        CWnd* pWnd = WindowInSameTopLevel(pWidget);
-        if (pWnd == nullptr)
-            return false;
-        if (pKey->key() == Qt::Key_Space && pKey->modifiers() == Qt::AltModifier) {
-            CWnd* pTop = CWnd::FromWidget(pWidget->window());
-            return pTop != nullptr && pTop->SendMessage(WM_SYSKEYDOWN, VK_SPACE, 0) != 0;
-        }
-        MSG msg = MakeMessage(pWnd, WM_KEYDOWN, VirtualKey(pKey->key()), 0);
-        return CWnd::WalkPreTranslateTree(&msg) != FALSE;
-    }
-
-private:
-    const QKeyEvent* m_pLastEvent = nullptr;
-    int m_nLastKey = 0;
-    quint64 m_nLastTimestamp = 0;
-    QPointer<QWidget> m_pLastReceiver;
-};
-
-void InstallKeyRouter()
-{
-    static CKeyRouter* pRouter = nullptr;
-    if (pRouter != nullptr || QCoreApplication::instance() == nullptr)
-        return;
-    pRouter = new CKeyRouter;
-    pRouter->setParent(QCoreApplication::instance());
-    QCoreApplication::instance()->installEventFilter(pRouter);
-}
-
 } // namespace
+
+struct CWnd::SState {
+    QPointer<QWidget> pWidget;
+    std::shared_ptr<SWndLink> pLink = std::make_shared<SWndLink>();
+    DWORD dwStyle = 0;
+    bool bOwnsWidget = false;
+    // The message being handled, for Default.
+    struct SCurrent {
+        const std::function<LRESULT()>* pDefault;
+        bool bDefault;
+        LRESULT lDefault;
+    };
+    SCurrent* pCurrent = nullptr;
+    bool PostCallEvent(const std::function<void()>& call, std::shared_ptr<SCallState> pState);
+};
 
 // Lives as a child of the widget: receives the window's posted messages and calls, and turns
 // the widget's close requests into WM_CLOSE.
@@ -210,7 +139,7 @@ protected:
         if (pEvent->type() == kPostedMessageEvent) {
             MSG msg = static_cast<CPostedMessageEvent*>(pEvent)->m_Msg;
             if (Wnd() != nullptr && !CWnd::WalkPreTranslateTree(&msg))
-                Wnd()->WindowProc(msg.message, msg.wParam, msg.lParam);
+                Wnd()->SendMessage(msg.message, msg.wParam, msg.lParam);
             return true;
         }
         return QObject::event(pEvent);
@@ -233,7 +162,9 @@ protected:
                 pMenuEvent->reason() == QContextMenuEvent::Keyboard
                     ? POINT{-1, -1}
                     : POINT{pMenuEvent->globalPos().x(), pMenuEvent->globalPos().y()};
-            return pWnd->OnContextMenu(pWnd, point) != FALSE;
+            return pWnd->SendMessage(
+                       WM_CONTEXTMENU, reinterpret_cast<WPARAM>(pWnd->GetSafeHwnd()),
+                       MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y))) != FALSE;
         }
         return false;
     }
@@ -242,9 +173,9 @@ private:
     std::shared_ptr<SWndLink> m_pLink;
 };
 
-CWnd::CWnd() : m_pLink(std::make_shared<SWndLink>())
+CWnd::CWnd() : m_pState(std::make_unique<SState>())
 {
-    m_pLink->pWnd = this;
+    m_pState->pLink->pWnd = this;
 }
 
 CWnd::~CWnd()
@@ -252,13 +183,18 @@ CWnd::~CWnd()
     if (GetMainWnd() == this)
         SetMainWnd(nullptr);
     {
-        std::lock_guard lock(m_pLink->Mutex);
-        m_pLink->pWnd = nullptr;
+        std::lock_guard lock(m_pState->pLink->Mutex);
+        m_pState->pLink->pWnd = nullptr;
     }
     Detach();
 }
 
-CWnd* CWnd::FromWidget(const QWidget* pWidget)
+HWND CWnd::GetSafeHwnd() const
+{
+    return m_pState->pWidget;
+}
+
+CWnd* CWnd::FromHandle(HWND pWidget)
 {
     if (pWidget == nullptr)
         return nullptr;
@@ -267,104 +203,110 @@ CWnd* CWnd::FromWidget(const QWidget* pWidget)
     return pBridge != nullptr ? pBridge->Wnd() : nullptr;
 }
 
-CWnd* CWnd::FromWidgetOrAncestor(const QWidget* pWidget)
+CWnd* CWnd::FromHandleOrAncestor(HWND pWidget)
 {
     for (; pWidget != nullptr; pWidget = pWidget->parentWidget()) {
-        if (CWnd* pWnd = FromWidget(pWidget))
+        if (CWnd* pWnd = FromHandle(pWidget))
             return pWnd;
     }
     return nullptr;
 }
 
-void CWnd::Attach(QWidget* pWidget)
+void CWnd::Attach(HWND pWidget)
 {
     Detach();
     InstallKeyRouter();
-    m_pWidget = pWidget;
-    m_bOwnsWidget = false;
+    m_pState->pWidget = pWidget;
+    m_pState->bOwnsWidget = false;
     if (pWidget == nullptr)
         return;
-    m_dwStyle = pWidget->isWindow() ? 0 : WS_CHILD;
-    auto* pBridge = new CWndBridge(pWidget, m_pLink);
-    std::lock_guard lock(m_pLink->Mutex);
-    m_pLink->pBridge = pBridge;
+    m_pState->dwStyle = pWidget->isWindow() ? 0 : WS_CHILD;
+    auto* pBridge = new CWndBridge(pWidget, m_pState->pLink);
+    std::lock_guard lock(m_pState->pLink->Mutex);
+    m_pState->pLink->pBridge = pBridge;
 }
 
-void CWnd::AttachOwned(QWidget* pWidget, DWORD dwStyle)
+void CWnd::AttachOwned(HWND pWidget, DWORD dwStyle)
 {
     Attach(pWidget);
-    m_bOwnsWidget = true;
-    m_dwStyle = dwStyle;
+    m_pState->bOwnsWidget = true;
+    m_pState->dwStyle = dwStyle;
 }
 
 void CWnd::Detach()
 {
     CWndBridge* pBridge = nullptr;
     {
-        std::lock_guard lock(m_pLink->Mutex);
-        pBridge = m_pLink->pBridge;
-        m_pLink->pBridge = nullptr;
+        std::lock_guard lock(m_pState->pLink->Mutex);
+        pBridge = m_pState->pLink->pBridge;
+        m_pState->pLink->pBridge = nullptr;
     }
-    if (m_pWidget == nullptr)
+    if (m_pState->pWidget == nullptr)
         return;
-    if (m_bOwnsWidget)
-        delete m_pWidget;
+    if (m_pState->bOwnsWidget)
+        delete m_pState->pWidget;
     else
         delete pBridge;
-    m_pWidget = nullptr;
+    m_pState->pWidget = nullptr;
+}
+
+DWORD CWnd::GetStyle() const
+{
+    return m_pState->dwStyle;
 }
 
 CWnd* CWnd::GetParent() const
 {
-    return m_pWidget != nullptr ? FromWidgetOrAncestor(m_pWidget->parentWidget()) : nullptr;
+    return m_pState->pWidget != nullptr ? FromHandleOrAncestor(m_pState->pWidget->parentWidget())
+                                        : nullptr;
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow)
 {
-    if (m_pWidget == nullptr)
+    if (m_pState->pWidget == nullptr)
         return FALSE;
-    const BOOL bWasVisible = m_pWidget->isVisible();
+    const BOOL bWasVisible = m_pState->pWidget->isVisible();
     if (nCmdShow == SW_HIDE)
-        m_pWidget->hide();
+        m_pState->pWidget->hide();
     else if (nCmdShow == SW_MINIMIZE)
-        m_pWidget->showMinimized();
+        m_pState->pWidget->showMinimized();
     else
-        m_pWidget->show();
+        m_pState->pWidget->show();
     return bWasVisible;
 }
 
 BOOL CWnd::IsWindowVisible() const
 {
-    return m_pWidget != nullptr && m_pWidget->isVisible();
+    return m_pState->pWidget != nullptr && m_pState->pWidget->isVisible();
 }
 
 BOOL CWnd::SetWindowPos(int x, int y, int cx, int cy, UINT nFlags)
 {
-    if (m_pWidget == nullptr)
+    if (m_pState->pWidget == nullptr)
         return FALSE;
     if ((nFlags & SWP_NOMOVE) == 0)
-        m_pWidget->move(x, y);
+        m_pState->pWidget->move(x, y);
     if ((nFlags & SWP_NOSIZE) == 0)
-        m_pWidget->resize(cx, cy);
-    m_pWidget->raise();
+        m_pState->pWidget->resize(cx, cy);
+    m_pState->pWidget->raise();
     if ((nFlags & SWP_SHOWWINDOW) != 0)
-        m_pWidget->show();
+        m_pState->pWidget->show();
     if ((nFlags & SWP_HIDEWINDOW) != 0)
-        m_pWidget->hide();
+        m_pState->pWidget->hide();
     return TRUE;
 }
 
 CWnd* CWnd::SetFocus()
 {
-    if (m_pWidget == nullptr)
+    if (m_pState->pWidget == nullptr)
         return nullptr;
-    CWnd* pPrevious = FromWidgetOrAncestor(QApplication::focusWidget());
+    CWnd* pPrevious = FromHandleOrAncestor(QApplication::focusWidget());
     // A window that takes no focus itself hands it to its first control that does.
-    QWidget* pTarget = m_pWidget;
+    QWidget* pTarget = m_pState->pWidget;
     if (pTarget->focusPolicy() == Qt::NoFocus) {
-        for (QWidget* pNext = pTarget->nextInFocusChain(); pNext != m_pWidget;
+        for (QWidget* pNext = pTarget->nextInFocusChain(); pNext != m_pState->pWidget;
              pNext = pNext->nextInFocusChain()) {
-            if (m_pWidget->isAncestorOf(pNext) && pNext->isVisibleTo(m_pWidget) &&
+            if (m_pState->pWidget->isAncestorOf(pNext) && pNext->isVisibleTo(m_pState->pWidget) &&
                 pNext->isEnabled() && (pNext->focusPolicy() & Qt::TabFocus) != 0) {
                 pTarget = pNext;
                 break;
@@ -377,43 +319,44 @@ CWnd* CWnd::SetFocus()
 
 void CWnd::GetClientRect(RECT* pRect) const
 {
-    const QRect rc = m_pWidget != nullptr ? m_pWidget->rect() : QRect();
+    const QRect rc = m_pState->pWidget != nullptr ? m_pState->pWidget->rect() : QRect();
     *pRect = RECT{0, 0, rc.width(), rc.height()};
 }
 
 void CWnd::ClientToScreen(POINT* pPoint) const
 {
-    if (m_pWidget == nullptr)
+    if (m_pState->pWidget == nullptr)
         return;
-    const QPoint point = m_pWidget->mapToGlobal(QPoint(pPoint->x, pPoint->y));
+    const QPoint point = m_pState->pWidget->mapToGlobal(QPoint(pPoint->x, pPoint->y));
     *pPoint = POINT{point.x(), point.y()};
 }
 
 void CWnd::SetWindowText(const std::string& strText)
 {
-    if (m_pWidget != nullptr)
-        m_pWidget->setWindowTitle(QString::fromStdString(strText));
+    if (m_pState->pWidget != nullptr)
+        m_pState->pWidget->setWindowTitle(QString::fromStdString(strText));
 }
 
 std::string CWnd::GetWindowText() const
 {
-    return m_pWidget != nullptr ? m_pWidget->windowTitle().toStdString() : std::string();
+    return m_pState->pWidget != nullptr ? m_pState->pWidget->windowTitle().toStdString()
+                                        : std::string();
 }
 
 void CWnd::SetIcon(HICON hIcon, BOOL)
 {
-    if (m_pWidget != nullptr && hIcon != nullptr)
-        m_pWidget->setWindowIcon(*hIcon);
+    if (m_pState->pWidget != nullptr && hIcon != nullptr)
+        m_pState->pWidget->setWindowIcon(*hIcon);
 }
 
 BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    std::lock_guard lock(m_pLink->Mutex);
-    if (m_pLink->pBridge == nullptr)
+    std::lock_guard lock(m_pState->pLink->Mutex);
+    if (m_pState->pLink->pBridge == nullptr)
         return FALSE;
     std::lock_guard handOff(HandOffMutex());
-    QCoreApplication::postEvent(
-        m_pLink->pBridge, new CPostedMessageEvent(MakeMessage(this, message, wParam, lParam)));
+    QCoreApplication::postEvent(m_pState->pLink->pBridge, new CPostedMessageEvent(MakeMessage(
+                                                              this, message, wParam, lParam)));
     return TRUE;
 }
 
@@ -430,19 +373,20 @@ bool CWnd::IsOnWindowThread()
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-bool CWnd::PostCallEvent(const std::function<void()>& call, std::shared_ptr<SCallState> pState)
+bool CWnd::SState::PostCallEvent(const std::function<void()>& call,
+                                 std::shared_ptr<SCallState> pState)
 {
-    std::lock_guard lock(m_pLink->Mutex);
-    if (m_pLink->pBridge == nullptr)
+    std::lock_guard lock(pLink->Mutex);
+    if (pLink->pBridge == nullptr)
         return false;
     std::lock_guard handOff(HandOffMutex());
-    QCoreApplication::postEvent(m_pLink->pBridge, new CCallEvent(call, std::move(pState)));
+    QCoreApplication::postEvent(pLink->pBridge, new CCallEvent(call, std::move(pState)));
     return true;
 }
 
 bool CWnd::PostCall(const std::function<void()>& call)
 {
-    return PostCallEvent(call, std::make_shared<SCallState>());
+    return m_pState->PostCallEvent(call, std::make_shared<SCallState>());
 }
 
 bool CWnd::SendCall(const std::function<void()>& call)
@@ -454,7 +398,7 @@ bool CWnd::SendCall(const std::function<void()>& call)
         return true;
     }
     auto pState = std::make_shared<SCallState>();
-    if (!PostCallEvent(call, pState))
+    if (!m_pState->PostCallEvent(call, pState))
         return false;
     std::unique_lock lock(pState->Mutex);
     pState->Finished.wait(lock, [&] { return pState->bFinished; });
@@ -494,6 +438,29 @@ BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
     return FALSE;
 }
 
+bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
+                    const std::function<LRESULT()>& defaultHandling)
+{
+    SState::SCurrent current{&defaultHandling, false, 0};
+    SState::SCurrent* pOuter = m_pState->pCurrent;
+    m_pState->pCurrent = &current;
+    lResult = WindowProc(message, wParam, lParam);
+    m_pState->pCurrent = pOuter;
+    if (current.bDefault)
+        lResult = current.lDefault;
+    return !current.bDefault;
+}
+
+void CWnd::Default()
+{
+    SState::SCurrent* pCurrent = m_pState->pCurrent;
+    if (pCurrent == nullptr || pCurrent->bDefault)
+        return;
+    pCurrent->bDefault = true;
+    if (*pCurrent->pDefault)
+        pCurrent->lDefault = (*pCurrent->pDefault)();
+}
+
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -505,6 +472,10 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         OnClose();
         return 0;
+    case WM_CONTEXTMENU: {
+        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        return OnContextMenu(FromHandle(reinterpret_cast<HWND>(wParam)), point);
+    }
     default:
         return 0;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialog.h"
 
+#include "win/MessagePump_win.h"
+
 #include <cwchar>
 
 namespace
@@ -120,17 +122,25 @@ CTemplateWriter WriteTemplate(const SDialogTemplate& dialogTemplate)
 
 } // namespace
 
+struct CDialog::SState {
+    bool bModal = false;
+
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static void CenterOver(CDialog& dialog, HWND hOwner);
+};
+
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pState(std::make_unique<SState>())
 {
 }
 
 CDialog::~CDialog() = default;
 
-INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK CDialog::SState::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        reinterpret_cast<CDialog*>(lParam)->AttachOwned(hWnd);
+        reinterpret_cast<CDialog*>(lParam)->AttachOwned(
+            hWnd, static_cast<DWORD>(::GetWindowLongW(hWnd, GWL_STYLE)));
         return FALSE;
     }
     auto* pDialog = dynamic_cast<CDialog*>(FromHandle(hWnd));
@@ -151,7 +161,7 @@ bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
     const HWND hWnd =
         ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), writer.Get(),
                                      pOwner != nullptr ? pOwner->GetSafeHwnd() : nullptr,
-                                     DialogProc, reinterpret_cast<LPARAM>(this));
+                                     SState::DialogProc, reinterpret_cast<LPARAM>(this));
     if (hWnd == nullptr)
         return false;
     m_SystemMenu = CMenu();
@@ -171,15 +181,15 @@ INT_PTR CDialog::DoModal()
     const HWND hOwner = pOwner != nullptr ? pOwner->GetSafeHwnd() : nullptr;
     const bool bOwnerWasEnabled = hOwner != nullptr && !::EnableWindow(hOwner, FALSE);
     RunningModals().push_back(this);
-    m_bModal = true;
-    CenterOver(hOwner);
+    m_pState->bModal = true;
+    SState::CenterOver(*this, hOwner);
     ShowWindow(SW_SHOW);
     if (::GetFocus() == nullptr || !::IsChild(GetSafeHwnd(), ::GetFocus()))
         SetFocus();
     MSG msg;
     while (!m_bEnded && ::GetMessageW(&msg, nullptr, 0, 0) > 0)
         PumpMessage(msg);
-    m_bModal = false;
+    m_pState->bModal = false;
     std::erase(RunningModals(), this);
     if (bOwnerWasEnabled) {
         ::EnableWindow(hOwner, TRUE);
@@ -190,26 +200,17 @@ INT_PTR CDialog::DoModal()
 }
 
 // A modal dialog opens over the middle of its owner, as a message box does.
-void CDialog::CenterOver(HWND hOwner)
+void CDialog::SState::CenterOver(CDialog& dialog, HWND hOwner)
 {
+    const HWND hDialog = dialog.GetSafeHwnd();
     RECT rcOwner;
     RECT rcDialog;
     if (hOwner == nullptr || !::GetWindowRect(hOwner, &rcOwner) ||
-        !::GetWindowRect(GetSafeHwnd(), &rcDialog))
+        !::GetWindowRect(hDialog, &rcDialog))
         return;
     const int x = (rcOwner.left + rcOwner.right - (rcDialog.right - rcDialog.left)) / 2;
     const int y = (rcOwner.top + rcOwner.bottom - (rcDialog.bottom - rcDialog.top)) / 2;
-    ::SetWindowPos(GetSafeHwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-CWnd* CDialog::ModalOwner() const
-{
-    // The given parent's top-level window, else the innermost dialog that already runs
-    // modally, else the main window.
-    CWnd* pOwner = m_pParentWnd != nullptr ? m_pParentWnd->GetTopLevelWindow() : nullptr;
-    if (pOwner == nullptr)
-        pOwner = !RunningModals().empty() ? RunningModals().back() : GetMainWnd();
-    return pOwner != this ? pOwner : nullptr;
+    ::SetWindowPos(hDialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDialog::EndDialog(int nResult)
@@ -219,7 +220,7 @@ void CDialog::EndDialog(int nResult)
     EndOwnedWindows();
     ShowWindow(SW_HIDE);
     // Wakes the modal loop, which looks at the flag once per message.
-    if (m_bModal)
+    if (m_pState->bModal)
         PostMessage(WM_NULL);
 }
 
@@ -244,6 +245,17 @@ void CDialog::EndOwnedWindows()
         else
             ::PostMessageW(owned[i], WM_COMMAND, IDOK, 0);
     }
+}
+
+// The system opens the system menu itself, by Alt+Space and by a click on the window's icon.
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL CDialog::OnContextMenu(CWnd* pWnd, POINT point)
+{
+    return CWnd::OnContextMenu(pWnd, point);
 }
 
 HWND CDialog::GetDlgItem(int nID) const

@@ -15,6 +15,14 @@ int ScaleDialogPixels(HWND hList, int nPixels)
 
 } // namespace
 
+// The system's list view keeps its state itself.
+struct CListCtrl::SState {
+};
+
+CListCtrl::CListCtrl() = default;
+
+CListCtrl::~CListCtrl() = default;
+
 int CListCtrl::InsertColumn(int nCol, const std::string& strHeading, int nFormat, int nWidth)
 {
     LVCOLUMNA column{};

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TabCtrl.h"
 
+// The system's tab control keeps its state itself.
+struct CTabCtrl::SState {
+};
+
 CTabCtrl::CTabCtrl() = default;
 
 CTabCtrl::~CTabCtrl() = default;
@@ -58,27 +62,3 @@ void CTabCtrl::AdoptPages(const std::vector<CWnd*>& pages)
     for (size_t i = 0; i < pages.size(); ++i)
         pages[i]->SetWindowText(GetItemText(static_cast<int>(i)));
 }
-
-LRESULT CTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != WM_LBUTTONDOWN)
-        return CWnd::WindowProc(message, wParam, lParam);
-    OnLButtonDown(static_cast<UINT>(wParam),
-                  POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-    return 0;
-}
-
-BOOL CTabCtrl::OnChildNotify(const NMHDR* pHeader)
-{
-    if (pHeader->code != TCN_SELCHANGE)
-        return FALSE;
-    OnSelChange();
-    return TRUE;
-}
-
-void CTabCtrl::OnLButtonDown(UINT, POINT)
-{
-    Default();
-}
-
-void CTabCtrl::OnSelChange() {}

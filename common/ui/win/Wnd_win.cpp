@@ -2,7 +2,9 @@
 #include "Wnd.h"
 
 #include "CodePageText.h"
+#include "win/MessagePump_win.h"
 
+#include <atomic>
 #include <memory>
 
 namespace
@@ -39,10 +41,29 @@ void RunPostedMessages()
 {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE))
-        CWnd::PumpMessage(msg);
+        PumpMessage(msg);
 }
 
 } // namespace
+
+struct CWnd::SState {
+    std::atomic<HWND> hWnd{nullptr};
+    bool bOwnsWindow = false;
+    bool bSubclassed = false;
+    // The message being handled, for Default.
+    struct SCurrent {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        const std::function<LRESULT()>* pDefault;
+        bool bDefault;
+        LRESULT lDefault;
+    };
+    SCurrent* pCurrent = nullptr;
+
+    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR uIdSubclass, DWORD_PTR dwRefData);
+};
 
 DWORD WaitForSingleObjectPumping(HANDLE hHandle, DWORD dwMilliseconds)
 {
@@ -71,11 +92,11 @@ void RunWindowMessages(DWORD dwMilliseconds)
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(nEnd - nNow),
                                     QS_ALLINPUT);
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            CWnd::PumpMessage(msg);
+            PumpMessage(msg);
     }
 }
 
-CWnd::CWnd()
+CWnd::CWnd() : m_pState(std::make_unique<SState>())
 {
     if (g_dwWindowThread == 0)
         g_dwWindowThread = ::GetCurrentThreadId();
@@ -86,6 +107,11 @@ CWnd::~CWnd()
     if (GetMainWnd() == this)
         SetMainWnd(nullptr);
     Detach();
+}
+
+HWND CWnd::GetSafeHwnd() const
+{
+    return m_pState->hWnd.load();
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd)
@@ -111,42 +137,43 @@ void CWnd::Attach(HWND hWnd)
     Detach();
     if (hWnd == nullptr)
         return;
-    m_hWnd = hWnd;
-    m_bOwnsWindow = false;
+    m_pState->hWnd = hWnd;
+    m_pState->bOwnsWindow = false;
     ::SetPropW(hWnd, kWndProperty, this);
-    m_bSubclassed = ::SetWindowSubclass(hWnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    m_pState->bSubclassed =
+        ::SetWindowSubclass(hWnd, SState::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void CWnd::AttachOwned(HWND hWnd)
+void CWnd::AttachOwned(HWND hWnd, DWORD)
 {
     Detach();
-    m_hWnd = hWnd;
-    m_bOwnsWindow = true;
+    m_pState->hWnd = hWnd;
+    m_pState->bOwnsWindow = true;
     ::SetPropW(hWnd, kWndProperty, this);
 }
 
 void CWnd::Detach()
 {
-    const HWND hWnd = m_hWnd.exchange(nullptr);
+    const HWND hWnd = m_pState->hWnd.exchange(nullptr);
     if (hWnd == nullptr)
         return;
     ::RemovePropW(hWnd, kWndProperty);
-    if (m_bSubclassed)
-        ::RemoveWindowSubclass(hWnd, SubclassProc, 1);
-    m_bSubclassed = false;
-    if (m_bOwnsWindow)
+    if (m_pState->bSubclassed)
+        ::RemoveWindowSubclass(hWnd, SState::SubclassProc, 1);
+    m_pState->bSubclassed = false;
+    if (m_pState->bOwnsWindow)
         ::DestroyWindow(hWnd);
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                    DWORD_PTR dwRefData)
+LRESULT CALLBACK CWnd::SState::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                            UINT_PTR, DWORD_PTR dwRefData)
 {
     auto* pWnd = reinterpret_cast<CWnd*>(dwRefData);
     if (message == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(hWnd, SubclassProc, 1);
+        ::RemoveWindowSubclass(hWnd, SState::SubclassProc, 1);
         ::RemovePropW(hWnd, kWndProperty);
-        pWnd->m_bSubclassed = false;
-        pWnd->m_hWnd = nullptr;
+        pWnd->m_pState->bSubclassed = false;
+        pWnd->m_pState->hWnd = nullptr;
         return ::DefSubclassProc(hWnd, message, wParam, lParam);
     }
     LRESULT lResult = 0;
@@ -154,7 +181,8 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
     return lResult;
 }
 
-bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
+                    const std::function<LRESULT()>& defaultHandling)
 {
     if (message == SentCallMessage()) {
         (*reinterpret_cast<const std::function<void()>*>(lParam))();
@@ -167,16 +195,16 @@ bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult
         return true;
     }
     // A window destroyed with its parent, before its object: the object forgets it.
-    if (message == WM_NCDESTROY && !m_bSubclassed) {
+    if (message == WM_NCDESTROY && !m_pState->bSubclassed) {
         ::RemovePropW(GetSafeHwnd(), kWndProperty);
-        m_hWnd = nullptr;
+        m_pState->hWnd = nullptr;
         return false;
     }
-    SCurrent current{message, wParam, lParam, false, 0};
-    SCurrent* pOuter = m_pCurrent;
-    m_pCurrent = &current;
+    SState::SCurrent current{message, wParam, lParam, &defaultHandling, false, 0};
+    SState::SCurrent* pOuter = m_pState->pCurrent;
+    m_pState->pCurrent = &current;
     lResult = WindowProc(message, wParam, lParam);
-    m_pCurrent = pOuter;
+    m_pState->pCurrent = pOuter;
     if (current.bDefault)
         lResult = current.lDefault;
     return !current.bDefault;
@@ -184,13 +212,16 @@ bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult
 
 void CWnd::Default()
 {
-    if (m_pCurrent == nullptr || m_pCurrent->bDefault)
+    if (m_pState->pCurrent == nullptr || m_pState->pCurrent->bDefault)
         return;
-    m_pCurrent->bDefault = true;
+    m_pState->pCurrent->bDefault = true;
     // A control runs its own handling now; a dialog's runs once its procedure returns.
-    if (m_bSubclassed)
-        m_pCurrent->lDefault = ::DefSubclassProc(GetSafeHwnd(), m_pCurrent->message,
-                                                 m_pCurrent->wParam, m_pCurrent->lParam);
+    if (*m_pState->pCurrent->pDefault)
+        m_pState->pCurrent->lDefault = (*m_pState->pCurrent->pDefault)();
+    else if (m_pState->bSubclassed)
+        m_pState->pCurrent->lDefault =
+            ::DefSubclassProc(GetSafeHwnd(), m_pState->pCurrent->message,
+                              m_pState->pCurrent->wParam, m_pState->pCurrent->lParam);
 }
 
 CWnd* CWnd::GetParent() const
@@ -224,7 +255,7 @@ CWnd* CWnd::SetFocus()
         return nullptr;
     HWND hTarget = GetSafeHwnd();
     // A dialog takes no focus itself: it hands it to its first control that does.
-    if (::GetPropW(hTarget, kWndProperty) != nullptr && !m_bSubclassed) {
+    if (::GetPropW(hTarget, kWndProperty) != nullptr && !m_pState->bSubclassed) {
         if (HWND hFirst = ::GetNextDlgTabItem(hTarget, nullptr, FALSE))
             hTarget = hFirst;
     }
@@ -316,13 +347,13 @@ BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
     return FALSE;
 }
 
-void CWnd::PumpMessage(MSG& msg)
+void PumpMessage(MSG& msg)
 {
     if (msg.message == CallMessage()) {
         RunPostedCall(msg);
         return;
     }
-    if (msg.message == WM_KEYDOWN && WalkPreTranslateTree(&msg))
+    if (msg.message == WM_KEYDOWN && CWnd::WalkPreTranslateTree(&msg))
         return;
     HWND hRoot = msg.hwnd != nullptr ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (hRoot != nullptr && ::IsDialogMessageW(hRoot, &msg))
@@ -361,11 +392,6 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         Default();
         return 0;
     }
-}
-
-BOOL CWnd::OnChildNotify(const NMHDR*)
-{
-    return FALSE;
 }
 
 // The system's own handling: minimise, move, close (which sends WM_CLOSE) and the rest.

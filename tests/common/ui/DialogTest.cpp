@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialog.h"
 
-#include "posix/DialogUnits.h"
 #include "ListCtrl.h"
 #include "MessageBox.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
+#include "posix/DialogUnits.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -124,9 +124,9 @@ protected:
 
 TEST_F(DialogTest, pixelSizesComeFromDialogUnitsThroughTheFont)
 {
-    const QFont font = m_Dialog.GetWidget()->font();
+    const QFont font = m_Dialog.GetSafeHwnd()->font();
     const RECT rcSize = MapDialogRect(DialogUnits(0, 0, 200, 120), font);
-    EXPECT_EQ(m_Dialog.GetWidget()->size(), QSize(rcSize.right, rcSize.bottom));
+    EXPECT_EQ(m_Dialog.GetSafeHwnd()->size(), QSize(rcSize.right, rcSize.bottom));
     const RECT rcBase = MapDialogRect(DialogUnits(0, 0, 4, 8), font);
     EXPECT_GT(rcBase.right, 0);
     EXPECT_EQ(rcBase.bottom, QFontMetrics(font).height());
@@ -177,7 +177,7 @@ TEST_F(DialogTest, enterEndsATopLevelDialogWithOk)
 {
     CExchangeDialog dialog;
     QTimer::singleShot(0, [&] {
-        dialog.GetWidget()->activateWindow();
+        dialog.GetSafeHwnd()->activateWindow();
         QTest::keyClick(qobject_cast<QLineEdit*>(dialog.GetDlgItem(kEditText)), Qt::Key_Return);
     });
     EXPECT_EQ(dialog.DoModal(), IDOK);
@@ -190,7 +190,7 @@ TEST_F(DialogTest, modalDialogTakesItsOwnersInputAndItsOwnKeysAndEndsWithIt)
     CExchangeDialog dialog;
     QWidget* pGo = m_Dialog.GetDlgItem(kButtonGo);
     bool bOwnerEnded = false;
-    const auto shown = [&] { return dialog.GetWidget(); };
+    const auto shown = [&] { return dialog.GetSafeHwnd(); };
     auto pTimedOut = OnShownWindow(shown, [&](QWidget* pModal) {
         EXPECT_EQ(QApplication::activeModalWidget(), pModal);
         ClickThroughWindow(pGo);
@@ -271,7 +271,7 @@ TEST_F(DialogTest, rightClickBesideTheControlsOpensTheSystemMenu)
             items.push_back(item.strText);
         return kAboutCommand;
     });
-    QWidget* pWidget = m_Dialog.GetWidget();
+    QWidget* pWidget = m_Dialog.GetSafeHwnd();
     const QPoint beside(pWidget->width() - 5, pWidget->height() - 5);
     QContextMenuEvent click(QContextMenuEvent::Mouse, beside, pWidget->mapToGlobal(beside));
     QApplication::sendEvent(pWidget, &click);
@@ -291,10 +291,10 @@ TEST_F(DialogTest, rightClickBesideTheControlsOpensTheSystemMenu)
 TEST_F(DialogTest, altSpaceOpensTheSystemMenuAndMinimizeWorks)
 {
     CMenu::SetTrackHook([](const CMenu&, POINT) { return SC_MINIMIZE; });
-    m_Dialog.GetWidget()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Dialog.GetWidget()));
+    m_Dialog.GetSafeHwnd()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Dialog.GetSafeHwnd()));
     QTest::keyClick(Edit(kEditText), Qt::Key_Space, Qt::AltModifier);
-    EXPECT_TRUE(WaitFor([&] { return m_Dialog.GetWidget()->isMinimized(); }));
+    EXPECT_TRUE(WaitFor([&] { return m_Dialog.GetSafeHwnd()->isMinimized(); }));
     EXPECT_EQ(m_Dialog.m_SysCommands, std::vector<UINT>{SC_MINIMIZE});
 }
 
@@ -333,9 +333,9 @@ TEST_F(DialogTest, listKeepsInsertionOrderAndTheSelectionMark)
     EXPECT_EQ(list.GetSelectionMark(), 1);
     // Without full-row selection only the first column shows the row selected, and a press on
     // another column selects nothing.
-    QTableView* pView = list.GetView();
-    m_Dialog.GetWidget()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Dialog.GetWidget()));
+    QTableView* pView = ListViewOf(list);
+    m_Dialog.GetSafeHwnd()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_Dialog.GetSafeHwnd()));
     pView->setFocus();
     const QImage image = pView->viewport()->grab().toImage();
     const QColor highlight = pView->palette().color(QPalette::Active, QPalette::Highlight);

@@ -7,6 +7,7 @@
 #include "MessageBox.h"
 #include "PageTabCtrl.h"
 #include "UiApplication.h"
+#include "win/MessagePump_win.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -120,13 +121,13 @@ void RunPending()
 {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        CWnd::PumpMessage(msg);
+        PumpMessage(msg);
 }
 
 void PressKey(HWND hTarget, WPARAM nKey)
 {
     MSG msg{hTarget, WM_KEYDOWN, nKey, 0, 0, {}};
-    CWnd::PumpMessage(msg);
+    PumpMessage(msg);
 }
 
 class WindowsUiTest : public ::testing::Test

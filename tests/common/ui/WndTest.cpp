@@ -21,7 +21,7 @@ public:
     CRecordingWnd() { AttachOwned(new QWidget, 0); }
     explicit CRecordingWnd(CWnd* pParent)
     {
-        AttachOwned(new QWidget(pParent->GetWidget()), WS_CHILD);
+        AttachOwned(new QWidget(pParent->GetSafeHwnd()), WS_CHILD);
     }
 
     BOOL PreTranslateMessage(MSG* pMsg) override
@@ -92,7 +92,7 @@ TEST(WndTest, destroyingTheWindowReleasesAWaitingCaller)
         std::this_thread::yield();
     ASSERT_TRUE(WaitUntilThreadSleeps(nCaller));
     CRecordingWnd* pRaw = pWindow.get();
-    delete pRaw->GetWidget();
+    delete pRaw->GetSafeHwnd();
     caller.join();
     EXPECT_EQ(nResult.load(), 0);
 }
@@ -102,7 +102,7 @@ TEST(WndTest, noMessageReachesAWindowThatHasGone)
     CRecordingWnd parent;
     auto pChild = std::make_unique<CRecordingWnd>(&parent);
     CWnd* pChildWnd = pChild.get();
-    delete parent.GetWidget();
+    delete parent.GetSafeHwnd();
     EXPECT_FALSE(pChildWnd->IsWindow());
     EXPECT_FALSE(pChildWnd->PostMessage(kTestMessage, 1, 0));
     EXPECT_FALSE(pChildWnd->SendCall([] {}));
