@@ -1,88 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A plain TCP client for tests: one request to 127.0.0.1, the reply read until the peer closes.
+// A plain TCP client for tests, through the system's own sockets: one request to 127.0.0.1 (or
+// an address of the test's own namespace), the reply read until the peer closes.
 #pragma once
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <netinet/in.h>
-#include <poll.h>
-#include <string>
-#include <sys/socket.h>
-#include <unistd.h>
-#include <vector>
-
-// Connects to the address (the test's own namespace's) and port; -1 on failure.
-inline int ConnectTo(const char* pszAddress, unsigned short nPort)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(nPort);
-    ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
-
-inline int ConnectLoopback(unsigned short nPort)
-{
-    return ConnectTo("127.0.0.1", nPort);
-}
-
-// Everything the peer sends until it closes, or until nothing has come for nTimeoutMs; says
-// whether the peer reset the connection instead of closing it.
-inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000, bool* pReset = nullptr)
-{
-    std::string strReply;
-    char cBuffer[4096];
-    pollfd fd{s, POLLIN, 0};
-    while (::poll(&fd, 1, nTimeoutMs) > 0) {
-        const ssize_t n = ::recv(s, cBuffer, sizeof cBuffer, 0);
-        if (n < 0 && pReset != nullptr)
-            *pReset = errno == ECONNRESET;
-        if (n <= 0)
-            break;
-        strReply.append(cBuffer, static_cast<std::size_t>(n));
-    }
-    return strReply;
-}
-
-// Sends one request in one send and returns the whole reply.
-inline std::string Exchange(const std::string& strRequest, unsigned short nPort,
-                            bool* pReset = nullptr, const char* pszAddress = "127.0.0.1")
-{
-    const int s = ConnectTo(pszAddress, nPort);
-    if (s < 0)
-        return "(no connection)";
-    ::send(s, strRequest.data(), strRequest.size(), MSG_NOSIGNAL);
-    std::string strReply = ReadUntilClosed(s, 5000, pReset);
-    ::close(s);
-    return strReply;
-}
-
-// Closes the connection with a reset instead of the orderly close.
-inline void ResetConnection(int s)
-{
-    const linger abort{1, 0};
-    ::setsockopt(s, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    ::close(s);
-}
-
-// Sends the pieces one after the other, nPauseMs apart, on one connection; returns the reply.
-inline std::string ExchangeInPieces(const std::vector<std::string>& pieces, int nPauseMs,
-                                    unsigned short nPort)
-{
-    const int s = ConnectLoopback(nPort);
-    if (s < 0)
-        return "(no connection)";
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0)
-            ::poll(nullptr, 0, nPauseMs);
-        ::send(s, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL);
-    }
-    std::string strReply = ReadUntilClosed(s);
-    ::close(s);
-    return strReply;
-}
+#ifdef _WIN32
+#include "LoopbackClient_win.h"
+#else
+#include "LoopbackClient_posix.h"
+#endif

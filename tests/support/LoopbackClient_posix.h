@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The tests' TCP client over BSD sockets.
+#pragma once
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+using TestSocket = int;
+inline constexpr TestSocket kNoSocket = -1;
+
+inline void CloseSocket(TestSocket s)
+{
+    ::close(s);
+}
+
+inline void SendText(TestSocket s, const std::string& strText)
+{
+    ::send(s, strText.data(), strText.size(), MSG_NOSIGNAL);
+}
+
+// The machine's name, as the server gives it in its replies.
+inline std::string HostName()
+{
+    char cName[257] = {};
+    ::gethostname(cName, 256);
+    return cName;
+}
+
+// True when the machine has no IPv4 address but loopback: the test's own namespace.
+inline bool OnlyLoopback()
+{
+    ifaddrs* pList = nullptr;
+    if (::getifaddrs(&pList) != 0)
+        return false;
+    bool bOnlyLoopback = true;
+    for (const ifaddrs* p = pList; p != nullptr; p = p->ifa_next) {
+        if (p->ifa_addr != nullptr && p->ifa_addr->sa_family == AF_INET &&
+            (ntohl(reinterpret_cast<const sockaddr_in*>(p->ifa_addr)->sin_addr.s_addr) >> 24) !=
+                127)
+            bOnlyLoopback = false;
+    }
+    ::freeifaddrs(pList);
+    return bOnlyLoopback;
+}
+
+// Connects to the address (the test's own namespace's) and port; -1 on failure.
+inline int ConnectTo(const char* pszAddress, unsigned short nPort)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(nPort);
+    ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
+
+inline int ConnectLoopback(unsigned short nPort)
+{
+    return ConnectTo("127.0.0.1", nPort);
+}
+
+// Everything the peer sends until it closes, or until nothing has come for nTimeoutMs; says
+// whether the peer reset the connection instead of closing it.
+inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000, bool* pReset = nullptr)
+{
+    std::string strReply;
+    char cBuffer[4096];
+    pollfd fd{s, POLLIN, 0};
+    while (::poll(&fd, 1, nTimeoutMs) > 0) {
+        const ssize_t n = ::recv(s, cBuffer, sizeof cBuffer, 0);
+        if (n < 0 && pReset != nullptr)
+            *pReset = errno == ECONNRESET;
+        if (n <= 0)
+            break;
+        strReply.append(cBuffer, static_cast<std::size_t>(n));
+    }
+    return strReply;
+}
+
+// Sends one request in one send and returns the whole reply.
+inline std::string Exchange(const std::string& strRequest, unsigned short nPort,
+                            bool* pReset = nullptr, const char* pszAddress = "127.0.0.1")
+{
+    const int s = ConnectTo(pszAddress, nPort);
+    if (s < 0)
+        return "(no connection)";
+    ::send(s, strRequest.data(), strRequest.size(), MSG_NOSIGNAL);
+    std::string strReply = ReadUntilClosed(s, 5000, pReset);
+    ::close(s);
+    return strReply;
+}
+
+// Closes the connection with a reset instead of the orderly close.
+inline void ResetConnection(int s)
+{
+    const linger abort{1, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(s);
+}
+
+// Sends the pieces one after the other, nPauseMs apart, on one connection; returns the reply.
+inline std::string ExchangeInPieces(const std::vector<std::string>& pieces, int nPauseMs,
+                                    unsigned short nPort)
+{
+    const int s = ConnectLoopback(nPort);
+    if (s < 0)
+        return "(no connection)";
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            ::poll(nullptr, 0, nPauseMs);
+        ::send(s, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL);
+    }
+    std::string strReply = ReadUntilClosed(s);
+    ::close(s);
+    return strReply;
+}

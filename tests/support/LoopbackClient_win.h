@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The tests' TCP client over the system's Winsock.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <string>
+
+using TestSocket = SOCKET;
+inline const TestSocket kNoSocket = INVALID_SOCKET;
+
+// Winsock is started once for the test program and stays until it ends.
+inline void StartWinsock()
+{
+    static const bool bStarted = [] {
+        WSADATA wsaData;
+        return ::WSAStartup(MAKEWORD(2, 2), &wsaData) == 0;
+    }();
+    (void)bStarted;
+}
+
+inline void CloseSocket(TestSocket s)
+{
+    ::closesocket(s);
+}
+
+inline void SendText(TestSocket s, const std::string& strText)
+{
+    ::send(s, strText.data(), static_cast<int>(strText.size()), 0);
+}
+
+inline std::string HostName()
+{
+    StartWinsock();
+    char cName[257] = {};
+    ::gethostname(cName, 256);
+    return cName;
+}
+
+// True when the machine has no IPv4 address but loopback: the test's own namespace.
+inline bool OnlyLoopback()
+{
+    StartWinsock();
+    const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    INTERFACE_INFO interfaces[16];
+    DWORD dwBytes = 0;
+    const int nResult = ::WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, interfaces,
+                                   sizeof interfaces, &dwBytes, nullptr, nullptr);
+    ::closesocket(s);
+    if (nResult != 0)
+        return false;
+    for (DWORD i = 0; i < dwBytes / sizeof(INTERFACE_INFO); ++i) {
+        if ((ntohl(interfaces[i].iiAddress.AddressIn.sin_addr.s_addr) >> 24) != 127)
+            return false;
+    }
+    return true;
+}
+
+inline TestSocket ConnectTo(const char* pszAddress, unsigned short nPort)
+{
+    StartWinsock();
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(nPort);
+    ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+inline TestSocket ConnectLoopback(unsigned short nPort)
+{
+    return ConnectTo("127.0.0.1", nPort);
+}
+
+// Everything the peer sends until it closes, or until nothing has come for nTimeoutMs.
+inline std::string ReadUntilClosed(TestSocket s, int nTimeoutMs = 5000)
+{
+    const DWORD dwTimeout = static_cast<DWORD>(nTimeoutMs);
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&dwTimeout),
+                 sizeof dwTimeout);
+    std::string strReply;
+    char cBuffer[4096];
+    for (int n; (n = ::recv(s, cBuffer, sizeof cBuffer, 0)) > 0;)
+        strReply.append(cBuffer, static_cast<size_t>(n));
+    return strReply;
+}
+
+// Sends one request in one send and returns the whole reply.
+inline std::string Exchange(const std::string& strRequest, unsigned short nPort,
+                            const char* pszAddress = "127.0.0.1")
+{
+    const SOCKET s = ConnectTo(pszAddress, nPort);
+    if (s == INVALID_SOCKET)
+        return "(no connection)";
+    SendText(s, strRequest);
+    std::string strReply = ReadUntilClosed(s);
+    ::closesocket(s);
+    return strReply;
+}
