@@ -2,9 +2,8 @@
 // Runs the real tarnlow-client.exe against the Linux tarnlow-server in the same loopback-only
 // namespace: the address is set to 127.0.0.1 before any Connect, and the client's log is read
 // from its standard output.
-#include <winsock2.h>
-
 #include "LogLines.h"
+#include "LoopbackClient.h"
 #include "WindowsProcess.h"
 
 #include <gtest/gtest.h>
@@ -36,16 +35,6 @@ HWND FindControl(HWND hWindow, int nId)
         },
         reinterpret_cast<LPARAM>(&find));
     return find.second;
-}
-
-std::string HostName()
-{
-    char cName[257] = {};
-    WSADATA wsaData;
-    ::WSAStartup(MAKEWORD(2, 2), &wsaData);
-    ::gethostname(cName, 256);
-    ::WSACleanup();
-    return cName;
 }
 
 class WindowsClientTest : public ::testing::Test

@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The layer's tests driven through the system's messages, as its input would send them.
+#pragma once
+
+#include "UiTypes.h"
+#include "win/MessagePump_win.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Runs what is waiting in the thread's queue, through the layer's own pump.
+inline void RunPending()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        PumpMessage(msg);
+}
+
+// The time allowed is only a bound for a condition that never comes.
+inline bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = 30000)
+{
+    const ULONGLONG nEnd = ::GetTickCount64() + static_cast<ULONGLONG>(nTimeoutMs);
+    for (;;) {
+        RunPending();
+        if (condition())
+            return true;
+        const ULONGLONG nNow = ::GetTickCount64();
+        if (nNow >= nEnd)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(nEnd - nNow),
+                                    QS_ALLINPUT);
+    }
+}
+
+inline std::string ControlText(HWND hControl)
+{
+    char cText[256] = {};
+    ::GetWindowTextA(hControl, cText, sizeof cText);
+    return cText;
+}
+
+// Replaces the control's text; the control tells its dialog as typing would.
+inline void SetControlText(HWND hControl, const std::string& strText)
+{
+    ::SetWindowTextA(hControl, strText.c_str());
+}
+
+inline void ClickButton(HWND hButton)
+{
+    ::SendMessageA(hButton, BM_CLICK, 0, 0);
+    RunPending();
+}
+
+// A left click at a point of the control's client area (a list's rows, a tab of the tab row).
+inline void ClickAt(HWND hControl, POINT point)
+{
+    const LPARAM lPoint = MAKELPARAM(point.x, point.y);
+    // The release is queued first: a control that tracks the mouse after the press waits for it.
+    ::PostMessageA(hControl, WM_LBUTTONUP, 0, lPoint);
+    ::SendMessageA(hControl, WM_LBUTTONDOWN, MK_LBUTTON, lPoint);
+    RunPending();
+}
+
+// Gives the control the keyboard's focus, its window made active first.
+inline void FocusControl(HWND hControl)
+{
+    ::SetForegroundWindow(::GetAncestor(hControl, GA_ROOT));
+    ::SetFocus(hControl);
+}
+
+inline bool HasFocusIn(HWND hWindow)
+{
+    const HWND hFocus = ::GetFocus();
+    return hFocus != nullptr && (hFocus == hWindow || ::IsChild(hWindow, hFocus));
+}
+
+// A key pressed while the control has the focus: the key-down taken from the queue.
+inline void PressKey(HWND hControl, WPARAM nVirtualKey)
+{
+    MSG msg{hControl, WM_KEYDOWN, nVirtualKey, 0, 0, {}};
+    PumpMessage(msg);
+    RunPending();
+}
+
+// False while a modal window other than this window's own holds the input: the system disables
+// the owner.
+inline bool TakesInput(HWND hWindow)
+{
+    return ::IsWindowEnabled(::GetAncestor(hWindow, GA_ROOT)) != FALSE;
+}
+
+inline HWND ShownWindow(const std::string& strCaption)
+{
+    const HWND hWnd = ::FindWindowA(nullptr, strCaption.c_str());
+    return hWnd != nullptr && ::IsWindowVisible(hWnd) ? hWnd : nullptr;
+}
+
+inline HWND FocusIn(HWND hWindow)
+{
+    const HWND hFocus = ::GetFocus();
+    return hFocus != nullptr && ::IsChild(hWindow, hFocus) ? hFocus : hWindow;
+}
+
+// Runs the action from inside the modal loop that shows the window the finder finds: a timer of
+// the thread looks for it. The flag says whether the window had to be closed because it was
+// still open long after.
+inline std::shared_ptr<bool> OnShown(std::function<HWND()> find, std::function<void(HWND)> action)
+{
+    struct SWatch {
+        std::function<HWND()> find;
+        std::function<void(HWND)> action;
+        std::shared_ptr<bool> pTimedOut;
+        HWND hShown = nullptr;
+        ULONGLONG nShownAt = 0;
+    };
+    static std::vector<std::pair<UINT_PTR, std::unique_ptr<SWatch>>> watches;
+    auto pWatch = std::make_unique<SWatch>(
+        SWatch{std::move(find), std::move(action), std::make_shared<bool>(false)});
+    std::shared_ptr<bool> pTimedOut = pWatch->pTimedOut;
+    const TIMERPROC look = [](HWND, UINT, UINT_PTR nTimer, DWORD) {
+        for (auto it = watches.begin(); it != watches.end(); ++it) {
+            if (it->first != nTimer)
+                continue;
+            SWatch& watch = *it->second;
+            if (watch.hShown == nullptr) {
+                const HWND hFound = watch.find();
+                watch.hShown = hFound != nullptr && ::IsWindowVisible(hFound) ? hFound : nullptr;
+                if (watch.hShown == nullptr)
+                    return;
+                watch.nShownAt = ::GetTickCount64();
+                watch.action(watch.hShown);
+            } else if (!::IsWindow(watch.hShown) || !::IsWindowVisible(watch.hShown)) {
+                ::KillTimer(nullptr, nTimer);
+                watches.erase(it);
+            } else if (::GetTickCount64() - watch.nShownAt > 30000) {
+                *watch.pTimedOut = true;
+                ::PostMessageA(watch.hShown, WM_CLOSE, 0, 0);
+            }
+            return;
+        }
+    };
+    const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 10, look);
+    watches.emplace_back(nTimer, std::move(pWatch));
+    return pTimedOut;
+}
