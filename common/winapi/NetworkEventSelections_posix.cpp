@@ -21,7 +21,9 @@ void CNetworkEventSelections::Select(SOCKET s, WSAEVENT hEvent, long lNetworkEve
     std::lock_guard lock(m_Mutex);
     ForgetLocked(s);
     if (lNetworkEvents != 0 && hEvent != WSA_INVALID_EVENT) {
-        m_Selections[s] = SSelection{hEvent, lNetworkEvents, lNetworkEvents};
+        SSelection& selection = m_Selections[s] =
+            SSelection{hEvent, lNetworkEvents, lNetworkEvents};
+        selection.bConnected = IsConnected(s);
         WakeWaiters(hEvent);
     }
 }
@@ -32,8 +34,10 @@ void CNetworkEventSelections::Inherit(SOCKET sListening, SOCKET sAccepted)
     auto it = m_Selections.find(sListening);
     if (it == m_Selections.end())
         return;
-    m_Selections[sAccepted] = SSelection{it->second.hEvent, it->second.lMask, it->second.lMask};
-    WakeWaiters(it->second.hEvent);
+    SSelection& accepted = m_Selections[sAccepted] =
+        SSelection{it->second.hEvent, it->second.lMask, it->second.lMask};
+    accepted.bConnected = IsConnected(sAccepted);
+    WakeWaiters(accepted.hEvent);
 }
 
 void CNetworkEventSelections::Reenable(SOCKET s, long lNetworkEvents)
@@ -80,7 +84,7 @@ bool CNetworkEventSelections::Enumerate(SOCKET s, WSAEVENT hEvent, WSANETWORKEVE
 void CNetworkEventSelections::AddDescriptors(HANDLE hEvent, std::vector<pollfd>& fds)
 {
     std::lock_guard lock(m_Mutex);
-    for (const auto& [s, selection] : m_Selections) {
+    for (auto& [s, selection] : m_Selections) {
         const short nEvents = selection.hEvent == hEvent ? Wanted(s, selection) : 0;
         if (nEvents != 0)
             fds.push_back(pollfd{s, nEvents, 0});
@@ -115,7 +119,7 @@ bool CNetworkEventSelections::HasPendingData(SOCKET s)
     return ::recv(s, &c, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
 }
 
-short CNetworkEventSelections::Wanted(SOCKET s, const SSelection& selection)
+short CNetworkEventSelections::Wanted(SOCKET s, SSelection& selection)
 {
     const long lArmed = selection.lArmed;
     if (IsListening(s))
@@ -125,7 +129,8 @@ short CNetworkEventSelections::Wanted(SOCKET s, const SSelection& selection)
     if (selection.bPeerClosed)
         return (lArmed & FD_READ) != 0 && HasPendingData(s) ? POLLIN : 0;
     if (!IsConnected(s))
-        return 0;
+        return selection.bConnected && (lArmed & FD_CLOSE) != 0 ? POLLRDHUP : 0;
+    selection.bConnected = true;
     short nEvents = 0;
     if ((lArmed & FD_READ) != 0)
         nEvents |= POLLIN;

@@ -43,6 +43,9 @@ private:
         int nErrors[FD_MAX_EVENTS] = {};
         bool bConnecting = false;
         bool bPeerClosed = false;
+        // Seen connected: a connection that the peer resets is connected no more, and its close
+        // is still to be reported.
+        bool bConnected = false;
     };
 
     CNetworkEventSelections();
@@ -50,7 +53,7 @@ private:
     // The socket's wait, if any, stops watching it at once: a poll holds what it watches open.
     void ForgetLocked(SOCKET s);
     static bool HasPendingData(SOCKET s);
-    static short Wanted(SOCKET s, const SSelection& selection);
+    static short Wanted(SOCKET s, SSelection& selection);
     void Occur(SSelection& selection, int nBit, int nError);
     // Looks at the socket afresh, so that a stale poll result never records a false event.
     void RecordLocked(SOCKET s, SSelection& selection);

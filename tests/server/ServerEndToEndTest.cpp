@@ -72,6 +72,7 @@ TEST_F(ServerEndToEndTest, closingWhileServingAClientStillEndsCleanly)
     SendText(hClient, "PC7:ConnectionList");
     StopAndExpectCleanExit();
     CloseSocket(hClient);
-    if (const std::optional<std::string> strTrace = m_pServer->Trace())
+    if (const std::optional<std::string> strTrace = m_pServer->Trace()) {
         EXPECT_NE(strTrace->find("CTarnlowServerDlg::ServerThread(): Finish\n"), std::string::npos);
+    }
 }

@@ -51,8 +51,9 @@ protected:
         ASSERT_TRUE(exitCode) << "the server did not end within 10 seconds";
         EXPECT_EQ(*exitCode, 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-        if (const std::optional<std::string> strTrace = m_pServer->Trace())
+        if (const std::optional<std::string> strTrace = m_pServer->Trace()) {
             EXPECT_NE(strTrace->find("CTarnlowServerDlg::CleanClose()\n"), std::string::npos);
+        }
     }
 
     const std::string m_strHost = HostName();

@@ -164,8 +164,11 @@ TEST_F(ServerReliabilityTest, terminationUnderLoadClosesCleanlyWithinTenSeconds)
     std::vector<int> holders;
     for (int i = 0; i < 4; ++i)
         holders.push_back(ConnectLoopback(kServerPort));
-    ASSERT_TRUE(m_pServer->WaitForLine("Replied with", 10s));
-    std::this_thread::sleep_for(500ms);
+    // The storm is under way: the server has answered several of its requests.
+    const auto deadline = std::chrono::steady_clock::now() + m_Patience;
+    while (nAnswered < 8 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_GE(nAnswered.load(), 8);
     StopAndExpectCleanExit();
     bStop = true;
     for (std::thread& client : clients)

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Whether another thread of this process has come to block, read from the kernel, so that a test
-// waits for that condition instead of a pause that guesses it (Linux only).
+// A thread's state read from Linux's /proc.
 #pragma once
 
 #include <chrono>
@@ -11,15 +10,17 @@
 #include <thread>
 #include <unistd.h>
 
+using ThreadId = pid_t;
+
 // The calling thread's id in the kernel, for another thread to watch.
-inline pid_t KernelThreadId()
+inline ThreadId KernelThreadId()
 {
     return static_cast<pid_t>(::syscall(SYS_gettid));
 }
 
 // True once the thread sleeps (blocked in a wait), false if it does not within the time given.
 // Runs no events of the calling thread meanwhile.
-inline bool WaitUntilThreadSleeps(pid_t nThread,
+inline bool WaitUntilThreadSleeps(ThreadId nThread,
                                   std::chrono::milliseconds timeout = std::chrono::seconds(10))
 {
     const std::string strPath = "/proc/self/task/" + std::to_string(nThread) + "/stat";

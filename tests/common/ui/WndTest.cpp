@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "ThreadState_posix.h"
+#include "ThreadState.h"
 #include "UiTestSupport.h"
 
 namespace

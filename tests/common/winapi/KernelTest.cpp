@@ -2,6 +2,7 @@
 #include "Kernel.h"
 #include "TestPlatform.h"
 
+#include "ThreadState.h"
 #include "TraceCapture.h"
 
 #include <atomic>
@@ -30,10 +31,17 @@ private:
     HANDLE m_hEvent;
 };
 
-DWORD SetEventLater(LPVOID pParameter)
+// An event to set once the thread that waits for it waits.
+struct SSignalOnceWaited {
+    HANDLE hEvent;
+    ThreadId nWaiter;
+};
+
+DWORD SetEventOnceWaited(LPVOID pParameter)
 {
-    Sleep(30);
-    SetEvent(static_cast<HANDLE>(pParameter));
+    const auto* pSignal = static_cast<const SSignalOnceWaited*>(pParameter);
+    EXPECT_TRUE(WaitUntilThreadSleeps(pSignal->nWaiter));
+    SetEvent(pSignal->hEvent);
     return 7;
 }
 
@@ -77,9 +85,9 @@ TEST(KernelTest, waitOnTwoReturnsTheFirstSignalledInOrder)
 TEST(KernelTest, waitEndsWhenAnotherThreadSignals)
 {
     CEvent event(FALSE, FALSE);
+    SSignalOnceWaited signal{event, KernelThreadId()};
     DWORD dwThreadId = 0;
-    const HANDLE hThread =
-        CreateThread(nullptr, 0, SetEventLater, static_cast<HANDLE>(event), 0, &dwThreadId);
+    const HANDLE hThread = CreateThread(nullptr, 0, SetEventOnceWaited, &signal, 0, &dwThreadId);
     ASSERT_NE(hThread, nullptr);
     EXPECT_NE(dwThreadId, 0u);
     EXPECT_EQ(WaitForSingleObject(event, kWaitMs), WAIT_OBJECT_0);
@@ -222,11 +230,15 @@ TEST(KernelTest, closingAHandleDuringAWaitFailsTheWait)
     const HANDLE hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     std::atomic<DWORD> dwResult{WAIT_OBJECT_0};
     std::atomic<DWORD> dwError{0};
+    std::atomic<ThreadId> nWaiter{0};
     std::thread waiter([&] {
+        nWaiter = KernelThreadId();
         dwResult = WaitForSingleObject(hEvent, kWaitMs);
         dwError = GetLastError();
     });
-    Sleep(30);
+    while (nWaiter == 0)
+        std::this_thread::yield();
+    ASSERT_TRUE(WaitUntilThreadSleeps(nWaiter));
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(CloseHandle(hEvent));
     waiter.join();

@@ -3,8 +3,10 @@
 #include "TestPlatform.h"
 
 #include "LoopbackPort.h"
+#include "ThreadState.h"
 
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -137,18 +139,15 @@ TEST_F(WinSockTest, sendToAPeerThatHasGoneFailsWithoutASignal)
     const SOCKET hClient = Connected(nPort);
     const SOCKET hServer = Accepted(hListener);
     ASSERT_NE(hServer, INVALID_SOCKET);
-    // Reset the connection from the client side.
+    // Reset the connection from the client side; the server's side learns of it as its close.
+    ASSERT_EQ(Winsock::WSAEventSelect(hServer, m_hEvent, FD_CLOSE), 0);
     const linger lingerNow{1, 0};
     Winsock::setsockopt(hClient, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingerNow),
                         sizeof lingerNow);
     Winsock::closesocket(hClient);
     m_Sockets.erase(std::find(m_Sockets.begin(), m_Sockets.end(), hClient));
-    int nResult = 0;
-    for (int i = 0; i < 100 && nResult != SOCKET_ERROR; ++i) {
-        nResult = Winsock::send(hServer, "x", 1, 0);
-        Sleep(5);
-    }
-    EXPECT_EQ(nResult, SOCKET_ERROR);
+    ASSERT_EQ(WaitForSingleObject(m_hEvent, kWaitMs), WAIT_OBJECT_0);
+    EXPECT_EQ(Winsock::send(hServer, "x", 1, 0), SOCKET_ERROR);
     EXPECT_EQ(Winsock::WSAGetLastError(), WSAECONNRESET);
 }
 
@@ -267,8 +266,9 @@ TEST_F(WinSockTest, waitOnASocketAndAnEventReportsBothWhenTheyOccurAtOnce)
     ASSERT_EQ(Winsock::WSAEventSelect(hListener, m_hEvent, FD_ACCEPT), 0);
     const HANDLE hStop = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     const HANDLE handles[] = {m_hEvent, hStop};
+    const ThreadId nWaiter = KernelThreadId();
     std::thread both([&] {
-        Sleep(30);
+        EXPECT_TRUE(WaitUntilThreadSleeps(nWaiter));
         Connected(nPort);
         SetEvent(hStop);
     });
@@ -303,17 +303,22 @@ TEST_F(WinSockTest, socketClosedDuringAWaitClosesAndTheWaitGoesOn)
     ASSERT_EQ(Winsock::WSAEventSelect(hServer, m_hEvent, FD_READ | FD_CLOSE), 0);
     const HANDLE hStop = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     DWORD dwResult = WAIT_FAILED;
+    std::atomic<ThreadId> nWaiter{0};
     std::thread waiter([&] {
+        nWaiter = KernelThreadId();
         const HANDLE handles[] = {m_hEvent, hStop};
         dwResult = WaitForMultipleObjects(2, handles, FALSE, kWaitMs);
     });
     const WSAEVENT hClientEvent = Winsock::WSACreateEvent();
     ASSERT_EQ(Winsock::WSAEventSelect(hClient, hClientEvent, FD_CLOSE), 0);
-    Sleep(50);
+    while (nWaiter == 0)
+        std::this_thread::yield();
+    ASSERT_TRUE(WaitUntilThreadSleeps(nWaiter));
     Winsock::closesocket(hServer);
-    EXPECT_EQ(WaitForSingleObject(hClientEvent, 1000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(hClientEvent, kWaitMs), WAIT_OBJECT_0);
     Winsock::WSACloseEvent(hClientEvent);
-    Sleep(50);
+    // The wait looked again at its handles and went on waiting for the others.
+    ASSERT_TRUE(WaitUntilThreadSleeps(nWaiter));
     SetEvent(hStop);
     waiter.join();
     EXPECT_EQ(dwResult, WAIT_OBJECT_0 + 1);
