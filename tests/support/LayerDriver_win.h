@@ -3,7 +3,7 @@
 #pragma once
 
 #include "UiTypes.h"
-#include "win/MessagePump_win.h"
+#include "win/WindowThread_win.h"
 
 #include <functional>
 #include <memory>

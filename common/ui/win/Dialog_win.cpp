@@ -1,126 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// A dialog over the system's own: made from its template in memory, run modally over its owner
+// with the system's dialog keys and system menu.
 #include "Dialog.h"
 
-#include "win/MessagePump_win.h"
-
-#include <cwchar>
-
-namespace
-{
-
-// The system's dialog template, written into memory: a DLGTEMPLATEEX header with its font, then
-// one DLGITEMTEMPLATEEX per control, each on a four-byte boundary.
-class CTemplateWriter
-{
-public:
-    void Word(WORD w) { m_Words.push_back(w); }
-    void Dword(DWORD dw)
-    {
-        Word(LOWORD(dw));
-        Word(HIWORD(dw));
-    }
-    void Text(const std::string& str)
-    {
-        const int nChars = ::MultiByteToWideChar(CP_ACP, 0, str.c_str(), -1, nullptr, 0);
-        std::wstring wstr(static_cast<size_t>(nChars), L'\0');
-        ::MultiByteToWideChar(CP_ACP, 0, str.c_str(), -1, wstr.data(), nChars);
-        for (const wchar_t ch : wstr)
-            Word(static_cast<WORD>(ch));
-    }
-    void Align()
-    {
-        if (m_Words.size() % 2 != 0)
-            Word(0);
-    }
-    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_Words.data()); }
-
-private:
-    std::vector<WORD> m_Words;
-};
-
-void WriteClass(CTemplateWriter& writer, EControlKind kind)
-{
-    switch (kind) {
-    case EControlKind::Button:
-        writer.Dword(0x0080FFFF);
-        return;
-    case EControlKind::Edit:
-        writer.Dword(0x0081FFFF);
-        return;
-    case EControlKind::Static:
-    case EControlKind::Icon:
-        writer.Dword(0x0082FFFF);
-        return;
-    case EControlKind::ListView:
-        writer.Text(WC_LISTVIEWA);
-        return;
-    case EControlKind::TabControl:
-        writer.Text(WC_TABCONTROLA);
-        return;
-    }
-}
-
-DWORD ControlStyle(const SControlTemplate& control)
-{
-    DWORD dwStyle = control.dwStyle | WS_CHILD;
-    if (control.Kind == EControlKind::Icon)
-        dwStyle |= SS_ICON;
-    // The tab control holds the pages: the dialog keys go on into their controls.
-    if (control.Kind == EControlKind::TabControl)
-        dwStyle |= WS_CLIPCHILDREN;
-    return dwStyle;
-}
-
-void WriteControl(CTemplateWriter& writer, const SControlTemplate& control)
-{
-    writer.Align();
-    writer.Dword(0); // help id
-    writer.Dword(control.Kind == EControlKind::TabControl ? WS_EX_CONTROLPARENT : 0);
-    writer.Dword(ControlStyle(control));
-    const RECT& rc = control.rcDialogUnits;
-    writer.Word(static_cast<WORD>(rc.left));
-    writer.Word(static_cast<WORD>(rc.top));
-    writer.Word(static_cast<WORD>(rc.right - rc.left));
-    writer.Word(static_cast<WORD>(rc.bottom - rc.top));
-    writer.Dword(static_cast<DWORD>(control.nId));
-    WriteClass(writer, control.Kind);
-    if (control.Kind == EControlKind::Icon) {
-        writer.Word(0xFFFF);
-        writer.Word(static_cast<WORD>(std::stoi(control.strText)));
-    } else {
-        writer.Text(control.strText);
-    }
-    writer.Word(0); // no creation data
-}
-
-// Every dialog is made hidden; Create shows it once it has been initialised.
-CTemplateWriter WriteTemplate(const SDialogTemplate& dialogTemplate)
-{
-    CTemplateWriter writer;
-    const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
-    writer.Word(1);
-    writer.Word(0xFFFF);
-    writer.Dword(0);
-    writer.Dword(bChild ? WS_EX_CONTROLPARENT : 0);
-    writer.Dword((dialogTemplate.dwStyle & ~WS_VISIBLE) | DS_SETFONT | (bChild ? DS_CONTROL : 0));
-    writer.Word(static_cast<WORD>(dialogTemplate.Controls.size()));
-    writer.Word(0);
-    writer.Word(0);
-    writer.Word(static_cast<WORD>(dialogTemplate.cx));
-    writer.Word(static_cast<WORD>(dialogTemplate.cy));
-    writer.Word(0); // no menu
-    writer.Word(0); // the dialog class
-    writer.Text(dialogTemplate.strCaption);
-    writer.Word(static_cast<WORD>(dialogTemplate.nPointSize));
-    writer.Word(FW_NORMAL);
-    writer.Word(DEFAULT_CHARSET << 8);
-    writer.Text(dialogTemplate.strFont);
-    for (const SControlTemplate& control : dialogTemplate.Controls)
-        WriteControl(writer, control);
-    return writer;
-}
-
-} // namespace
+#include "win/DialogTemplate_win.h"
+#include "win/WindowThread_win.h"
 
 struct CDialog::SState {
     bool bModal = false;
@@ -157,7 +41,7 @@ bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
 {
     const bool bChild = (dialogTemplate.dwStyle & WS_CHILD) != 0;
     CWnd* pOwner = bChild ? pParentWnd : ModalOwner();
-    const CTemplateWriter writer = WriteTemplate(dialogTemplate);
+    const CDialogTemplateWriter writer(dialogTemplate);
     const HWND hWnd =
         ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), writer.Get(),
                                      pOwner != nullptr ? pOwner->GetSafeHwnd() : nullptr,

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window object's part on Linux: its widget and the link to the widget's bridge, shared by
+// the window's operations and the window thread's calls.
+#pragma once
+
+#include "Wnd.h"
+#include "posix/WndBridge_posix.h"
+
+#include <QPointer>
+#include <QWidget>
+
+struct CWnd::SState {
+    QPointer<QWidget> pWidget;
+    std::shared_ptr<SWndLink> pLink = std::make_shared<SWndLink>();
+    DWORD dwStyle = 0;
+    bool bOwnsWidget = false;
+    // The message being handled, for Default.
+    struct SCurrent {
+        const std::function<LRESULT()>* pDefault;
+        bool bDefault;
+        LRESULT lDefault;
+    };
+    SCurrent* pCurrent = nullptr;
+    bool PostCallEvent(const std::function<void()>& call, std::shared_ptr<SCallState> pState);
+};
