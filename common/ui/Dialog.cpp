@@ -26,6 +26,18 @@ std::vector<CDialog*>& CDialog::RunningModals()
     return modals;
 }
 
+std::optional<INT_PTR> CDialog::PrepareModal()
+{
+    m_nModalResult = IDCANCEL;
+    if (IsWindow())
+        m_bEnded = false;
+    else if (!Create(m_nIDTemplate, m_pParentWnd))
+        return -1;
+    if (m_bEnded)
+        return m_nModalResult;
+    return std::nullopt;
+}
+
 CWnd* CDialog::ModalOwner() const
 {
     // The given parent's top-level window, else the innermost dialog that already runs
@@ -98,3 +110,21 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
 }
 
 void CDialog::DoDataExchange(CDataExchange*) {}
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message != WM_KEYDOWN)
+        return FALSE;
+    // The standard dialog keys: Enter presses the focused push button, or else gives the
+    // dialog its OK command; Escape gives it its Cancel command.
+    if (pMsg->wParam == VK_RETURN) {
+        if (!PressFocusedButton())
+            SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return TRUE;
+    }
+    if (pMsg->wParam == VK_ESCAPE) {
+        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return TRUE;
+    }
+    return FALSE;
+}

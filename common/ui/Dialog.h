@@ -12,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -67,7 +68,12 @@ protected:
 private:
     // False when the platform could not make the window.
     bool MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd);
+    // Makes the window unless it is there; a result to return at once when there is nothing to
+    // run (it could not be made, or it ended while it was being made).
+    std::optional<INT_PTR> PrepareModal();
     static std::vector<CDialog*>& RunningModals();
+    // Presses the push button that has the focus, if one of the dialog's has it.
+    bool PressFocusedButton();
     CWnd* ModalOwner() const;
     void EndOwnedWindows();
 

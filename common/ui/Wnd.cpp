@@ -35,6 +35,30 @@ CWnd* CWnd::GetMainWnd()
     return g_pMainWnd;
 }
 
+bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
+                    const std::function<LRESULT()>& defaultHandling)
+{
+    if (const std::optional<bool> bTaken = TakePlatformMessage(message, wParam, lParam, lResult))
+        return *bTaken;
+    SHandledMessage handled{message, wParam, lParam, &defaultHandling, false, 0};
+    SHandledMessage* pOuter = m_pHandled;
+    m_pHandled = &handled;
+    lResult = WindowProc(message, wParam, lParam);
+    m_pHandled = pOuter;
+    if (handled.bDefault)
+        lResult = handled.lDefault;
+    return !handled.bDefault;
+}
+
+void CWnd::Default()
+{
+    if (m_pHandled == nullptr || m_pHandled->bDefault)
+        return;
+    m_pHandled->bDefault = true;
+    m_pHandled->lDefault =
+        *m_pHandled->pDefault ? (*m_pHandled->pDefault)() : SystemDefault(*m_pHandled);
+}
+
 BOOL CWnd::PreTranslateMessage(MSG*)
 {
     return FALSE;

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Waits for a kernel object while the window thread goes on running the messages and calls that
@@ -95,7 +96,24 @@ protected:
     virtual BOOL OnChildNotify(const NMHDR* pHeader);
 
 private:
+    // The message being handled, for Default.
+    struct SHandledMessage {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        const std::function<LRESULT()>* pDefault;
+        bool bDefault;
+        LRESULT lDefault;
+    };
+    // A message that the platform handles before any handler (the window thread's calls on
+    // Windows): whether it was taken, none for the others.
+    std::optional<bool> TakePlatformMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                            LRESULT& lResult);
+    // The system's own handling of the message, where no other is given.
+    LRESULT SystemDefault(const SHandledMessage& handled);
+
     // The platform's part: the window's handle and what ties it to this object.
     struct SState;
     std::unique_ptr<SState> m_pState;
+    SHandledMessage* m_pHandled = nullptr;
 };

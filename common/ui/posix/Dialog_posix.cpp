@@ -102,13 +102,8 @@ bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
 
 INT_PTR CDialog::DoModal()
 {
-    m_nModalResult = IDCANCEL;
-    if (IsWindow())
-        m_bEnded = false;
-    else if (!Create(m_nIDTemplate, m_pParentWnd))
-        return -1;
-    if (m_bEnded)
-        return m_nModalResult;
+    if (const std::optional<INT_PTR> nResult = PrepareModal())
+        return *nResult;
     CWnd* pOwner = ModalOwner();
     SState::OwnBy(*this, pOwner);
     // Goes with the owner's window, should that go first.
@@ -221,23 +216,11 @@ BOOL CDialog::OnContextMenu(CWnd*, POINT point)
     return TRUE;
 }
 
-BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+bool CDialog::PressFocusedButton()
 {
-    if (pMsg->message != WM_KEYDOWN)
-        return FALSE;
-    // The standard dialog keys: Enter presses the focused push button, or else gives the
-    // dialog its OK command; Escape gives it its Cancel command.
-    if (pMsg->wParam == VK_RETURN) {
-        auto* pButton = qobject_cast<QPushButton*>(QApplication::focusWidget());
-        if (pButton != nullptr && GetSafeHwnd()->isAncestorOf(pButton))
-            pButton->click();
-        else
-            SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        return TRUE;
-    }
-    if (pMsg->wParam == VK_ESCAPE) {
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        return TRUE;
-    }
-    return FALSE;
+    auto* pButton = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (pButton == nullptr || !GetSafeHwnd()->isAncestorOf(pButton))
+        return false;
+    pButton->click();
+    return true;
 }

@@ -14,12 +14,5 @@ struct CWnd::SState {
     std::shared_ptr<SWndLink> pLink = std::make_shared<SWndLink>();
     DWORD dwStyle = 0;
     bool bOwnsWidget = false;
-    // The message being handled, for Default.
-    struct SCurrent {
-        const std::function<LRESULT()>* pDefault;
-        bool bDefault;
-        LRESULT lDefault;
-    };
-    SCurrent* pCurrent = nullptr;
     bool PostCallEvent(const std::function<void()>& call, std::shared_ptr<SCallState> pState);
 };

@@ -193,27 +193,16 @@ BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
     return FALSE;
 }
 
-bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
-                    const std::function<LRESULT()>& defaultHandling)
+// Qt has no messages of its own to take first.
+std::optional<bool> CWnd::TakePlatformMessage(UINT, WPARAM, LPARAM, LRESULT&)
 {
-    SState::SCurrent current{&defaultHandling, false, 0};
-    SState::SCurrent* pOuter = m_pState->pCurrent;
-    m_pState->pCurrent = &current;
-    lResult = WindowProc(message, wParam, lParam);
-    m_pState->pCurrent = pOuter;
-    if (current.bDefault)
-        lResult = current.lDefault;
-    return !current.bDefault;
+    return std::nullopt;
 }
 
-void CWnd::Default()
+// A widget's own handling runs only where the layer gives it (a tab's press).
+LRESULT CWnd::SystemDefault(const SHandledMessage&)
 {
-    SState::SCurrent* pCurrent = m_pState->pCurrent;
-    if (pCurrent == nullptr || pCurrent->bDefault)
-        return;
-    pCurrent->bDefault = true;
-    if (*pCurrent->pDefault)
-        pCurrent->lDefault = (*pCurrent->pDefault)();
+    return 0;
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

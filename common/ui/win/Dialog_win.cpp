@@ -54,13 +54,8 @@ bool CDialog::MakeWindow(const SDialogTemplate& dialogTemplate, CWnd* pParentWnd
 
 INT_PTR CDialog::DoModal()
 {
-    m_nModalResult = IDCANCEL;
-    if (IsWindow())
-        m_bEnded = false;
-    else if (!Create(m_nIDTemplate, m_pParentWnd))
-        return -1;
-    if (m_bEnded)
-        return m_nModalResult;
+    if (const std::optional<INT_PTR> nResult = PrepareModal())
+        return *nResult;
     CWnd* pOwner = ModalOwner();
     const HWND hOwner = pOwner != nullptr ? pOwner->GetSafeHwnd() : nullptr;
     const bool bOwnerWasEnabled = hOwner != nullptr && !::EnableWindow(hOwner, FALSE);
@@ -179,26 +174,13 @@ void CDialog::ShowSystemMenu(POINT point)
         PostMessage(WM_SYSCOMMAND, nCommand, 0);
 }
 
-BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+bool CDialog::PressFocusedButton()
 {
-    if (pMsg->message != WM_KEYDOWN)
-        return FALSE;
-    // The standard dialog keys: Enter presses the focused push button, or else gives the
-    // dialog its OK command; Escape gives it its Cancel command.
-    if (pMsg->wParam == VK_RETURN) {
-        const HWND hFocus = ::GetFocus();
-        const bool bButton = hFocus != nullptr && ::IsChild(GetSafeHwnd(), hFocus) &&
-                             (::SendMessageW(hFocus, WM_GETDLGCODE, 0, 0) &
-                              (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
-        if (bButton)
-            ::SendMessageW(hFocus, BM_CLICK, 0, 0);
-        else
-            SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        return TRUE;
-    }
-    if (pMsg->wParam == VK_ESCAPE) {
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        return TRUE;
-    }
-    return FALSE;
+    const HWND hFocus = ::GetFocus();
+    const bool bButton = hFocus != nullptr && ::IsChild(GetSafeHwnd(), hFocus) &&
+                         (::SendMessageW(hFocus, WM_GETDLGCODE, 0, 0) &
+                          (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+    if (bButton)
+        ::SendMessageW(hFocus, BM_CLICK, 0, 0);
+    return bButton;
 }

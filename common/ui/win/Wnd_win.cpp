@@ -19,16 +19,6 @@ struct CWnd::SState {
     std::atomic<HWND> hWnd{nullptr};
     bool bOwnsWindow = false;
     bool bSubclassed = false;
-    // The message being handled, for Default.
-    struct SCurrent {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        const std::function<LRESULT()>* pDefault;
-        bool bDefault;
-        LRESULT lDefault;
-    };
-    SCurrent* pCurrent = nullptr;
 
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR uIdSubclass, DWORD_PTR dwRefData);
@@ -118,8 +108,8 @@ LRESULT CALLBACK CWnd::SState::SubclassProc(HWND hWnd, UINT message, WPARAM wPar
     return lResult;
 }
 
-bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
-                    const std::function<LRESULT()>& defaultHandling)
+std::optional<bool> CWnd::TakePlatformMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                              LRESULT& lResult)
 {
     if (message == SentCallMessage()) {
         (*reinterpret_cast<const std::function<void()>*>(lParam))();
@@ -137,28 +127,15 @@ bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult
         m_pState->hWnd = nullptr;
         return false;
     }
-    SState::SCurrent current{message, wParam, lParam, &defaultHandling, false, 0};
-    SState::SCurrent* pOuter = m_pState->pCurrent;
-    m_pState->pCurrent = &current;
-    lResult = WindowProc(message, wParam, lParam);
-    m_pState->pCurrent = pOuter;
-    if (current.bDefault)
-        lResult = current.lDefault;
-    return !current.bDefault;
+    return std::nullopt;
 }
 
-void CWnd::Default()
+// A control runs its own handling now; a dialog's runs once its procedure returns.
+LRESULT CWnd::SystemDefault(const SHandledMessage& handled)
 {
-    if (m_pState->pCurrent == nullptr || m_pState->pCurrent->bDefault)
-        return;
-    m_pState->pCurrent->bDefault = true;
-    // A control runs its own handling now; a dialog's runs once its procedure returns.
-    if (*m_pState->pCurrent->pDefault)
-        m_pState->pCurrent->lDefault = (*m_pState->pCurrent->pDefault)();
-    else if (m_pState->bSubclassed)
-        m_pState->pCurrent->lDefault =
-            ::DefSubclassProc(GetSafeHwnd(), m_pState->pCurrent->message,
-                              m_pState->pCurrent->wParam, m_pState->pCurrent->lParam);
+    return m_pState->bSubclassed
+               ? ::DefSubclassProc(GetSafeHwnd(), handled.message, handled.wParam, handled.lParam)
+               : 0;
 }
 
 CWnd* CWnd::GetParent() const
