@@ -35,6 +35,18 @@ CWnd* CWnd::GetMainWnd()
     return g_pMainWnd;
 }
 
+BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
+{
+    for (CWnd* pWnd = TargetOf(pMsg); pWnd != nullptr; pWnd = pWnd->GetParent()) {
+        if (pWnd->PreTranslateMessage(pMsg))
+            return TRUE;
+        // The walk ends at the top-level window: an owner never sees its dialog's messages.
+        if ((pWnd->GetStyle() & WS_CHILD) == 0)
+            break;
+    }
+    return FALSE;
+}
+
 bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
                     const std::function<LRESULT()>& defaultHandling)
 {

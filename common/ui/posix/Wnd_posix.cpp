@@ -181,18 +181,6 @@ void CWnd::SetIcon(HICON hIcon, BOOL)
         m_pState->pWidget->setWindowIcon(*hIcon);
 }
 
-BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
-{
-    for (CWnd* pWnd = TargetOf(pMsg); pWnd != nullptr; pWnd = pWnd->GetParent()) {
-        if (pWnd->PreTranslateMessage(pMsg))
-            return TRUE;
-        // The walk ends at the top-level window: an owner never sees its dialog's messages.
-        if ((pWnd->GetStyle() & WS_CHILD) == 0)
-            break;
-    }
-    return FALSE;
-}
-
 // Qt has no messages of its own to take first.
 std::optional<bool> CWnd::TakePlatformMessage(UINT, WPARAM, LPARAM, LRESULT&)
 {

@@ -212,16 +212,9 @@ void CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
                        reinterpret_cast<LPARAM>(hIcon));
 }
 
-BOOL CWnd::WalkPreTranslateTree(MSG* pMsg)
+CWnd* TargetOf(const MSG* pMsg)
 {
-    for (CWnd* pWnd = FromHandleOrAncestor(pMsg->hwnd); pWnd != nullptr; pWnd = pWnd->GetParent()) {
-        if (pWnd->PreTranslateMessage(pMsg))
-            return TRUE;
-        // The walk ends at the top-level window: an owner never sees its dialog's messages.
-        if ((pWnd->GetStyle() & WS_CHILD) == 0)
-            break;
-    }
-    return FALSE;
+    return CWnd::FromHandleOrAncestor(pMsg->hwnd);
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
