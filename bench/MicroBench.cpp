@@ -9,6 +9,7 @@
 #include "ServerWindowFixture.h"
 #include "UiApplication.h"
 
+#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <malloc.h>

@@ -8,6 +8,7 @@
 #include "TarnlowServerDlg.h"
 #include "UiApplication.h"
 
+#include <QCoreApplication>
 #include <cstdint>
 #include <cstring>
 #include <memory>
