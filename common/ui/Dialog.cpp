@@ -128,3 +128,14 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
     }
     return FALSE;
 }
+
+void CDialog::AppendAboutItem(UINT nCommand, int nStringId)
+{
+    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    const std::string strAboutMenu = CResources::Current().LoadString(nStringId);
+    if (pSysMenu == nullptr || strAboutMenu.empty())
+        return;
+    pSysMenu->AppendMenu(MF_SEPARATOR);
+    pSysMenu->AppendMenu(MF_STRING, nCommand, strAboutMenu);
+    AppendToWindowMenu(nCommand, strAboutMenu);
+}

@@ -74,6 +74,8 @@ private:
     static std::vector<CDialog*>& RunningModals();
     // Presses the push button that has the focus, if one of the dialog's has it.
     bool PressFocusedButton();
+    // Appends a separator and the item to the window's menu where the platform has its own.
+    void AppendToWindowMenu(UINT nCommand, const std::string& strText);
     CWnd* ModalOwner() const;
     void EndOwnedWindows();
 

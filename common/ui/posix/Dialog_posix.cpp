@@ -174,16 +174,6 @@ void CDialog::SetDlgItemText(int nID, const std::string& strText)
         pButton->setText(strValue);
 }
 
-void CDialog::AppendAboutItem(UINT nCommand, int nStringId)
-{
-    CMenu* pSysMenu = GetSystemMenu(FALSE);
-    const std::string strAboutMenu = CResources::Current().LoadString(nStringId);
-    if (pSysMenu == nullptr || strAboutMenu.empty())
-        return;
-    pSysMenu->AppendMenu(MF_SEPARATOR);
-    pSysMenu->AppendMenu(MF_STRING, nCommand, strAboutMenu);
-}
-
 void CDialog::ShowSystemMenu(POINT point)
 {
     const UINT nCommand = m_SystemMenu.Track(point);
@@ -224,3 +214,6 @@ bool CDialog::PressFocusedButton()
     pButton->click();
     return true;
 }
+
+// The stand-in for the system menu is the program's own menu.
+void CDialog::AppendToWindowMenu(UINT, const std::string&) {}

@@ -76,6 +76,7 @@ public:
 
 } // namespace
 
+// Destroyed in reverse order of declaration: the notifier before the application it belongs to.
 struct CUiApplication::SState {
     std::unique_ptr<QApplication> pApplication;
     std::unique_ptr<QSocketNotifier> pSignalNotifier;
@@ -96,11 +97,7 @@ CUiApplication::CUiApplication(int& argc, char** argv, const char* pszDesktopNam
             new CNoDrawingFilter(m_pState->pApplication.get()));
 }
 
-CUiApplication::~CUiApplication()
-{
-    // The notifier goes before the application it belongs to.
-    m_pState->pSignalNotifier.reset();
-}
+CUiApplication::~CUiApplication() = default;
 
 bool CUiApplication::IsHeadless()
 {

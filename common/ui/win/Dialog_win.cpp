@@ -148,17 +148,12 @@ void CDialog::SetDlgItemText(int nID, const std::string& strText)
         ::SetDlgItemTextA(GetSafeHwnd(), nID, strText.c_str());
 }
 
-void CDialog::AppendAboutItem(UINT nCommand, int nStringId)
+// The item joins the system's own system menu too, which Alt+Space and the icon open.
+void CDialog::AppendToWindowMenu(UINT nCommand, const std::string& strText)
 {
-    CMenu* pSysMenu = GetSystemMenu(FALSE);
-    const std::string strAboutMenu = CResources::Current().LoadString(nStringId);
-    if (pSysMenu == nullptr || strAboutMenu.empty())
-        return;
-    pSysMenu->AppendMenu(MF_SEPARATOR);
-    pSysMenu->AppendMenu(MF_STRING, nCommand, strAboutMenu);
     const HMENU hMenu = ::GetSystemMenu(GetSafeHwnd(), FALSE);
     ::AppendMenuA(hMenu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuA(hMenu, MF_STRING, nCommand, strAboutMenu.c_str());
+    ::AppendMenuA(hMenu, MF_STRING, nCommand, strText.c_str());
 }
 
 // The system's own system menu, as Alt+Space or a click on the window's icon opens it.
