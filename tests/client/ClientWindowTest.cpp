@@ -2,6 +2,7 @@
 // The client's window, pages and exchanges, inside a private loopback-only network namespace.
 // Every test points the client at 127.0.0.1 before it connects.
 #include "ClientResources.h"
+#include "LoopbackClient.h"
 #include "MessageBox.h"
 #include "ScriptedServer.h"
 #include "TarnlowClientDlg.h"
@@ -109,11 +110,7 @@ protected:
         return bShown;
     }
 
-    std::string m_strHost = [] {
-        char cName[257] = {};
-        ::gethostname(cName, 256);
-        return std::string(cName);
-    }();
+    std::string m_strHost = HostName();
     std::unique_ptr<CTarnlowClientDlg> m_pDlg;
 };
 

@@ -106,11 +106,7 @@ protected:
     std::unique_ptr<CRegisteredService> m_pRegistration;
     std::vector<std::string> m_Boxes;
     std::unique_ptr<CTarnlowServerDlg> m_pDlg;
-    const std::string m_strHost = [] {
-        char cName[257] = {};
-        ::gethostname(cName, 256);
-        return std::string(cName);
-    }();
+    const std::string m_strHost = HostName();
 };
 
 } // namespace
