@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MyNetConnection.h"
 
+#include "AdapterGuid.h"
 #include "Format.h"
 #include "Kernel.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -22,6 +25,15 @@ std::string NarrowText(BSTR bstrText)
     return std::string(cBuffer.data());
 }
 
+bool SameGuid(const std::string& strA, const std::string& strB)
+{
+    return strA.size() == strB.size() &&
+           std::equal(strA.begin(), strA.end(), strB.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
 } // namespace
 
 CMyNetConnection::CMyNetConnection() : m_nConnections(0), m_nDialupConnections(0) {}
@@ -32,27 +44,30 @@ bool CMyNetConnection::QueryConnections()
     if (!m_pSharingManager) {
         if (m_bServiceReleased)
             return true;
-        CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_ALL, IID_INetSharingManager,
-                         m_pSharingManager.PutVoid());
-        if (!m_pSharingManager)
+        const HRESULT hr = CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_ALL,
+                                            IID_INetSharingManager, m_pSharingManager.PutVoid());
+        if (!m_pSharingManager) {
+            TraceFailure("CoCreateInstance", hr);
             return true;
+        }
     }
-    m_pSharingManager->get_EnumEveryConnection(m_pEveryConnectionCollection.Put());
+    HRESULT hr = m_pSharingManager->get_EnumEveryConnection(m_pEveryConnectionCollection.Put());
     if (!m_pEveryConnectionCollection)
-        return false;
+        return TraceFailure("get_EnumEveryConnection", hr);
     CComPtr<IUnknown> pUnk;
-    m_pEveryConnectionCollection->get__NewEnum(pUnk.Put());
+    hr = m_pEveryConnectionCollection->get__NewEnum(pUnk.Put());
     if (!pUnk)
-        return false;
+        return TraceFailure("get__NewEnum", hr);
     CComPtr<IEnumVARIANT> pEnum;
-    pUnk->QueryInterface(IID_IEnumVARIANT, pEnum.PutVoid());
+    hr = pUnk->QueryInterface(IID_IEnumVARIANT, pEnum.PutVoid());
     if (!pEnum)
-        return false;
+        return TraceFailure("QueryInterface(IEnumVARIANT)", hr);
     VARIANT varItem;
     VariantInit(&varItem);
-    while (pEnum->Next(1, &varItem, nullptr) == S_OK) {
+    while ((hr = pEnum->Next(1, &varItem, nullptr)) == S_OK) {
         CComPtr<INetConnection> pConnection;
-        if (varItem.vt == VT_UNKNOWN && varItem.punkVal != nullptr)
+        // The system hands its connections out as VT_UNKNOWN or as VT_DISPATCH.
+        if ((varItem.vt == VT_UNKNOWN || varItem.vt == VT_DISPATCH) && varItem.punkVal != nullptr)
             varItem.punkVal->QueryInterface(IID_INetConnection, pConnection.PutVoid());
         VariantClear(&varItem);
         if (!pConnection)
@@ -64,7 +79,19 @@ bool CMyNetConnection::QueryConnections()
         }
         AddConnection(std::move(pConnection));
     }
+    // The end of the list is S_FALSE; anything else cut it short.
+    if (FAILED(hr))
+        TraceFailure("Next", hr);
     return true;
+}
+
+// A query that fails says where and with what; the page can only say that no connection is there.
+bool CMyNetConnection::TraceFailure(const char* pszCall, HRESULT hr)
+{
+    m_strTrace = FormatText("CMyNetConnection::QueryConnections(): %s failed: 0x%08X\n", pszCall,
+                            static_cast<unsigned>(hr));
+    OutputDebugStringA(m_strTrace.c_str());
+    return false;
 }
 
 void CMyNetConnection::AddConnection(CComPtr<INetConnection> pConnection)
@@ -122,9 +149,11 @@ VARIANT_BOOL CMyNetConnection::IsShared(int nIndex)
     return bShared;
 }
 
-bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared)
+bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared,
+                                 const std::string& strClientAddress)
 {
     m_strRefusal.clear();
+    m_strSideChange.clear();
     if (!PropertiesAt(nIndex)) {
         OutputDebugStringA("CMyNetConnection::SetShared(): pNCP == NULL\n");
         return false;
@@ -139,22 +168,149 @@ bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared)
         OutputDebugStringA("CMyNetConnection::SetShared(): pNSC == NULL\n");
         return false;
     }
-    HRESULT hr = S_OK;
     // Error information left by an earlier call must not pass for this one's.
     SetErrorInfo(0, nullptr);
-    if (bShared != VARIANT_FALSE) {
-        SHARINGCONNECTIONTYPE shareType = ICSSHARINGTYPE_PUBLIC;
-        pConfiguration->get_SharingConnectionType(&shareType);
-        hr = pConfiguration->EnableSharing(shareType);
-    } else {
-        hr = pConfiguration->DisableSharing();
-    }
-    TraceHResult(hr);
+    const HRESULT hr = bShared != VARIANT_FALSE
+                           ? EnableSharing(nIndex, pConfiguration, strClientAddress)
+                           : DisableSharing(pConfiguration);
     // A refusal is a failure, whatever state the service reports after it.
-    if (FAILED(hr))
+    if (FAILED(hr) && m_strRefusal.empty())
         m_strRefusal = RefusalReason(hr);
     pConfiguration->get_SharingEnabled(&bShared);
     return SUCCEEDED(hr);
+}
+
+HRESULT CMyNetConnection::EnableSharing(int nIndex, INetSharingConfiguration* pConfiguration,
+                                        const std::string& strClientAddress)
+{
+    int nPrivate = -1;
+    if (NeedsPrivateSide()) {
+        nPrivate = ChoosePrivateSide(nIndex, strClientAddress);
+        if (nPrivate < 0) {
+            OutputDebugStringA("CMyNetConnection::SetShared(): no private side\n");
+            m_strRefusal = "there is no LAN connection to share with";
+            return E_FAIL;
+        }
+    }
+    SHARINGCONNECTIONTYPE shareType = ICSSHARINGTYPE_PUBLIC;
+    pConfiguration->get_SharingConnectionType(&shareType);
+    HRESULT hr = pConfiguration->EnableSharing(shareType);
+    TraceHResult(hr);
+    if (FAILED(hr) || nPrivate < 0)
+        return hr;
+    hr = EnablePrivateSide(nPrivate);
+    // Half a sharing gets no one out: the public side goes again.
+    if (FAILED(hr)) {
+        m_strRefusal = RefusalReason(hr);
+        pConfiguration->DisableSharing();
+    }
+    return hr;
+}
+
+HRESULT CMyNetConnection::DisableSharing(INetSharingConfiguration* pConfiguration)
+{
+    // Disabling takes the connection's port mappings away even when it is not shared.
+    VARIANT_BOOL bEnabled = VARIANT_FALSE;
+    pConfiguration->get_SharingEnabled(&bEnabled);
+    if (bEnabled == VARIANT_FALSE) {
+        OutputDebugStringA("CMyNetConnection::SetShared(): not shared, nothing to disable\n");
+        return S_OK;
+    }
+    const HRESULT hr = pConfiguration->DisableSharing();
+    TraceHResult(hr);
+    if (SUCCEEDED(hr))
+        DisablePrivateSide();
+    return hr;
+}
+
+// A service that needs a private side lists its private connections; one without them (ours on
+// Linux) does not implement the list.
+bool CMyNetConnection::NeedsPrivateSide()
+{
+    CComPtr<INetSharingPrivateConnectionCollection> pPrivate;
+    const HRESULT hr = m_pSharingManager->get_EnumPrivateConnections(ICSSC_DEFAULT, pPrivate.Put());
+    if (FAILED(hr) || !pPrivate) {
+        if (hr != E_NOTIMPL)
+            OutputDebugStringA(FormatText("CMyNetConnection::SetShared(): "
+                                          "get_EnumPrivateConnections failed: 0x%08X\n",
+                                          static_cast<unsigned>(hr))
+                                   .c_str());
+        return false;
+    }
+    long nCount = 0;
+    pPrivate->get_Count(&nCount);
+    return nCount == 0;
+}
+
+int CMyNetConnection::ChoosePrivateSide(int nPublic, const std::string& strClientAddress)
+{
+    const std::string strGuid =
+        strClientAddress.empty() ? std::string() : AdapterGuidOf(strClientAddress);
+    int nOnlyConnected = -1;
+    int nConnected = 0;
+    for (int i = 0; i < m_nConnections; ++i) {
+        const CComPtr<INetConnectionProps> pNCP = PropertiesAt(i);
+        if (i == nPublic || MediaTypeOf(pNCP) != NCM_LAN)
+            continue;
+        BSTR bstrGuid = nullptr;
+        pNCP->get_Guid(&bstrGuid);
+        const std::string strConnectionGuid = NarrowText(bstrGuid);
+        SysFreeString(bstrGuid);
+        if (!strGuid.empty() && SameGuid(strGuid, strConnectionGuid))
+            return i;
+        NETCON_STATUS status = NCS_DISCONNECTED;
+        if (SUCCEEDED(pNCP->get_Status(&status)) && status == NCS_CONNECTED) {
+            nOnlyConnected = i;
+            ++nConnected;
+        }
+    }
+    return nConnected == 1 ? nOnlyConnected : -1;
+}
+
+HRESULT CMyNetConnection::EnablePrivateSide(int nPrivate)
+{
+    const CComPtr<INetSharingConfiguration> pConfiguration =
+        ConfigurationOf(m_pConnections[nPrivate].Get());
+    if (!pConfiguration)
+        return E_FAIL;
+    m_strTrace = FormatText(
+        "CMyNetConnection::SetShared(): Enabling connection %d as the private side\n", nPrivate);
+    OutputDebugStringA(m_strTrace.c_str());
+    const HRESULT hr = pConfiguration->EnableSharing(ICSSHARINGTYPE_PRIVATE);
+    TraceHResult(hr);
+    if (FAILED(hr))
+        return hr;
+    m_pConnections[nPrivate]->QueryInterface(IID_INetConnection, m_pPrivateSide.PutVoid());
+    m_strPrivateSideName = GetName(nPrivate);
+    m_strSideChange = "Sharing with the LAN through " + m_strPrivateSideName;
+    return hr;
+}
+
+void CMyNetConnection::DisablePrivateSide()
+{
+    if (!m_pPrivateSide)
+        return;
+    const CComPtr<INetSharingConfiguration> pConfiguration = ConfigurationOf(m_pPrivateSide.Get());
+    VARIANT_BOOL bEnabled = VARIANT_FALSE;
+    if (pConfiguration)
+        pConfiguration->get_SharingEnabled(&bEnabled);
+    if (bEnabled != VARIANT_FALSE) {
+        OutputDebugStringA("CMyNetConnection::SetShared(): Disabling the private side\n");
+        const HRESULT hr = pConfiguration->DisableSharing();
+        TraceHResult(hr);
+        if (SUCCEEDED(hr))
+            m_strSideChange = "No longer sharing with the LAN through " + m_strPrivateSideName;
+    }
+    m_pPrivateSide.Reset();
+    m_strPrivateSideName.clear();
+}
+
+CComPtr<INetSharingConfiguration> CMyNetConnection::ConfigurationOf(INetConnection* pConnection)
+{
+    CComPtr<INetSharingConfiguration> pConfiguration;
+    m_pSharingManager->get_INetSharingConfigurationForINetConnection(pConnection,
+                                                                     pConfiguration.Put());
+    return pConfiguration;
 }
 
 // The service's own words when it leaves them, else the system's message for the code.
@@ -214,6 +370,7 @@ CComPtr<ITarnlowSharingAdvice> CMyNetConnection::Advice() const
 void CMyNetConnection::ReleaseService()
 {
     ReleaseConnections();
+    m_pPrivateSide.Reset();
     m_pEveryConnectionCollection.Reset();
     m_pSharingManager.Reset();
     m_bServiceReleased = true;

@@ -28,9 +28,15 @@ public:
     int GetStatus(int nIndex);
     VARIANT_BOOL IsShared(int nIndex);
     // False when the connection was refused, or when the service refused the change; then
-    // Refusal() says why the service did.
-    bool SetShared(int nIndex, VARIANT_BOOL& bShared);
+    // Refusal() says why. Where the service needs a private side and lists none, a share also
+    // enables as private the LAN connection whose adapter has the client's address (the local
+    // address of its request), else the only connected LAN connection; without one the share is
+    // refused. An unshare disables the private side that a share enabled, and only that.
+    // SideChange() says in one sentence what changed on the private side, if anything.
+    bool SetShared(int nIndex, VARIANT_BOOL& bShared,
+                   const std::string& strClientAddress = std::string());
     const std::string& Refusal() const { return m_strRefusal; }
+    const std::string& SideChange() const { return m_strSideChange; }
     // What the service has to say beyond its results, where it offers its advice: the port at
     // which the LAN's clients reach the server, for its check of their way, and what it found in
     // the way since the last call, oldest first.
@@ -46,7 +52,16 @@ private:
     CComPtr<INetConnectionProps> PropertiesAt(int nIndex);
     static int MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP);
     INetSharingConfiguration* FetchConfiguration(int nIndex);
+    CComPtr<INetSharingConfiguration> ConfigurationOf(INetConnection* pConnection);
+    HRESULT EnableSharing(int nIndex, INetSharingConfiguration* pConfiguration,
+                          const std::string& strClientAddress);
+    HRESULT DisableSharing(INetSharingConfiguration* pConfiguration);
+    bool NeedsPrivateSide();
+    int ChoosePrivateSide(int nPublic, const std::string& strClientAddress);
+    HRESULT EnablePrivateSide(int nPrivate);
+    void DisablePrivateSide();
     void AddConnection(CComPtr<INetConnection> pConnection);
+    bool TraceFailure(const char* pszCall, HRESULT hr);
     void ReleaseConnections();
     static std::string RefusalReason(HRESULT hr);
     CComPtr<ITarnlowSharingAdvice> Advice() const;
@@ -63,5 +78,9 @@ public:
 private:
     std::string m_strTrace;
     std::string m_strRefusal;
+    std::string m_strSideChange;
+    // The private side that this server enabled, and its name, until an unshare disables it.
+    CComPtr<INetConnection> m_pPrivateSide;
+    std::string m_strPrivateSideName;
     bool m_bServiceReleased = false;
 };

@@ -85,11 +85,17 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     const char* pszChange = bShared != VARIANT_FALSE ? "share" : "unshare";
     bool bChanged = false;
     std::string strRefusal;
+    std::string strSideChange;
+    const std::string strClientAddress = LocalAddressOf(hClient);
     {
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
-        bChanged = m_pConnectionsPage->m_NetConnection.SetShared(nIndex, bShared);
-        strRefusal = m_pConnectionsPage->m_NetConnection.Refusal();
+        CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
+        bChanged = netConnection.SetShared(nIndex, bShared, strClientAddress);
+        strRefusal = netConnection.Refusal();
+        strSideChange = netConnection.SideChange();
     }
+    if (!strSideChange.empty())
+        m_pLogPage->AddEntry(strSideChange);
     if (!strRefusal.empty())
         m_pLogPage->AddEntry(FormatText("The system refused to %s connection %d: %s", pszChange,
                                         nIndex, strRefusal.c_str()),
@@ -99,6 +105,18 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
         return false;
     m_bRefreshAfterReply = true;
     return true;
+}
+
+// The address at which the client reached this server: its adapter is the LAN's side.
+std::string CTarnlowServerDlg::LocalAddressOf(SOCKET hClient)
+{
+    sockaddr_in local{};
+    int nLength = sizeof local;
+    if (Winsock::getsockname(hClient, reinterpret_cast<sockaddr*>(&local), &nLength) ==
+            SOCKET_ERROR ||
+        local.sin_family != AF_INET)
+        return std::string();
+    return Winsock::inet_ntoa(local.sin_addr);
 }
 
 void CTarnlowServerDlg::LogSharingWarnings()

@@ -61,6 +61,8 @@ DWORD CTarnlowServerDlg::ServerThreadProc(LPVOID pParam)
 void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
 {
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Start\n");
+    // The sharing service's objects are used from here too: this thread joins their apartment.
+    const HRESULT hrCom = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     SOCKET hClient = INVALID_SOCKET;
     bool bWaited = false;
     try {
@@ -83,6 +85,8 @@ void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
     pDlg->m_AddressWatch.Disarm();
     if (hClient != INVALID_SOCKET)
         Winsock::closesocket(hClient);
+    if (SUCCEEDED(hrCom))
+        CoUninitialize();
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Finish\n");
 }
 
@@ -90,9 +94,10 @@ void CTarnlowServerDlg::OpenListeningSocket()
 {
     if (!m_Sockets.SocketCreate())
         throw ErrorText("socket create");
-    const int nReuse = 1;
-    m_Sockets.SocketSetOption(SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&nReuse),
-                              sizeof nReuse);
+    // The port is this server's alone: a second server fails to listen on it.
+    const int nExclusive = 1;
+    m_Sockets.SocketSetOption(SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                              reinterpret_cast<const char*>(&nExclusive), sizeof nExclusive);
     const int nPort = m_pCommsPage->GetReceivePort();
     m_Sockets.SocketAddressClear();
     m_Sockets.SocketAddressSetFamily(AF_INET);

@@ -8,9 +8,14 @@
 int main(int argc, char** argv)
 {
     CUiApplication application(argc, argv, "org.tarnlow.Server");
-    const CSharingRegistration sharing;
     CResources::SetCurrent(&ServerResources());
     CTarnlowServerDlg dlg;
+    // COM's security is the process's, set once: before anything else can make COM choose it.
+    if (!dlg.InitialiseCOM()) {
+        dlg.CleanClose();
+        return 1;
+    }
+    const CSharingRegistration sharing;
     CWnd::SetMainWnd(&dlg);
     application.CloseOnTerminationSignals(&dlg);
     dlg.DoModal();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TarnlowServerDlg.h"
 
+#include "Administrator.h"
 #include "MainWindow.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
@@ -49,8 +50,14 @@ bool CTarnlowServerDlg::InitialiseCOM()
         MessageBox(this, "Failed to initialise COM!", "Fatal error", MB_OK);
         return false;
     }
-    if (CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
-                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr) != S_OK) {
+    const HRESULT hrSecurity =
+        CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
+                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+    // Security is set once per process: whoever set it first, COM works on with theirs.
+    if (hrSecurity == RPC_E_TOO_LATE) {
+        OutputDebugStringA("CTarnlowServerDlg::InitialiseCOM(): CoInitializeSecurity: "
+                           "RPC_E_TOO_LATE, the process's security is set already\n");
+    } else if (hrSecurity != S_OK) {
         MessageBox(this, "Failed to set security on COM!", "Fatal error", MB_OK);
         return false;
     }
@@ -59,10 +66,15 @@ bool CTarnlowServerDlg::InitialiseCOM()
 
 bool CTarnlowServerDlg::InitialiseServer()
 {
-    if (!InitialiseCOM())
+    // The program initialises COM before its window exists; a window made otherwise does it now.
+    if (!m_bCOMInitialised && !InitialiseCOM())
         return false;
     MainWindow::CreatePages<CTarnlowServerDlg, CConnections, CComms>(*this);
     m_pLogPage->AddEntry("Program started");
+    if (!RunsAsAdministrator())
+        m_pLogPage->AddEntry("The server does not run as an administrator, so it cannot change "
+                             "sharing",
+                             CLog::EPriority::Warning);
     m_pConnectionsPage->PopulateConnectionList();
     m_pLogPage->AddEntry("TCP/IP: Starting");
     if (!m_Sockets.StartSockets()) {

@@ -94,6 +94,7 @@ private:
     bool Acknowledge(SOCKET hClient, const char* pszLogFormat);
     // What the sharing service found in the way of the sharing or of the clients, for the log.
     void LogSharingWarnings();
+    static std::string LocalAddressOf(SOCKET hClient);
     std::string ConnectionEntries();
 
     bool m_bClosing = false;

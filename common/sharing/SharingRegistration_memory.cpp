@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Windows with the in-memory service: its manager's class is registered with the system's COM for
-// this process, on a COM reference of its own that outlasts the program's.
+// this process, on a COM reference of its own that outlasts the program's. Like the system's
+// service it stands for, it needs a private side.
 #include "SharingRegistration.h"
 
 #include "MemorySharingService.h"
@@ -13,6 +14,7 @@ CSharingRegistration::CSharingRegistration()
         OutputDebugStringA("CSharingRegistration::CSharingRegistration(): CoInitializeEx failed\n");
         return;
     }
+    CMemorySharingService::Machine()->SetPrivateSideNeeded(true);
     IUnknown* pFactory = nullptr;
     if (FAILED(CMemorySharingService::Machine()->GetClassObject(
             IID_IClassFactory, reinterpret_cast<void**>(&pFactory)))) {

@@ -8,6 +8,7 @@
 #include "NetSharing.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,13 +112,16 @@ private:
     std::size_t m_nNext;
 };
 
-// The every-connection collection: each enumeration takes a new snapshot of the service's items.
-template <typename TService, typename TEnum, auto Snapshot>
-class CSnapshotCollection : public CComObject<INetSharingEveryConnectionCollection>
+// A collection of connections (every one, or the private ones): each enumeration takes a new
+// snapshot of the service's items.
+template <typename TService, typename TEnum, auto Snapshot,
+          typename TCollection = INetSharingEveryConnectionCollection,
+          const IID& kIid = IID_INetSharingEveryConnectionCollection>
+class CSnapshotCollection : public CComObject<TCollection>
 {
 public:
     explicit CSnapshotCollection(std::shared_ptr<TService> pService)
-        : CComObject(IID_INetSharingEveryConnectionCollection), m_pService(std::move(pService))
+        : CComObject<TCollection>(kIid), m_pService(std::move(pService))
     {
     }
 
@@ -125,7 +129,7 @@ public:
     {
         if (pVal == nullptr)
             return E_POINTER;
-        *pVal = new TEnum(m_pService, (m_pService.get()->*Snapshot)());
+        *pVal = new TEnum(m_pService, std::invoke(Snapshot, *m_pService));
         return S_OK;
     }
 
@@ -133,7 +137,7 @@ public:
     {
         if (pVal == nullptr)
             return E_POINTER;
-        *pVal = static_cast<long>((m_pService.get()->*Snapshot)().size());
+        *pVal = static_cast<long>(std::invoke(Snapshot, *m_pService).size());
         return S_OK;
     }
 

@@ -13,6 +13,12 @@ constexpr HRESULT MakeHResult(std::uint32_t nCode)
     return static_cast<HRESULT>(nCode);
 }
 
+// A Windows error code as a result code, as the system's services return it.
+constexpr HRESULT HRESULT_FROM_WIN32(std::uint32_t nError)
+{
+    return nError == 0 ? 0 : MakeHResult((nError & 0xFFFF) | 0x80070000);
+}
+
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT E_NOTIMPL = MakeHResult(0x80004001);

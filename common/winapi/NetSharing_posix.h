@@ -39,6 +39,11 @@ enum SHARINGCONNECTIONTYPE {
     ICSSHARINGTYPE_PRIVATE = 1,
 };
 
+enum SHARINGCONNECTION_ENUM_FLAGS {
+    ICSSC_DEFAULT = 0,
+    ICSSC_ENABLED = 1,
+};
+
 inline constexpr CLSID CLSID_NetSharingManager = {
     0x5C63C1AD, 0x3956, 0x4FF8, {0x84, 0x86, 0x40, 0x03, 0x47, 0x58, 0x31, 0x5B}};
 inline constexpr IID IID_INetSharingManager = {
@@ -51,6 +56,8 @@ inline constexpr IID IID_INetConnection = {
     0xC08956A1, 0x1CD3, 0x11D1, {0xB1, 0xC5, 0x00, 0x80, 0x5F, 0xC1, 0x27, 0x0E}};
 inline constexpr IID IID_INetConnectionProps = {
     0xF4277C95, 0xCE5B, 0x463D, {0x81, 0x67, 0x56, 0x62, 0xD9, 0xBC, 0xAA, 0x72}};
+inline constexpr IID IID_INetSharingPrivateConnectionCollection = {
+    0x38AE69E0, 0x4409, 0x402A, {0xA2, 0xCB, 0xE9, 0x65, 0xC7, 0x27, 0xF8, 0x40}};
 inline constexpr IID IID_INetSharingConfiguration = {
     0xC08956B6, 0x1CD3, 0x11D1, {0xB1, 0xC5, 0x00, 0x80, 0x5F, 0xC1, 0x27, 0x0E}};
 
@@ -71,6 +78,7 @@ protected:
 };
 
 struct INetConnectionProps : IUnknown {
+    virtual HRESULT get_Guid(BSTR* pbstrGuid) = 0;
     virtual HRESULT get_Name(BSTR* pbstrName) = 0;
     virtual HRESULT get_Status(NETCON_STATUS* pStatus) = 0;
     virtual HRESULT get_MediaType(NETCON_MEDIATYPE* pMediaType) = 0;
@@ -97,7 +105,17 @@ protected:
     ~INetSharingEveryConnectionCollection() = default;
 };
 
+struct INetSharingPrivateConnectionCollection : IUnknown {
+    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT get_Count(long* pVal) = 0;
+
+protected:
+    ~INetSharingPrivateConnectionCollection() = default;
+};
+
 struct INetSharingManager : IUnknown {
+    virtual HRESULT get_EnumPrivateConnections(SHARINGCONNECTION_ENUM_FLAGS Flags,
+                                               INetSharingPrivateConnectionCollection** ppColl) = 0;
     virtual HRESULT get_EnumEveryConnection(INetSharingEveryConnectionCollection** ppColl) = 0;
     virtual HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
                                            INetConnectionProps** ppProps) = 0;

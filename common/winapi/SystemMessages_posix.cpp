@@ -17,7 +17,7 @@ struct SMessage {
 };
 
 // Result codes that wrap a Windows error (0x8007xxxx) share its message.
-constexpr std::array<SMessage, 9> kMessages = {{
+constexpr std::array<SMessage, 11> kMessages = {{
     {0x80004001, "Not implemented\r\n"},
     {0x80004002, "No such interface supported\r\n"},
     {0x80004003, "Invalid pointer\r\n"},
@@ -27,6 +27,9 @@ constexpr std::array<SMessage, 9> kMessages = {{
     {5, "Access is denied.\r\n"},
     {14, "Not enough memory resources are available to complete this operation.\r\n"},
     {87, "The parameter is incorrect.\r\n"},
+    {1062, "The service has not been started.\r\n"},
+    {1260, "This program is blocked by group policy. For more information, contact your system "
+           "administrator.\r\n"},
 }};
 
 DWORD WindowsError(DWORD dwCode)

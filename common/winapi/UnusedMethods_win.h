@@ -88,6 +88,12 @@ class CUnusedMethodsOf<INetSharingEveryConnectionCollection>
 };
 
 template <>
+class CUnusedMethodsOf<INetSharingPrivateConnectionCollection>
+    : public CUnusedDispatch<INetSharingPrivateConnectionCollection>
+{
+};
+
+template <>
 class CUnusedMethodsOf<INetSharingManager> : public CUnusedDispatch<INetSharingManager>
 {
 public:

@@ -87,6 +87,16 @@ int bind(SOCKET s, const sockaddr* name, int namelen)
     return Result(::bind(s, name, static_cast<socklen_t>(namelen)));
 }
 
+int getsockname(SOCKET s, sockaddr* name, int* namelen)
+{
+    if (namelen == nullptr || *namelen < 0)
+        return Fail(WSAEFAULT);
+    socklen_t nLength = static_cast<socklen_t>(*namelen);
+    const int nResult = Result(::getsockname(s, name, &nLength));
+    *namelen = static_cast<int>(nLength);
+    return nResult;
+}
+
 int listen(SOCKET s, int backlog)
 {
     return Result(::listen(s, backlog));

@@ -128,6 +128,10 @@ inline constexpr int WSANOTINITIALISED = 10093;
 inline constexpr int WSASYSCALLFAILURE = 10107;
 inline constexpr int WSAHOST_NOT_FOUND = 11001;
 
+// Linux's SO_REUSEADDR is what Windows calls exclusive use: a second listener cannot bind the
+// port, while a restarted server gets past its old connections' TIME_WAIT.
+inline constexpr int SO_EXCLUSIVEADDRUSE = SO_REUSEADDR;
+
 namespace Winsock
 {
 
@@ -143,6 +147,7 @@ int bind(SOCKET s, const sockaddr* name, int namelen);
 int listen(SOCKET s, int backlog);
 SOCKET accept(SOCKET s, sockaddr* addr, int* addrlen);
 int connect(SOCKET s, const sockaddr* name, int namelen);
+int getsockname(SOCKET s, sockaddr* name, int* namelen);
 int send(SOCKET s, const char* buf, int len, int flags);
 int recv(SOCKET s, char* buf, int len, int flags);
 int shutdown(SOCKET s, int how);

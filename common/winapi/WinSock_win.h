@@ -22,6 +22,7 @@ using ::closesocket;
 using ::connect;
 using ::gethostbyname;
 using ::gethostname;
+using ::getsockname;
 using ::htonl;
 using ::htons;
 using ::inet_addr;

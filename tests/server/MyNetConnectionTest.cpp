@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MyNetConnection.h"
+#include "AdapterGuid.h"
 #include "TestPlatform.h"
 
 #include "ComObject.h"
@@ -10,7 +11,9 @@
 #include "SharingServiceObjects.h"
 #include "TraceCapture.h"
 
+#include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -21,8 +24,9 @@ using SConnection = CMemorySharingService::SConnection;
 using EItemKind = CMemorySharingService::EItemKind;
 
 // The system's words for a code (they differ between Windows, Wine and our layer), as the Log
-// quotes them: without the closing full stop.
-std::string SystemMessage(HRESULT hr)
+// quotes them: without the closing full stop. Where a system has no words (Wine, for some), the
+// Log gives the code.
+std::string SystemMessage(HRESULT hr, bool bWordsRequired = true)
 {
     char cMessage[512] = {};
     const DWORD dwLength =
@@ -31,6 +35,11 @@ std::string SystemMessage(HRESULT hr)
     std::string strMessage(cMessage, dwLength);
     while (!strMessage.empty() && std::strchr(" .\r\n", strMessage.back()) != nullptr)
         strMessage.pop_back();
+    if (strMessage.empty() && !bWordsRequired) {
+        char cCode[32];
+        std::snprintf(cCode, sizeof cCode, "error 0x%08X", static_cast<unsigned>(hr));
+        return cCode;
+    }
     EXPECT_FALSE(strMessage.empty()) << std::hex << hr;
     return strMessage;
 }
@@ -179,12 +188,16 @@ TEST_F(MyNetConnectionTest, itemsThatAreNotConnectionsTakeNoIndex)
     pService->AddItem(EItemKind::NotAnObject);
     pService->AddItem(EItemKind::WithoutNetConnection);
     pService->AddConnection(TestConnection(L"B", NCM_PHONE));
+    // A connection handed out as VT_DISPATCH is a connection too.
+    pService->AddItem(EItemKind::DispatchConnection);
     EXPECT_EQ(Query(), "CMyNetConnection::QueryConnections(): Found connection 0\n"
                        "CMyNetConnection::QueryConnections(): Connection 0 is a something else\n"
                        "CMyNetConnection::QueryConnections(): Found connection 1\n"
-                       "CMyNetConnection::QueryConnections(): Connection 1 is a Dialup\n");
+                       "CMyNetConnection::QueryConnections(): Connection 1 is a Dialup\n"
+                       "CMyNetConnection::QueryConnections(): Found connection 2\n"
+                       "CMyNetConnection::QueryConnections(): Connection 2 is a something else\n");
     EXPECT_TRUE(m_bQueried);
-    ASSERT_EQ(m_Manager.m_nConnections, 2);
+    ASSERT_EQ(m_Manager.m_nConnections, 3);
     EXPECT_EQ(m_Manager.m_nDialupConnections, 1);
     EXPECT_EQ(m_Manager.GetName(0), "A");
     EXPECT_EQ(m_Manager.GetName(1), "B");
@@ -299,6 +312,153 @@ TEST_F(MyNetConnectionTest, aRefusalByTheServiceIsAFailureWithItsReason)
     EXPECT_EQ(m_Manager.Refusal(), "");
 }
 
+// What a server without an administrator's token, or under a policy, or without the service
+// meets: every change refused, with the system's reason.
+TEST_F(MyNetConnectionTest, everyChangeRefusedGivesTheSystemsReason)
+{
+    auto pService = Service();
+    auto dialup = TestConnection(L"My ISP", NCM_PHONE);
+    dialup.bSharingEnabled = true;
+    pService->AddConnection(dialup);
+    Query();
+    const std::pair<HRESULT, std::string> refusals[] = {
+        {E_ACCESSDENIED,
+         SystemMessage(E_ACCESSDENIED) + "; the server must run as an administrator"},
+        {HRESULT_FROM_WIN32(ERROR_ACCESS_DISABLED_BY_POLICY),
+         SystemMessage(HRESULT_FROM_WIN32(ERROR_ACCESS_DISABLED_BY_POLICY), false)},
+        {HRESULT_FROM_WIN32(ERROR_SERVICE_NOT_ACTIVE),
+         SystemMessage(HRESULT_FROM_WIN32(ERROR_SERVICE_NOT_ACTIVE), false)},
+    };
+    for (const auto& [hr, strReason] : refusals) {
+        pService->SetRefusal(hr, L"");
+        for (const VARIANT_BOOL bWanted : {VARIANT_FALSE, VARIANT_TRUE}) {
+            VARIANT_BOOL bShared = bWanted;
+            EXPECT_FALSE(m_Manager.SetShared(0, bShared)) << std::hex << hr;
+            EXPECT_EQ(m_Manager.Refusal(), strReason);
+            EXPECT_NE(bShared, 0);
+        }
+    }
+}
+
+// A service that needs a private side gets the LAN connection that carries the client, and loses
+// it again with the unshare; a private side that someone else set up is left alone.
+TEST_F(MyNetConnectionTest, aShareEnablesThePrivateSideAndTheUnshareOnlyWhatItEnabled)
+{
+    auto pService = Service();
+    pService->SetPrivateSideNeeded(true);
+    const int nOff = pService->AddConnection(TestConnection(L"Cable", NCM_LAN, NCS_DISCONNECTED));
+    const int nLan = pService->AddConnection(TestConnection(L"Office LAN", NCM_LAN));
+    const int nDialup = pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Query();
+    VARIANT_BOOL bShared = VARIANT_TRUE;
+    CTraceCapture capture;
+    ASSERT_TRUE(m_Manager.SetShared(2, bShared, "127.0.0.1"));
+    EXPECT_EQ(m_Manager.SideChange(), "Sharing with the LAN through Office LAN");
+    EXPECT_NE(capture.Text().find("Enabling connection 1 as the private side\nSuccess\n"),
+              std::string::npos);
+    EXPECT_TRUE(pService->GetConnection(nLan).bSharingEnabled);
+    EXPECT_EQ(pService->GetConnection(nLan).SharingType, ICSSHARINGTYPE_PRIVATE);
+    EXPECT_FALSE(pService->GetConnection(nOff).bSharingEnabled);
+    EXPECT_EQ(pService->GetConnection(nDialup).SharingType, ICSSHARINGTYPE_PUBLIC);
+    // Sharing again finds the private side there and changes nothing on it.
+    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
+    EXPECT_EQ(m_Manager.SideChange(), "");
+    bShared = VARIANT_FALSE;
+    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
+    EXPECT_EQ(m_Manager.SideChange(), "No longer sharing with the LAN through Office LAN");
+    EXPECT_FALSE(pService->GetConnection(nLan).bSharingEnabled);
+    EXPECT_FALSE(pService->GetConnection(nDialup).bSharingEnabled);
+
+    // A private side that the server did not enable stays through share and unshare.
+    auto other = TestConnection(L"Other LAN", NCM_LAN);
+    other.bSharingEnabled = true;
+    const int nOther = pService->AddConnection(other);
+    Query();
+    bShared = VARIANT_TRUE;
+    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
+    EXPECT_FALSE(pService->GetConnection(nLan).bSharingEnabled);
+    bShared = VARIANT_FALSE;
+    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
+    EXPECT_EQ(m_Manager.SideChange(), "");
+    EXPECT_TRUE(pService->GetConnection(nOther).bSharingEnabled);
+}
+
+// No private side can be chosen (no LAN, or two connected ones and none of them the client's),
+// or the service refuses it: the share fails and leaves the public side as it was.
+TEST_F(MyNetConnectionTest, aShareWithoutAPrivateSideIsRefused)
+{
+    auto pService = Service();
+    pService->SetPrivateSideNeeded(true);
+    const int nDialup = pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Query();
+    VARIANT_BOOL bShared = VARIANT_TRUE;
+    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(m_Manager.Refusal(), "there is no LAN connection to share with");
+    EXPECT_EQ(bShared, VARIANT_FALSE);
+    pService->AddConnection(TestConnection(L"LAN one", NCM_LAN));
+    auto refusing = TestConnection(L"LAN two", NCM_LAN);
+    refusing.hrEnableSharing = E_ACCESSDENIED;
+    refusing.strFailure = L"the adapter is managed elsewhere";
+    const int nRefusing = pService->AddConnection(refusing);
+    Query();
+    bShared = VARIANT_TRUE;
+    EXPECT_FALSE(m_Manager.SetShared(0, bShared, "192.0.2.1"));
+    EXPECT_EQ(m_Manager.Refusal(), "there is no LAN connection to share with");
+    pService->RemoveConnection(nRefusing - 1);
+    Query();
+    bShared = VARIANT_TRUE;
+    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(m_Manager.Refusal(), "the adapter is managed elsewhere");
+    EXPECT_EQ(bShared, VARIANT_FALSE);
+    EXPECT_FALSE(pService->GetConnection(nDialup).bSharingEnabled);
+}
+
+// On Windows the IP helper names the adapter that has the client's address by its GUID, which the
+// service's connection properties give, in either case.
+TEST_F(MyNetConnectionTest, thePrivateSideIsTheAdapterThatCarriesTheClient)
+{
+    if (kOwnPlatformLayer)
+        GTEST_SKIP() << "Linux names its interfaces, not its adapters by GUID";
+    const std::string strGuid = AdapterGuidOf("127.0.0.1");
+    ASSERT_FALSE(strGuid.empty());
+    auto pService = Service();
+    pService->SetPrivateSideNeeded(true);
+    auto wireless = TestConnection(L"Wireless", NCM_LAN);
+    wireless.strGuid = L"{00000000-0000-0000-0000-000000000001}";
+    auto loopback = TestConnection(L"Loopback", NCM_LAN);
+    for (const char c : strGuid)
+        loopback.strGuid += static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(c)));
+    pService->AddConnection(wireless);
+    const int nLoopback = pService->AddConnection(loopback);
+    pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Query();
+    VARIANT_BOOL bShared = VARIANT_TRUE;
+    ASSERT_TRUE(m_Manager.SetShared(2, bShared, "127.0.0.1"));
+    EXPECT_EQ(m_Manager.SideChange(), "Sharing with the LAN through Loopback");
+    EXPECT_TRUE(pService->GetConnection(nLoopback).bSharingEnabled);
+}
+
+// Disabling takes a connection's port mappings away even when it is not shared, so an unshare of
+// a connection that is not shared asks nothing of the service.
+TEST_F(MyNetConnectionTest, unsharingWhatIsNotSharedKeepsItsPortMappings)
+{
+    auto pService = Service();
+    auto dialup = TestConnection(L"My ISP", NCM_PHONE);
+    dialup.nPortMappings = 2;
+    const int nId = pService->AddConnection(dialup);
+    Query();
+    VARIANT_BOOL bShared = VARIANT_FALSE;
+    CTraceCapture capture;
+    EXPECT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(capture.Text(), "CMyNetConnection::SetShared(): not shared, nothing to disable\n");
+    EXPECT_EQ(pService->GetConnection(nId).nPortMappings, 2);
+    bShared = VARIANT_TRUE;
+    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    bShared = VARIANT_FALSE;
+    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(pService->GetConnection(nId).nPortMappings, 0);
+}
+
 TEST_F(MyNetConnectionTest, sharingASecondDialupUnsharesTheFirst)
 {
     auto pService = Service();
@@ -354,7 +514,8 @@ TEST_F(MyNetConnectionTest, managerThatCannotBeCreatedGivesNoConnectionsAndIsTri
     auto pService = Service();
     pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     pService->SetCreateResult(E_ACCESSDENIED);
-    EXPECT_EQ(Query(), "");
+    EXPECT_EQ(Query(),
+              "CMyNetConnection::QueryConnections(): CoCreateInstance failed: 0x80070005\n");
     EXPECT_TRUE(m_bQueried);
     EXPECT_EQ(m_Manager.m_nConnections, 0);
     pService->SetCreateResult(S_OK);
@@ -373,7 +534,9 @@ TEST_F(MyNetConnectionTest, missingCollectionOrEnumeratorFailsTheQuery)
           CBrokenManager::EFault::NotAnEnumVariant}) {
         Register(new CBrokenFactory(fault));
         CMyNetConnection manager;
+        CTraceCapture capture;
         EXPECT_FALSE(manager.QueryConnections());
+        EXPECT_NE(capture.Text().find(" failed: 0x"), std::string::npos) << capture.Text();
         EXPECT_EQ(manager.m_nConnections, 0);
         EXPECT_EQ(manager.m_nDialupConnections, 0);
     }
@@ -397,16 +560,17 @@ TEST_F(MyNetConnectionTest, secondQueryNumbersTheRemainingConnectionsAfresh)
     EXPECT_EQ(m_Manager.GetName(2), "");
 }
 
+// UTF-8 on every platform: on Windows the programs' manifest makes it the ANSI code page.
 TEST_F(MyNetConnectionTest, namesConvertToNarrowText)
 {
-    if (!kOwnPlatformLayer)
-        GTEST_SKIP() << "the ANSI code page is the system's";
     auto pService = Service();
     pService->AddConnection(TestConnection(L"Caf\u00e9 link", NCM_PHONE));
     pService->AddConnection(TestConnection(L"", NCM_LAN));
+    pService->AddConnection(TestConnection(L"\u0421\u0435\u0442\u044c \u20ac", NCM_LAN));
     Query();
     EXPECT_EQ(m_Manager.GetName(0), "Caf\xc3\xa9 link");
     EXPECT_EQ(m_Manager.GetName(1), "");
+    EXPECT_EQ(m_Manager.GetName(2), "\xd0\xa1\xd0\xb5\xd1\x82\xd1\x8c \xe2\x82\xac");
 }
 
 TEST(MyNetConnectionTraceTest, eachResultCodeHasItsLine)

@@ -76,3 +76,16 @@ TEST_F(ServerEndToEndTest, closingWhileServingAClientStillEndsCleanly)
         EXPECT_NE(strTrace->find("CTarnlowServerDlg::ServerThread(): Finish\n"), std::string::npos);
     }
 }
+
+// The port is the first server's alone: a second one fails to listen, and the first answers on.
+TEST_F(ServerEndToEndTest, aSecondServerCannotTakeThePort)
+{
+    Start();
+    CServerProcess second(TARNLOW_SERVER_PATH, m_strStderrPath + ".second");
+    EXPECT_TRUE(second.WaitForLine("Failed to start listening for clients", m_Patience));
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+    // Headless it ends by itself; with a window it waits to be closed.
+    second.RequestClose();
+    EXPECT_TRUE(second.ExitCode(std::chrono::seconds(10)));
+    StopAndExpectCleanExit();
+}

@@ -52,6 +52,12 @@ public:
     {
     }
 
+    HRESULT get_Guid(BSTR* pbstrGuid) override
+    {
+        return Read(pbstrGuid,
+                    [](const SConnection& c) { return SysAllocString(c.strGuid.c_str()); });
+    }
+
     HRESULT get_Name(BSTR* pbstrName) override
     {
         return Read(pbstrName,
@@ -113,7 +119,9 @@ private:
         VariantInit(&var);
         switch (item.Kind) {
         case CMemorySharingService::EItemKind::Connection:
-            var.vt = VT_UNKNOWN;
+        case CMemorySharingService::EItemKind::DispatchConnection:
+            var.vt = item.Kind == CMemorySharingService::EItemKind::Connection ? VT_UNKNOWN
+                                                                               : VT_DISPATCH;
             var.punkVal = new CMemoryConnection(m_pService, item.nId);
             break;
         case CMemorySharingService::EItemKind::NotAnObject:
@@ -130,6 +138,18 @@ private:
 
 using CMemoryConnectionCollection = CSnapshotCollection<CMemorySharingService, CMemoryEnumVariant,
                                                         &CMemorySharingService::GetItems>;
+
+std::vector<CMemorySharingService::SItem> PrivateItems(const CMemorySharingService& service)
+{
+    std::vector<CMemorySharingService::SItem> items;
+    service.GetPrivateItems(items);
+    return items;
+}
+
+using CMemoryPrivateCollection =
+    CSnapshotCollection<CMemorySharingService, CMemoryEnumVariant, &PrivateItems,
+                        INetSharingPrivateConnectionCollection,
+                        IID_INetSharingPrivateConnectionCollection>;
 
 class CMemorySharingManager
     : public CSharingManagerBase<CMemorySharingService, CMemoryConnectionCollection>
@@ -154,6 +174,19 @@ public:
         if (!m_pService->ReadConnection(pConnection->Id(), read) || !bReadable)
             return E_FAIL;
         *ppProps = new CMemoryConnectionProps(m_pService, pConnection->Id());
+        return S_OK;
+    }
+
+    HRESULT get_EnumPrivateConnections(SHARINGCONNECTION_ENUM_FLAGS,
+                                       INetSharingPrivateConnectionCollection** ppColl) override
+    {
+        if (ppColl == nullptr)
+            return E_POINTER;
+        *ppColl = nullptr;
+        std::vector<CMemorySharingService::SItem> items;
+        if (!m_pService->GetPrivateItems(items))
+            return E_NOTIMPL;
+        *ppColl = new CMemoryPrivateCollection(m_pService);
         return S_OK;
     }
 
@@ -247,6 +280,19 @@ void CMemorySharingService::SetCreateResult(HRESULT hr)
     m_hrCreate = hr;
 }
 
+void CMemorySharingService::SetPrivateSideNeeded(bool bNeeded)
+{
+    std::lock_guard lock(m_Mutex);
+    m_bPrivateSideNeeded = bNeeded;
+}
+
+void CMemorySharingService::SetRefusal(HRESULT hr, const std::wstring& strWhy)
+{
+    std::lock_guard lock(m_Mutex);
+    m_hrRefusal = hr;
+    m_strRefusal = strWhy;
+}
+
 HRESULT CMemorySharingService::GetClassObject(REFIID riid, void** ppv)
 {
     return QueryNewObject(new CSharingClassFactory(shared_from_this()), riid, ppv);
@@ -266,6 +312,21 @@ std::vector<CMemorySharingService::SItem> CMemorySharingService::GetItems() cons
 {
     std::lock_guard lock(m_Mutex);
     return m_Items;
+}
+
+bool CMemorySharingService::GetPrivateItems(std::vector<SItem>& items) const
+{
+    std::lock_guard lock(m_Mutex);
+    if (!m_bPrivateSideNeeded)
+        return false;
+    items.clear();
+    for (const SItem& item : m_Items) {
+        const auto it = m_Connections.find(item.nId);
+        if (it != m_Connections.end() && it->second.bSharingEnabled &&
+            it->second.SharingType == ICSSHARINGTYPE_PRIVATE)
+            items.push_back(item);
+    }
+    return true;
 }
 
 bool CMemorySharingService::ReadConnection(int nId, SConnection& connection) const
@@ -290,6 +351,8 @@ HRESULT CMemorySharingService::EnableSharing(int nId, SHARINGCONNECTIONTYPE type
     auto it = m_Connections.find(nId);
     if (it == m_Connections.end())
         return E_FAIL;
+    if (FAILED(m_hrRefusal))
+        return Fail(m_hrRefusal, m_strRefusal);
     if (FAILED(it->second.hrEnableSharing))
         return Fail(it->second.hrEnableSharing, it->second.strFailure);
     // As on the original platform, one connection at a time is shared as each type.
@@ -308,8 +371,12 @@ HRESULT CMemorySharingService::DisableSharing(int nId)
     auto it = m_Connections.find(nId);
     if (it == m_Connections.end())
         return E_FAIL;
+    if (FAILED(m_hrRefusal))
+        return Fail(m_hrRefusal, m_strRefusal);
     if (FAILED(it->second.hrDisableSharing))
         return Fail(it->second.hrDisableSharing, it->second.strFailure);
+    // As documented for the system's service: the mappings go even when nothing was shared.
     it->second.bSharingEnabled = false;
+    it->second.nPortMappings = 0;
     return S_OK;
 }

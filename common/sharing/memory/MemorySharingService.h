@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A connection-sharing service held in memory: the service behind NetSharingManager for the demo
 // and the tests. Tests build one with any connections and faults and register its class object
-// for CLSID_NetSharingManager.
+// for CLSID_NetSharingManager. It behaves as the system's service does: one public and one private
+// connection at a time, where the private side is needed (as on Windows) the private connections
+// listed, changes that all fail as they do without an administrator or under a policy, and port
+// mappings that DisableSharing takes away whether or not the connection was shared.
 #pragma once
 
 #include "NetSharing.h"
@@ -19,6 +22,7 @@ public:
     // What an item of the every-connection enumeration is.
     enum class EItemKind {
         Connection,
+        DispatchConnection,   // a connection handed out as VT_DISPATCH
         NotAnObject,          // a number instead of an object
         WithoutNetConnection, // an object that does not expose INetConnection
     };
@@ -35,6 +39,9 @@ public:
         HRESULT hrDisableSharing = S_OK;
         // Left as COM error information with such a failure, when not empty.
         std::wstring strFailure;
+        // The adapter's GUID in braces, as INetConnectionProps::get_Guid gives it.
+        std::wstring strGuid;
+        int nPortMappings = 0;
     };
 
     static std::shared_ptr<CMemorySharingService> Create();
@@ -49,6 +56,11 @@ public:
     SConnection GetConnection(int nId) const;
     // A failure code here makes the manager's creation fail with it.
     void SetCreateResult(HRESULT hr);
+    // Whether sharing needs a private side, listed by get_EnumPrivateConnections; without one
+    // (as on Linux) that call is not implemented.
+    void SetPrivateSideNeeded(bool bNeeded);
+    // A failure code here makes every EnableSharing and DisableSharing fail with it and its words.
+    void SetRefusal(HRESULT hr, const std::wstring& strWhy);
 
     // The class factory of this service's manager, for CoRegisterClassObject.
     HRESULT GetClassObject(REFIID riid, void** ppv);
@@ -60,6 +72,8 @@ public:
         int nId;
     };
     std::vector<SItem> GetItems() const;
+    // The connections shared as private; false if the service has no private side.
+    bool GetPrivateItems(std::vector<SItem>& items) const;
     bool ReadConnection(int nId, SConnection& connection) const;
     // Hands the connection to the reader under the service's lock, without copying it.
     bool ReadConnection(int nId, const std::function<void(const SConnection&)>& read) const;
@@ -74,4 +88,7 @@ private:
     std::map<int, SConnection> m_Connections;
     int m_nNextId = 0;
     HRESULT m_hrCreate = S_OK;
+    bool m_bPrivateSideNeeded = false;
+    HRESULT m_hrRefusal = S_OK;
+    std::wstring m_strRefusal;
 };
