@@ -4,10 +4,14 @@
 #include "Dialog.h"
 
 #include "win/DialogTemplate_win.h"
+#include "win/DpiScaling_win.h"
 #include "win/WindowThread_win.h"
 
 struct CDialog::SState {
     bool bModal = false;
+    // The system rescales a top-level dialog and its own controls to a new resolution, but not
+    // the windows inside them (the pages in a tab control): those follow here.
+    CDpiScaling Scaling;
 
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     static void CenterOver(CDialog& dialog, HWND hOwner);
@@ -23,13 +27,17 @@ CDialog::~CDialog() = default;
 INT_PTR CALLBACK CDialog::SState::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        reinterpret_cast<CDialog*>(lParam)->AttachOwned(
-            hWnd, static_cast<DWORD>(::GetWindowLongW(hWnd, GWL_STYLE)));
+        auto* pDialog = reinterpret_cast<CDialog*>(lParam);
+        pDialog->AttachOwned(hWnd, static_cast<DWORD>(::GetWindowLongW(hWnd, GWL_STYLE)));
+        pDialog->m_pState->Scaling.Start(hWnd);
         return FALSE;
     }
     auto* pDialog = dynamic_cast<CDialog*>(FromHandle(hWnd));
     if (pDialog == nullptr)
         return FALSE;
+    // The system's own rescaling follows, as the default handling.
+    if (message == WM_DPICHANGED)
+        pDialog->m_pState->Scaling.RescaleNested(hWnd, LOWORD(wParam));
     LRESULT lResult = 0;
     if (!pDialog->Dispatch(message, wParam, lParam, lResult))
         return FALSE;
