@@ -192,6 +192,8 @@ HRESULT CMyNetConnection::EnableSharing(int nIndex, INetSharingConfiguration* pC
             return E_FAIL;
         }
     }
+    VARIANT_BOOL bWasShared = VARIANT_FALSE;
+    pConfiguration->get_SharingEnabled(&bWasShared);
     SHARINGCONNECTIONTYPE shareType = ICSSHARINGTYPE_PUBLIC;
     pConfiguration->get_SharingConnectionType(&shareType);
     HRESULT hr = pConfiguration->EnableSharing(shareType);
@@ -199,10 +201,11 @@ HRESULT CMyNetConnection::EnableSharing(int nIndex, INetSharingConfiguration* pC
     if (FAILED(hr) || nPrivate < 0)
         return hr;
     hr = EnablePrivateSide(nPrivate);
-    // Half a sharing gets no one out: the public side goes again.
+    // Half a sharing gets no one out: a public side that this share enabled goes again.
     if (FAILED(hr)) {
         m_strRefusal = RefusalReason(hr);
-        pConfiguration->DisableSharing();
+        if (bWasShared == VARIANT_FALSE)
+            pConfiguration->DisableSharing();
     }
     return hr;
 }

@@ -411,6 +411,16 @@ TEST_F(MyNetConnectionTest, aShareWithoutAPrivateSideIsRefused)
     EXPECT_EQ(m_Manager.Refusal(), "the adapter is managed elsewhere");
     EXPECT_EQ(bShared, VARIANT_FALSE);
     EXPECT_FALSE(pService->GetConnection(nDialup).bSharingEnabled);
+    // A public side that was there before the share stays.
+    auto shared = TestConnection(L"Other ISP", NCM_PHONE);
+    shared.bSharingEnabled = true;
+    shared.SharingType = ICSSHARINGTYPE_PUBLIC;
+    const int nShared = pService->AddConnection(shared);
+    Query();
+    bShared = VARIANT_TRUE;
+    EXPECT_FALSE(m_Manager.SetShared(2, bShared));
+    EXPECT_NE(bShared, VARIANT_FALSE);
+    EXPECT_TRUE(pService->GetConnection(nShared).bSharingEnabled);
 }
 
 // On Windows the IP helper names the adapter that has the client's address by its GUID, which the

@@ -3,6 +3,9 @@
 // default port 10000: the same scenarios on Linux (headless, stopped by SIGTERM) and on Windows
 // (with its window, closed by WM_CLOSE).
 #include "ServerProcessTest.h"
+#include "TestPlatform.h"
+
+#include <algorithm>
 
 using namespace std::chrono_literals;
 
@@ -31,11 +34,21 @@ TEST_F(ServerEndToEndTest, shareAndUnshareChangeTheNextConnectionList)
     const std::string strLan = "(Local Area Connection:Connected:Lan:False:)";
     EXPECT_EQ(Request("PC7:ConnectionList"),
               m_strHost + ":2:" + strLan + "(My ISP:Disconnected:Dialup:False:)");
+    std::size_t nBefore = m_pServer->Lines().size();
     EXPECT_EQ(Request("PC7:Share:1"), m_strHost + ":Okay");
+    // Windows' sharing needs a private side: the LAN's connection becomes it, and only there.
+    const auto logged = [&](const std::string& strEntry) {
+        const std::vector<std::string> entries = MessagesSince(nBefore);
+        return std::find(entries.begin(), entries.end(), strEntry) != entries.end();
+    };
+    EXPECT_EQ(logged("Sharing with the LAN through Local Area Connection"), !kOwnPlatformLayer);
     EXPECT_EQ(Request("PC7:ConnectionList"),
               m_strHost + ":2:" + strLan + "(My ISP:Disconnected:Dialup:True:)");
     EXPECT_EQ(Request("PC7:Share:0"), m_strHost + ":Failed");
+    nBefore = m_pServer->Lines().size();
     EXPECT_EQ(Request("PC7:Unshare:1"), m_strHost + ":Okay");
+    EXPECT_EQ(logged("No longer sharing with the LAN through Local Area Connection"),
+              !kOwnPlatformLayer);
     EXPECT_EQ(Request("PC7:ConnectionList"),
               m_strHost + ":2:" + strLan + "(My ISP:Disconnected:Dialup:False:)");
     StopAndExpectCleanExit();
