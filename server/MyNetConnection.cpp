@@ -47,21 +47,21 @@ bool CMyNetConnection::QueryConnections()
         const HRESULT hr = CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_ALL,
                                             IID_INetSharingManager, m_pSharingManager.PutVoid());
         if (!m_pSharingManager) {
-            TraceFailure("CoCreateInstance", hr);
+            TraceFailure("QueryConnections", "CoCreateInstance", hr);
             return true;
         }
     }
     HRESULT hr = m_pSharingManager->get_EnumEveryConnection(m_pEveryConnectionCollection.Put());
     if (!m_pEveryConnectionCollection)
-        return TraceFailure("get_EnumEveryConnection", hr);
+        return TraceFailure("QueryConnections", "get_EnumEveryConnection", hr);
     CComPtr<IUnknown> pUnk;
     hr = m_pEveryConnectionCollection->get__NewEnum(pUnk.Put());
     if (!pUnk)
-        return TraceFailure("get__NewEnum", hr);
+        return TraceFailure("QueryConnections", "get__NewEnum", hr);
     CComPtr<IEnumVARIANT> pEnum;
     hr = pUnk->QueryInterface(IID_IEnumVARIANT, pEnum.PutVoid());
     if (!pEnum)
-        return TraceFailure("QueryInterface(IEnumVARIANT)", hr);
+        return TraceFailure("QueryConnections", "QueryInterface(IEnumVARIANT)", hr);
     VARIANT varItem;
     VariantInit(&varItem);
     while ((hr = pEnum->Next(1, &varItem, nullptr)) == S_OK) {
@@ -81,14 +81,15 @@ bool CMyNetConnection::QueryConnections()
     }
     // The end of the list is S_FALSE; anything else cut it short.
     if (FAILED(hr))
-        TraceFailure("Next", hr);
+        TraceFailure("QueryConnections", "Next", hr);
     return true;
 }
 
-// A query that fails says where and with what; the page can only say that no connection is there.
-bool CMyNetConnection::TraceFailure(const char* pszCall, HRESULT hr)
+// A call of the service that fails says where and with what: a query's failure otherwise shows only
+// as no connection at all.
+bool CMyNetConnection::TraceFailure(const char* pszOperation, const char* pszCall, HRESULT hr)
 {
-    m_strTrace = FormatText("CMyNetConnection::QueryConnections(): %s failed: 0x%08X\n", pszCall,
+    m_strTrace = FormatText("CMyNetConnection::%s(): %s failed: 0x%08X\n", pszOperation, pszCall,
                             static_cast<unsigned>(hr));
     OutputDebugStringA(m_strTrace.c_str());
     return false;
@@ -234,10 +235,7 @@ bool CMyNetConnection::NeedsPrivateSide()
     const HRESULT hr = m_pSharingManager->get_EnumPrivateConnections(ICSSC_DEFAULT, pPrivate.Put());
     if (FAILED(hr) || !pPrivate) {
         if (hr != E_NOTIMPL)
-            OutputDebugStringA(FormatText("CMyNetConnection::SetShared(): "
-                                          "get_EnumPrivateConnections failed: 0x%08X\n",
-                                          static_cast<unsigned>(hr))
-                                   .c_str());
+            TraceFailure("SetShared", "get_EnumPrivateConnections", hr);
         return false;
     }
     long nCount = 0;
@@ -438,8 +436,7 @@ int CMyNetConnection::MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP)
 
 INetSharingConfiguration* CMyNetConnection::FetchConfiguration(int nIndex)
 {
-    m_pSharingManager->get_INetSharingConfigurationForINetConnection(
-        m_pConnections[nIndex].Get(), m_pSharingConfigurations[nIndex].Put());
+    m_pSharingConfigurations[nIndex] = ConfigurationOf(m_pConnections[nIndex].Get());
     return m_pSharingConfigurations[nIndex].Get();
 }
 

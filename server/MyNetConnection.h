@@ -61,7 +61,7 @@ private:
     HRESULT EnablePrivateSide(int nPrivate);
     void DisablePrivateSide();
     void AddConnection(CComPtr<INetConnection> pConnection);
-    bool TraceFailure(const char* pszCall, HRESULT hr);
+    bool TraceFailure(const char* pszOperation, const char* pszCall, HRESULT hr);
     void ReleaseConnections();
     static std::string RefusalReason(HRESULT hr);
     CComPtr<ITarnlowSharingAdvice> Advice() const;

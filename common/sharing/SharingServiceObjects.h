@@ -8,7 +8,6 @@
 #include "NetSharing.h"
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -129,7 +128,7 @@ public:
     {
         if (pVal == nullptr)
             return E_POINTER;
-        *pVal = new TEnum(m_pService, std::invoke(Snapshot, *m_pService));
+        *pVal = new TEnum(m_pService, (m_pService.get()->*Snapshot)());
         return S_OK;
     }
 
@@ -137,7 +136,7 @@ public:
     {
         if (pVal == nullptr)
             return E_POINTER;
-        *pVal = static_cast<long>(std::invoke(Snapshot, *m_pService).size());
+        *pVal = static_cast<long>((m_pService.get()->*Snapshot)().size());
         return S_OK;
     }
 

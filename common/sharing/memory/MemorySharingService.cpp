@@ -139,17 +139,9 @@ private:
 using CMemoryConnectionCollection = CSnapshotCollection<CMemorySharingService, CMemoryEnumVariant,
                                                         &CMemorySharingService::GetItems>;
 
-std::vector<CMemorySharingService::SItem> PrivateItems(const CMemorySharingService& service)
-{
-    std::vector<CMemorySharingService::SItem> items;
-    service.GetPrivateItems(items);
-    return items;
-}
-
-using CMemoryPrivateCollection =
-    CSnapshotCollection<CMemorySharingService, CMemoryEnumVariant, &PrivateItems,
-                        INetSharingPrivateConnectionCollection,
-                        IID_INetSharingPrivateConnectionCollection>;
+using CMemoryPrivateCollection = CSnapshotCollection<
+    CMemorySharingService, CMemoryEnumVariant, &CMemorySharingService::GetPrivateItems,
+    INetSharingPrivateConnectionCollection, IID_INetSharingPrivateConnectionCollection>;
 
 class CMemorySharingManager
     : public CSharingManagerBase<CMemorySharingService, CMemoryConnectionCollection>
@@ -183,8 +175,7 @@ public:
         if (ppColl == nullptr)
             return E_POINTER;
         *ppColl = nullptr;
-        std::vector<CMemorySharingService::SItem> items;
-        if (!m_pService->GetPrivateItems(items))
+        if (!m_pService->PrivateSideNeeded())
             return E_NOTIMPL;
         *ppColl = new CMemoryPrivateCollection(m_pService);
         return S_OK;
@@ -314,19 +305,23 @@ std::vector<CMemorySharingService::SItem> CMemorySharingService::GetItems() cons
     return m_Items;
 }
 
-bool CMemorySharingService::GetPrivateItems(std::vector<SItem>& items) const
+bool CMemorySharingService::PrivateSideNeeded() const
 {
     std::lock_guard lock(m_Mutex);
-    if (!m_bPrivateSideNeeded)
-        return false;
-    items.clear();
+    return m_bPrivateSideNeeded;
+}
+
+std::vector<CMemorySharingService::SItem> CMemorySharingService::GetPrivateItems() const
+{
+    std::lock_guard lock(m_Mutex);
+    std::vector<SItem> items;
     for (const SItem& item : m_Items) {
         const auto it = m_Connections.find(item.nId);
         if (it != m_Connections.end() && it->second.bSharingEnabled &&
             it->second.SharingType == ICSSHARINGTYPE_PRIVATE)
             items.push_back(item);
     }
-    return true;
+    return items;
 }
 
 bool CMemorySharingService::ReadConnection(int nId, SConnection& connection) const

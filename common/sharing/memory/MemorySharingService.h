@@ -72,8 +72,9 @@ public:
         int nId;
     };
     std::vector<SItem> GetItems() const;
-    // The connections shared as private; false if the service has no private side.
-    bool GetPrivateItems(std::vector<SItem>& items) const;
+    bool PrivateSideNeeded() const;
+    // The connections shared as private.
+    std::vector<SItem> GetPrivateItems() const;
     bool ReadConnection(int nId, SConnection& connection) const;
     // Hands the connection to the reader under the service's lock, without copying it.
     bool ReadConnection(int nId, const std::function<void(const SConnection&)>& read) const;

@@ -56,16 +56,18 @@ BOOL CALLBACK CDpiScaling::RescaleOne(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
+int CDpiScaling::Scale(int n) const
+{
+    return ::MulDiv(n, static_cast<int>(m_nNewDpi), static_cast<int>(m_nDpi));
+}
+
 void CDpiScaling::Rescale(HWND hWnd)
 {
-    const auto scale = [this](int n) {
-        return ::MulDiv(n, static_cast<int>(m_nNewDpi), static_cast<int>(m_nDpi));
-    };
     RECT rc;
     ::GetWindowRect(hWnd, &rc);
     ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
-    ::SetWindowPos(hWnd, nullptr, scale(rc.left), scale(rc.top), scale(rc.right - rc.left),
-                   scale(rc.bottom - rc.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hWnd, nullptr, Scale(rc.left), Scale(rc.top), Scale(rc.right - rc.left),
+                   Scale(rc.bottom - rc.top), SWP_NOZORDER | SWP_NOACTIVATE);
     if (const auto hFont = reinterpret_cast<HFONT>(::SendMessageW(hWnd, WM_GETFONT, 0, 0)))
         ::SendMessageW(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(ScaledFont(hFont)), TRUE);
     wchar_t szClass[32] = {};
@@ -75,7 +77,7 @@ void CDpiScaling::Rescale(HWND hWnd)
     const HWND hHeader = ListView_GetHeader(hWnd);
     const int nColumns = hHeader != nullptr ? Header_GetItemCount(hHeader) : 0;
     for (int i = 0; i < nColumns; ++i)
-        ListView_SetColumnWidth(hWnd, i, scale(ListView_GetColumnWidth(hWnd, i)));
+        ListView_SetColumnWidth(hWnd, i, Scale(ListView_GetColumnWidth(hWnd, i)));
 }
 
 HFONT CDpiScaling::ScaledFont(HFONT hFont)
@@ -85,8 +87,8 @@ HFONT CDpiScaling::ScaledFont(HFONT hFont)
         return it->second;
     LOGFONTW font{};
     ::GetObjectW(hFont, sizeof font, &font);
-    font.lfHeight = ::MulDiv(font.lfHeight, static_cast<int>(m_nNewDpi), static_cast<int>(m_nDpi));
-    font.lfWidth = ::MulDiv(font.lfWidth, static_cast<int>(m_nNewDpi), static_cast<int>(m_nDpi));
+    font.lfHeight = Scale(font.lfHeight);
+    font.lfWidth = Scale(font.lfWidth);
     const HFONT hScaled = ::CreateFontIndirectW(&font);
     if (hScaled == nullptr)
         return hFont;

@@ -25,6 +25,8 @@ public:
 
 private:
     static BOOL CALLBACK RescaleOne(HWND hWnd, LPARAM lParam);
+    // A length at the old resolution, at the new one.
+    int Scale(int n) const;
     void Rescale(HWND hWnd);
     HFONT ScaledFont(HFONT hFont);
     void ReleaseFonts(std::vector<HFONT>& fonts);
