@@ -24,6 +24,8 @@ constexpr std::string_view kForwardingOn = "on";
 constexpr std::string_view kForwardingOff = "off";
 // The kernel's longest interface name (IFNAMSIZ less its NUL).
 constexpr std::size_t kMaxInterfaceName = 15;
+// The forward chain's rules: the MSS clamp, the answers let in, the rest dropped.
+constexpr std::size_t kForwardRules = 3;
 
 constexpr std::string_view kPermissionDenied = "Operation not permitted";
 constexpr std::string_view kAbsent = "No such file or directory";
@@ -54,6 +56,42 @@ bool ReadMasquerade(const json& rule, std::string& strInterface, std::string& st
     strInterface = match["right"].get<std::string>();
     strComment = rule.value("comment", std::string());
     return true;
+}
+
+// Whether the rule sets the MSS of TCP's SYNs to the route's MTU.
+bool ClampsMss(const json& rule)
+{
+    for (const json& expression : rule.value("expr", json::array())) {
+        const json mangle = expression.is_object() ? expression.value("mangle", json()) : json();
+        if (mangle.is_object() &&
+            mangle.value("key", json()) ==
+                json{{"tcp option", {{"name", "maxseg"}, {"field", "size"}}}} &&
+            mangle.value("value", json()) == json{{"rt", {{"key", "mtu"}}}})
+            return true;
+    }
+    return false;
+}
+
+// What one object of the listing says of our table.
+void ReadObject(const json& object, CNftSharingTable::SState& state, std::string& strComment,
+                std::size_t& nForwardRules, bool& bClamps)
+{
+    if (!object.is_object())
+        return;
+    const json table = object.value("table", json());
+    if (table.is_object() && table.value("family", std::string()) == kTableFamily &&
+        table.value("name", std::string()) == kTableName)
+        state.bTable = true;
+    const json rule = object.value("rule", json());
+    if (!rule.is_object() || rule.value("family", std::string()) != kTableFamily ||
+        rule.value("table", std::string()) != kTableName)
+        return;
+    if (rule.value("chain", std::string()) == "forward") {
+        ++nForwardRules;
+        bClamps = bClamps || ClampsMss(rule);
+    } else if (state.strInterface.empty()) {
+        ReadMasquerade(rule, state.strInterface, strComment);
+    }
 }
 
 void TraceError(const char* pszError)
@@ -97,6 +135,10 @@ std::string CNftSharingTable::ReplaceCommands(const std::string& strInterface,
              << "\t}\n"
              << "\tchain forward {\n"
              << "\t\ttype filter hook forward priority filter; policy accept;\n"
+             // Where the uplink's MTU is small (PPP, a mobile link) and path MTU discovery is
+             // blocked beyond it, connections stall unless the far side sends smaller segments.
+             << "\t\toifname " << strQuoted
+             << " tcp flags & (syn | rst) == syn tcp option maxseg size set rt mtu\n"
              << "\t\tiifname " << strQuoted << " ct state established,related accept\n"
              << "\t\tiifname " << strQuoted << " drop\n"
              << "\t}\n"
@@ -112,19 +154,18 @@ bool CNftSharingTable::ParseListing(const std::string& strListing, SState& state
         !listing.value("nftables", json()).is_array())
         return false;
     std::string strComment;
+    std::size_t nForwardRules = 0;
+    bool bClamps = false;
     // A listing of an unexpected shape is no sharing of ours, and never thrown out of here.
     try {
-        for (const json& object : listing["nftables"]) {
-            const json rule = object.is_object() ? object.value("rule", json()) : json();
-            if (rule.is_object() && rule.value("family", std::string()) == kTableFamily &&
-                rule.value("table", std::string()) == kTableName &&
-                ReadMasquerade(rule, state.strInterface, strComment))
-                break;
-        }
+        for (const json& object : listing["nftables"])
+            ReadObject(object, state, strComment, nForwardRules, bClamps);
     } catch (const json::exception&) {
-        state.strInterface.clear();
+        state = SState{};
+        return false;
     }
     state.bPresent = !state.strInterface.empty();
+    state.bComplete = state.bPresent && bClamps && nForwardRules == kForwardRules;
     // A table made before the rule kept the comment cannot tell: forwarding is then left on.
     state.bForwardingWasOn =
         !strComment.starts_with(kCommentPrefix) ||
@@ -153,7 +194,8 @@ HRESULT CNftSharingTable::Read(SState& state)
         return S_OK;
     if (FAILED(hr))
         return hr;
-    return ParseListing(m_strOutput, state) ? S_OK : E_FAIL;
+    // An emptied table shares nothing; anything but a listing is a failure.
+    return ParseListing(m_strOutput, state) || state.bTable ? S_OK : E_FAIL;
 }
 
 HRESULT CNftSharingTable::Replace(const std::string& strInterface, bool bForwardingWasOn)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tarnlow's one nftables table: it masquerades forwarded IPv4 traffic that leaves through the
-// shared interface, and lets in through that interface only what answers such traffic. The
+// shared interface, clamps the MSS of the connections that it opens to the route's MTU, and lets in
+// through that interface only what answers such traffic. The
 // masquerading rule's comment keeps whether IPv4 forwarding was on before sharing, so that a
 // restarted server can still put it back. The table and the rest of the rule set are read back
 // as libnftables lists them in JSON.
@@ -17,9 +18,14 @@ class CNftSharingTable
 {
 public:
     struct SState {
+        // The table exists, whatever it holds (an emptied one holds no rule).
+        bool bTable = false;
+        // It masquerades: a connection is shared.
         bool bPresent = false;
         std::string strInterface;
         bool bForwardingWasOn = false;
+        // Every rule of this version is there: a table left by an older one lacks some.
+        bool bComplete = false;
     };
 
     CNftSharingTable();

@@ -26,6 +26,9 @@ TEST(NftSharingTableTest, TheRuleSetMasqueradesThroughTheSharedInterfaceOnly)
     // From the shared side only answers come in; everything else is let be.
     EXPECT_TRUE(
         HasLine(strCommands, "\t\ttype filter hook forward priority filter; policy accept;"));
+    // The connections that the LAN opens through the uplink fit the uplink's MTU.
+    EXPECT_TRUE(HasLine(strCommands, "\t\toifname \"ppp0\" tcp flags & (syn | rst) == syn tcp "
+                                     "option maxseg size set rt mtu"));
     EXPECT_TRUE(HasLine(strCommands, "\t\tiifname \"ppp0\" ct state established,related accept"));
     EXPECT_TRUE(HasLine(strCommands, "\t\tiifname \"ppp0\" drop"));
     EXPECT_EQ(std::count(strCommands.begin(), strCommands.end(), '{'),
@@ -47,6 +50,16 @@ const std::string kListing =
   "expr": [{"match": {"op": "==", "left": {"meta": {"key": "oifname"}}, "right": "ppp1"}},
            {"masquerade": null}]}},
  {"rule": {"family": "ip", "table": "tarnlow", "chain": "forward", "handle": 4,
+  "expr": [{"match": {"op": "==", "left": {"meta": {"key": "oifname"}}, "right": "ppp1"}},
+           {"match": {"op": "==", "left": {"&": [{"payload": {"protocol": "tcp", "field": "flags"}},
+                                                ["syn", "rst"]]}, "right": "syn"}},
+           {"mangle": {"key": {"tcp option": {"name": "maxseg", "field": "size"}},
+                       "value": {"rt": {"key": "mtu"}}}}]}},
+ {"rule": {"family": "ip", "table": "tarnlow", "chain": "forward", "handle": 5,
+  "expr": [{"match": {"op": "==", "left": {"meta": {"key": "iifname"}}, "right": "ppp1"}},
+           {"match": {"op": "in", "left": {"ct": {"key": "state"}},
+                      "right": ["established", "related"]}}, {"accept": null}]}},
+ {"rule": {"family": "ip", "table": "tarnlow", "chain": "forward", "handle": 6,
   "expr": [{"match": {"op": "==", "left": {"meta": {"key": "iifname"}}, "right": "ppp1"}},
            {"drop": null}]}}]})";
 
@@ -60,9 +73,15 @@ TEST(NftSharingTableTest, AListingReadsBackTheSharedInterfaceAndTheEarlierForwar
 {
     CNftSharingTable::SState state;
     ASSERT_TRUE(CNftSharingTable::ParseListing(kListing, state));
+    EXPECT_TRUE(state.bTable);
     EXPECT_TRUE(state.bPresent);
+    EXPECT_TRUE(state.bComplete);
     EXPECT_EQ(state.strInterface, "ppp1");
     EXPECT_TRUE(state.bForwardingWasOn);
+    // A table of an older version, which did not clamp the MSS, still shares, but is not complete.
+    ASSERT_TRUE(
+        CNftSharingTable::ParseListing(Replaced(kListing, "\"mangle\"", "\"notrack\""), state));
+    EXPECT_FALSE(state.bComplete);
 
     ASSERT_TRUE(CNftSharingTable::ParseListing(Replaced(kListing, "was on", "was off"), state));
     EXPECT_FALSE(state.bForwardingWasOn);
@@ -83,6 +102,11 @@ TEST(NftSharingTableTest, AListingThatMasqueradesNothingOrIsNoListingIsNotAShari
         Replaced(kListing, "\"table\": \"tarnlow\", \"chain\": \"postrouting\"",
                  "\"table\": \"nat\", \"chain\": \"postrouting\""),
         state));
+    // An emptied table (nft flush table) is there, and shares nothing.
+    const std::string strEmptied = kListing.substr(0, kListing.find(",\n {\"chain\"")) + "]}";
+    EXPECT_FALSE(CNftSharingTable::ParseListing(strEmptied, state));
+    EXPECT_TRUE(state.bTable);
+    EXPECT_FALSE(state.bComplete);
     for (const char* pszText : {"", "{", "[]", "{\"nftables\": 1}",
                                 "{\"nftables\": [{\"rule\": {\"family\": 4, \"expr\": 3}}]}"})
         EXPECT_FALSE(CNftSharingTable::ParseListing(pszText, state)) << pszText;
