@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         if (!OnlyLoopback())
-            GTEST_SKIP() << "not in a loopback-only network namespace (scripts/test makes one)";
+            GTEST_SKIP() << kNotLoopbackOnly;
     }
 
     void Start()

@@ -8,3 +8,8 @@
 #else
 #include "LoopbackClient_posix.h"
 #endif
+
+// What a test that needs such a namespace says where it is not in one; CTest then counts the whole
+// test as skipped (tests/CMakeLists.txt).
+inline constexpr const char* kNotLoopbackOnly =
+    "not in a loopback-only network namespace (scripts/test makes one)";
