@@ -5,6 +5,7 @@
 
 #include "ComObject.h"
 
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
@@ -78,6 +79,19 @@ HRESULT GetClassFactory(REFCLSID rclsid, IClassFactory** ppFactory)
 constexpr std::size_t kLengthPrefix = sizeof(std::uint32_t);
 
 } // namespace
+
+int StringFromGUID2(const GUID& rguid, LPOLESTR lpsz, int cchMax)
+{
+    constexpr int kChars = 39;
+    if (lpsz == nullptr || cchMax < kChars)
+        return 0;
+    const GUID& g = rguid;
+    std::swprintf(lpsz, static_cast<std::size_t>(cchMax),
+                  L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+                  g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return kChars;
+}
 
 BSTR SysAllocString(const OLECHAR* psz)
 {

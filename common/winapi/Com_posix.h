@@ -84,9 +84,13 @@ protected:
 
 using OLECHAR = wchar_t;
 using BSTR = OLECHAR*;
+using LPOLESTR = OLECHAR*;
 BSTR SysAllocString(const OLECHAR* psz);
 void SysFreeString(BSTR bstrString);
 UINT SysStringLen(BSTR bstr);
+// The GUID in braces, "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"; the characters written with the
+// NUL, or 0 when the buffer is too small.
+int StringFromGUID2(const GUID& rguid, LPOLESTR lpsz, int cchMax);
 
 using VARTYPE = unsigned short;
 using VARIANT_BOOL = short;

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Address change notification as the IP helper offers it: asked for with an OVERLAPPED whose event
-// is signalled once, at the next change of an IPv4 address or of a link's state, and asked for
-// again after each. Only the asynchronous form is offered.
+// The IP helper as the server uses it: address change notification, asked for with an OVERLAPPED
+// whose event is signalled once, at the next change of an IPv4 address or of a link's state, and
+// asked for again after each (only the asynchronous form is offered); and the route that the
+// kernel would choose for a packet, with the adapter that it leaves by.
 #pragma once
 
-#include "WinTypes_posix.h"
+#include "Com_posix.h"
+
+#include <netinet/in.h>
+#include <string>
 
 struct OVERLAPPED {
     HANDLE hEvent;
@@ -20,3 +24,38 @@ inline constexpr DWORD ERROR_NOT_FOUND = 1168;
 DWORD NotifyAddrChange(PHANDLE Handle, LPOVERLAPPED overlapped);
 // Stops a notification asked for with this OVERLAPPED, whether it has come or not.
 BOOL CancelIPChangeNotify(LPOVERLAPPED notifyOverlapped);
+
+// Linux knows an adapter by its interface's name. Here an adapter's LUID is its interface index,
+// and its GUID carries its name, so that the GUID outlives the index: a redialled ppp0 comes
+// back with a new index.
+union NET_LUID {
+    std::uint64_t Value;
+};
+using NET_IFINDEX = ULONG;
+using NETIO_STATUS = DWORD;
+using ADDRESS_FAMILY = sa_family_t;
+
+inline constexpr DWORD ERROR_NETWORK_UNREACHABLE = 1231;
+
+union SOCKADDR_INET {
+    sockaddr_in Ipv4;
+    sockaddr_in6 Ipv6;
+    ADDRESS_FAMILY si_family;
+};
+
+// The parts of the system's route row that a route query fills here.
+struct MIB_IPFORWARD_ROW2 {
+    NET_LUID InterfaceLuid;
+    NET_IFINDEX InterfaceIndex;
+    SOCKADDR_INET NextHop;
+};
+
+// The route that a packet from the source to the destination would take, as the kernel chooses
+// it (policy routing by source included); IPv4 only. No interface may be given.
+NETIO_STATUS GetBestRoute2(NET_LUID* InterfaceLuid, NET_IFINDEX InterfaceIndex,
+                           const SOCKADDR_INET* SourceAddress,
+                           const SOCKADDR_INET* DestinationAddress, ULONG AddressSortOptions,
+                           MIB_IPFORWARD_ROW2* BestRoute, SOCKADDR_INET* BestSourceAddress);
+NETIO_STATUS ConvertInterfaceLuidToGuid(const NET_LUID* InterfaceLuid, GUID* InterfaceGuid);
+// Our layer's own: the GUID of the adapter that is the interface of that name.
+GUID InterfaceGuid(const std::string& strName);

@@ -423,12 +423,10 @@ TEST_F(MyNetConnectionTest, aShareWithoutAPrivateSideIsRefused)
     EXPECT_TRUE(pService->GetConnection(nShared).bSharingEnabled);
 }
 
-// On Windows the IP helper names the adapter that has the client's address by its GUID, which the
-// service's connection properties give, in either case.
+// The IP helper names the adapter that has the client's address by its GUID, which the service's
+// connection properties give, in either case.
 TEST_F(MyNetConnectionTest, thePrivateSideIsTheAdapterThatCarriesTheClient)
 {
-    if (kOwnPlatformLayer)
-        GTEST_SKIP() << "Linux names its interfaces, not its adapters by GUID";
     const std::string strGuid = AdapterGuidOf("127.0.0.1");
     ASSERT_FALSE(strGuid.empty());
     auto pService = Service();
