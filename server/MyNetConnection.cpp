@@ -51,17 +51,34 @@ bool CMyNetConnection::QueryConnections()
             return true;
         }
     }
-    HRESULT hr = m_pSharingManager->get_EnumEveryConnection(m_pEveryConnectionCollection.Put());
-    if (!m_pEveryConnectionCollection)
-        return TraceFailure("QueryConnections", "get_EnumEveryConnection", hr);
+    return EnumerateConnections("QueryConnections", m_pEveryConnectionCollection,
+                                [this](CComPtr<INetConnection> pConnection) {
+                                    if (m_nConnections == kMaxConnections) {
+                                        OutputDebugStringA(
+                                            "CMyNetConnection::QueryConnections(): More than 256 "
+                                            "connections, the rest are left out\n");
+                                        return false;
+                                    }
+                                    AddConnection(std::move(pConnection));
+                                    return true;
+                                });
+}
+
+bool CMyNetConnection::EnumerateConnections(
+    const char* pszOperation, CComPtr<INetSharingEveryConnectionCollection>& pCollection,
+    const std::function<bool(CComPtr<INetConnection>)>& visit)
+{
+    HRESULT hr = m_pSharingManager->get_EnumEveryConnection(pCollection.Put());
+    if (!pCollection)
+        return TraceFailure(pszOperation, "get_EnumEveryConnection", hr);
     CComPtr<IUnknown> pUnk;
-    hr = m_pEveryConnectionCollection->get__NewEnum(pUnk.Put());
+    hr = pCollection->get__NewEnum(pUnk.Put());
     if (!pUnk)
-        return TraceFailure("QueryConnections", "get__NewEnum", hr);
+        return TraceFailure(pszOperation, "get__NewEnum", hr);
     CComPtr<IEnumVARIANT> pEnum;
     hr = pUnk->QueryInterface(IID_IEnumVARIANT, pEnum.PutVoid());
     if (!pEnum)
-        return TraceFailure("QueryConnections", "QueryInterface(IEnumVARIANT)", hr);
+        return TraceFailure(pszOperation, "QueryInterface(IEnumVARIANT)", hr);
     VARIANT varItem;
     VariantInit(&varItem);
     while ((hr = pEnum->Next(1, &varItem, nullptr)) == S_OK) {
@@ -70,19 +87,40 @@ bool CMyNetConnection::QueryConnections()
         if ((varItem.vt == VT_UNKNOWN || varItem.vt == VT_DISPATCH) && varItem.punkVal != nullptr)
             varItem.punkVal->QueryInterface(IID_INetConnection, pConnection.PutVoid());
         VariantClear(&varItem);
-        if (!pConnection)
-            continue;
-        if (m_nConnections == kMaxConnections) {
-            OutputDebugStringA("CMyNetConnection::QueryConnections(): More than 256 connections, "
-                               "the rest are left out\n");
-            break;
-        }
-        AddConnection(std::move(pConnection));
+        if (pConnection && !visit(std::move(pConnection)))
+            return true;
     }
     // The end of the list is S_FALSE; anything else cut it short.
     if (FAILED(hr))
-        TraceFailure("QueryConnections", "Next", hr);
+        TraceFailure(pszOperation, "Next", hr);
     return true;
+}
+
+std::string CMyNetConnection::DialupConnectionOf(const std::string& strAdapterGuid)
+{
+    std::string strName;
+    if (!m_pSharingManager || strAdapterGuid.empty())
+        return strName;
+    CComPtr<INetSharingEveryConnectionCollection> pCollection;
+    EnumerateConnections(
+        "DialupConnectionOf", pCollection, [&](CComPtr<INetConnection> pConnection) {
+            const CComPtr<INetConnectionProps> pNCP = PropertiesOf(pConnection.Get());
+            BSTR bstrGuid = nullptr;
+            if (pNCP)
+                pNCP->get_Guid(&bstrGuid);
+            const bool bSame = SameGuid(NarrowText(bstrGuid), strAdapterGuid);
+            SysFreeString(bstrGuid);
+            if (!bSame)
+                return true;
+            if (MediaTypeOf(pNCP) == NCM_PHONE) {
+                BSTR bstrName = nullptr;
+                pNCP->get_Name(&bstrName);
+                strName = NarrowText(bstrName);
+                SysFreeString(bstrName);
+            }
+            return false;
+        });
+    return strName;
 }
 
 // A call of the service that fails says where and with what: a query's failure otherwise shows only
@@ -347,13 +385,20 @@ void CMyNetConnection::SetClientPort(int nPort)
         pAdvice->SetClientPort(nPort);
 }
 
-std::vector<std::string> CMyNetConnection::TakeAdvice()
+void CMyNetConnection::SetAdviceEvent(HANDLE hEvent)
 {
-    std::vector<std::string> advice;
+    if (const CComPtr<ITarnlowSharingAdvice> pAdvice = Advice())
+        pAdvice->SetAdviceEvent(hEvent);
+}
+
+std::vector<CMyNetConnection::SAdvice> CMyNetConnection::TakeAdvice()
+{
+    std::vector<SAdvice> advice;
     const CComPtr<ITarnlowSharingAdvice> pAdvice = Advice();
     BSTR bstrAdvice = nullptr;
-    while (pAdvice && pAdvice->TakeAdvice(&bstrAdvice) == S_OK) {
-        advice.push_back(NarrowText(bstrAdvice));
+    BOOL bWarning = TRUE;
+    while (pAdvice && pAdvice->TakeAdvice(&bstrAdvice, &bWarning) == S_OK) {
+        advice.push_back({NarrowText(bstrAdvice), bWarning != FALSE});
         SysFreeString(bstrAdvice);
         bstrAdvice = nullptr;
     }
@@ -370,6 +415,8 @@ CComPtr<ITarnlowSharingAdvice> CMyNetConnection::Advice() const
 
 void CMyNetConnection::ReleaseService()
 {
+    // The service may outlive the server: it must not set the server's event once it is gone.
+    SetAdviceEvent(nullptr);
     ReleaseConnections();
     m_pPrivateSide.Reset();
     m_pEveryConnectionCollection.Reset();

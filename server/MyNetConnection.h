@@ -8,6 +8,7 @@
 #include "NetSharing.h"
 #include "SharingAdvice.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,10 +39,19 @@ public:
     const std::string& Refusal() const { return m_strRefusal; }
     const std::string& SideChange() const { return m_strSideChange; }
     // What the service has to say beyond its results, where it offers its advice: the port at
-    // which the LAN's clients reach the server, for its check of their way, and what it found in
-    // the way since the last call, oldest first.
+    // which the LAN's clients reach the server, for its check of their way; an event that it sets
+    // when it says something of its own accord; and what it said since the last call, oldest
+    // first.
+    struct SAdvice {
+        std::string strText;
+        bool bWarning;
+    };
     void SetClientPort(int nPort);
-    std::vector<std::string> TakeAdvice();
+    void SetAdviceEvent(HANDLE hEvent);
+    std::vector<SAdvice> TakeAdvice();
+    // The name of the dial-up connection whose adapter has this GUID, asked of the service afresh
+    // (the adapters may have changed since the last query); empty when no dial-up connection has.
+    std::string DialupConnectionOf(const std::string& strAdapterGuid);
     void TraceHResult(HRESULT hr);
     // Lets go of every object of the sharing service, the manager too, while COM is still
     // there: the last CoUninitialize may unload the service. Later queries find no connection.
@@ -60,6 +70,11 @@ private:
     int ChoosePrivateSide(int nPublic, const std::string& strClientAddress);
     HRESULT EnablePrivateSide(int nPrivate);
     void DisablePrivateSide();
+    // Calls the visitor for each connection of a new enumeration until it returns false; false,
+    // traced for the operation, when there is no enumeration.
+    bool EnumerateConnections(const char* pszOperation,
+                              CComPtr<INetSharingEveryConnectionCollection>& pCollection,
+                              const std::function<bool(CComPtr<INetConnection>)>& visit);
     void AddConnection(CComPtr<INetConnection> pConnection);
     bool TraceFailure(const char* pszOperation, const char* pszCall, HRESULT hr);
     void ReleaseConnections();

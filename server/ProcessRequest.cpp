@@ -86,7 +86,9 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     bool bChanged = false;
     std::string strRefusal;
     std::string strSideChange;
-    const std::string strClientAddress = LocalAddressOf(hClient);
+    const sockaddr_in local = LocalAddressOf(hClient);
+    const std::string strClientAddress =
+        local.sin_family == AF_INET ? Winsock::inet_ntoa(local.sin_addr) : std::string();
     {
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
         CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
@@ -107,27 +109,28 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     return true;
 }
 
-// The address at which the client reached this server: its adapter is the LAN's side.
-std::string CTarnlowServerDlg::LocalAddressOf(SOCKET hClient)
+// The address at which the client reached this server: its adapter is the LAN's side. The family
+// is not AF_INET when it cannot be read.
+sockaddr_in CTarnlowServerDlg::LocalAddressOf(SOCKET hClient)
 {
     sockaddr_in local{};
     int nLength = sizeof local;
     if (Winsock::getsockname(hClient, reinterpret_cast<sockaddr*>(&local), &nLength) ==
-            SOCKET_ERROR ||
-        local.sin_family != AF_INET)
-        return std::string();
-    return Winsock::inet_ntoa(local.sin_addr);
+        SOCKET_ERROR)
+        local.sin_family = AF_UNSPEC;
+    return local;
 }
 
 void CTarnlowServerDlg::LogSharingWarnings()
 {
-    std::vector<std::string> warnings;
+    std::vector<CMyNetConnection::SAdvice> advice;
     {
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
-        warnings = m_pConnectionsPage->m_NetConnection.TakeAdvice();
+        advice = m_pConnectionsPage->m_NetConnection.TakeAdvice();
     }
-    for (const std::string& strWarning : warnings)
-        m_pLogPage->AddEntry(strWarning, CLog::EPriority::Warning);
+    for (const CMyNetConnection::SAdvice& said : advice)
+        m_pLogPage->AddEntry(said.strText,
+                             said.bWarning ? CLog::EPriority::Warning : CLog::EPriority::Info);
 }
 
 bool CTarnlowServerDlg::Acknowledge(SOCKET hClient, const char* pszLogFormat)

@@ -17,7 +17,8 @@ constexpr long kListenerEvents = FD_READ | FD_ACCEPT | FD_CONNECT;
 constexpr const char* kAnyAddress = "0.0.0.0";
 // What the IP Address label says when the machine has no address.
 constexpr const char* kNoAddress = "none";
-constexpr DWORD kAddressChanged = WAIT_OBJECT_0 + 2;
+constexpr DWORD kAdvised = WAIT_OBJECT_0 + 2;
+constexpr DWORD kAddressChanged = WAIT_OBJECT_0 + 3;
 // The listener was bound anew to a changed address: not an event of the system's.
 constexpr DWORD kRebound = 0xFFFFFFFE;
 
@@ -137,7 +138,9 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
         FailListener(ErrorText("WSACreateEvent()"), WSA_INVALID_EVENT);
     if (!m_Sockets.SocketWSAEventSelect(hEvent, kListenerEvents))
         FailListener(ErrorText("WSAEventSelect()"), hEvent);
-    m_pLogPage->AddEntry("Waiting for a socket event");
+    // A client kept away leaves no trace of its own in the log, so the wait goes on unsaid.
+    if (!std::exchange(m_bClientKeptAway, false))
+        m_pLogPage->AddEntry("Waiting for a socket event");
     bWaited = true;
     const DWORD dwResult = WaitForListenerEvent(hEvent);
     if (dwResult == kRebound) {
@@ -170,9 +173,15 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
 DWORD CTarnlowServerDlg::WaitForListenerEvent(WSAEVENT hEvent)
 {
     for (;;) {
-        const HANDLE handles[] = {hEvent, m_hStopEvent, m_AddressWatch.Event()};
-        const DWORD nHandles = m_AddressWatch.IsArmed() ? 3 : 2;
+        const HANDLE handles[] = {hEvent, m_hStopEvent, m_hAdviceEvent, m_AddressWatch.Event()};
+        const DWORD nHandles = m_AddressWatch.IsArmed() ? 4 : 3;
         const DWORD dwResult = WaitForMultipleObjects(nHandles, handles, FALSE, INFINITE);
+        if (dwResult == kAdvised) {
+            // The service kept or restored a sharing: the list shows it at once.
+            LogSharingWarnings();
+            m_pConnectionsPage->RefreshConnectionList();
+            continue;
+        }
         if (dwResult != kAddressChanged)
             return dwResult;
         if (FollowAddressChange())
@@ -249,20 +258,45 @@ bool CTarnlowServerDlg::AcceptClient(WSAEVENT hEvent, SOCKET& hClient)
         FailListener(ErrorText("WSAEnumNetworkEvents()"), hEvent);
     if ((networkEvents.lNetworkEvents & FD_ACCEPT) == 0)
         return false;
-    m_pLogPage->AddEntry("Socket accept request received");
     sockaddr_in peer{};
     int nPeerLength = sizeof peer;
     hClient = m_Sockets.SocketAccept(m_Sockets, reinterpret_cast<sockaddr*>(&peer), &nPeerLength);
     if (hClient == INVALID_SOCKET) {
         const std::string strError = ErrorText("accept()");
+        m_pLogPage->AddEntry("Socket accept request received");
         if (!ClientWentAway(Winsock::WSAGetLastError()))
             FailListener(strError, hEvent);
         OutputDebugStringA(strError.c_str());
         return false;
     }
+    // The entries are held until the client is answered, so they still come in their order.
+    if (!AdmitClient(hClient, peer))
+        return false;
+    m_pLogPage->AddEntry("Socket accept request received");
     m_pLogPage->AddEntry(
         FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
     return true;
+}
+
+bool CTarnlowServerDlg::AdmitClient(SOCKET& hClient, const sockaddr_in& peer)
+{
+    const sockaddr_in local = LocalAddressOf(hClient);
+    const std::string strUplink =
+        local.sin_family == AF_INET
+            ? CClientRule::UplinkTowards(local, peer, m_pConnectionsPage->m_NetConnection,
+                                         m_pConnectionsPage->NetConnectionMutex())
+            : std::string();
+    if (strUplink.empty())
+        return true;
+    const std::string strAddress = Winsock::inet_ntoa(peer.sin_addr);
+    if (m_ClientRule.IsToBeNamed(strAddress))
+        m_pLogPage->AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
+                                        strAddress.c_str(), strUplink.c_str()),
+                             CLog::EPriority::Warning);
+    Winsock::closesocket(hClient);
+    hClient = INVALID_SOCKET;
+    m_bClientKeptAway = true;
+    return false;
 }
 
 void CTarnlowServerDlg::CloseClient(SOCKET& hClient)

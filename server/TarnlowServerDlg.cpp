@@ -23,6 +23,8 @@ CTarnlowServerDlg::~CTarnlowServerDlg()
         CloseHandle(m_pServerThread);
     if (m_hStopEvent != nullptr)
         CloseHandle(m_hStopEvent);
+    if (m_hAdviceEvent != nullptr)
+        CloseHandle(m_hAdviceEvent);
 }
 
 void CTarnlowServerDlg::DoDataExchange(CDataExchange* pDX)
@@ -84,6 +86,7 @@ bool CTarnlowServerDlg::InitialiseServer()
     m_strHostName = m_Sockets.GetLocalHostName();
     // Each server has a stop event of its own, so that closing one never stops another.
     m_hStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_hAdviceEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     m_pLogPage->AddEntry("TCP/IP: Started");
     // With no interface at all the listener takes any address, and the label keeps "none". From
     // now on only the listener reads the interface list.
@@ -98,10 +101,11 @@ bool CTarnlowServerDlg::InitialiseServer()
     if (!strAddress.empty())
         m_pConnectionsPage->SetIPAddress(strAddress);
     // Another firewall of the machine may keep the LAN's clients away from the port; the service
-    // checks again after each sharing.
+    // checks again after each sharing. What it does of its own accord wakes the listener.
     {
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
         m_pConnectionsPage->m_NetConnection.SetClientPort(m_pCommsPage->GetReceivePort());
+        m_pConnectionsPage->m_NetConnection.SetAdviceEvent(m_hAdviceEvent);
     }
     LogSharingWarnings();
     return true;

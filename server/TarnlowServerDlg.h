@@ -5,6 +5,7 @@
 #pragma once
 
 #include "AddressWatch.h"
+#include "ClientRule.h"
 #include "Log.h"
 #include "PageTabCtrl.h"
 #include "Sockets.h"
@@ -74,7 +75,8 @@ private:
     void OpenListeningSocket();
     void RunListenerCycle(SOCKET& hClient, bool& bWaited);
     // Waits for a client, the stop event or a new address; the address changes that leave
-    // entry 0 as it was are followed without a word.
+    // entry 0 as it was are followed without a word, and what the sharing service says of its own
+    // accord is logged as it comes.
     DWORD WaitForListenerEvent(WSAEVENT hEvent);
     // Binds the listener to entry 0 of the interface list when that changed; true if it did.
     bool FollowAddressChange();
@@ -84,6 +86,9 @@ private:
     void CloseIfHeadless();
     void ServeClient(WSAEVENT hEvent, SOCKET& hClient);
     bool AcceptClient(WSAEVENT hEvent, SOCKET& hClient);
+    // Closes a client beyond a dial-up connection at once, naming it in the log once a minute;
+    // true when the client is answered.
+    bool AdmitClient(SOCKET& hClient, const sockaddr_in& peer);
     void AnswerClient(SOCKET& hClient);
     void CloseClient(SOCKET& hClient);
     [[noreturn]] void FailListener(const std::string& strError, WSAEVENT hEvent);
@@ -94,7 +99,7 @@ private:
     bool Acknowledge(SOCKET hClient, const char* pszLogFormat);
     // What the sharing service found in the way of the sharing or of the clients, for the log.
     void LogSharingWarnings();
-    static std::string LocalAddressOf(SOCKET hClient);
+    static sockaddr_in LocalAddressOf(SOCKET hClient);
     std::string ConnectionEntries();
 
     bool m_bClosing = false;
@@ -102,4 +107,8 @@ private:
     // when that may have changed.
     std::string m_strListenAddress;
     CAddressWatch m_AddressWatch;
+    CClientRule m_ClientRule;
+    bool m_bClientKeptAway = false;
+    // Set by the sharing service when it has something to say of its own accord.
+    HANDLE m_hAdviceEvent = nullptr;
 };

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Built only into the tests' copy of Tarnlow Server: before the window starts, registers the
 // machine's own sharing service with the interfaces named in TARNLOW_TEST_DIALUP (separated by
-// commas) shown as dial-up, since the kernels that tests run on have no PPP. The installed program
-// never holds this file.
+// commas) shown as dial-up, since the kernels that tests run on have no PPP, and with the window in
+// which five undoings of a sharing are given up in TARNLOW_TEST_UNDONE_WINDOW (seconds), so that
+// a slow machine still undoes five times within it; under systemd it remembers its sharing as the
+// installed program's does. The installed program never holds this file.
 #include "LinuxSharingService.h"
 
 #include <cstdlib>
@@ -19,6 +21,9 @@ CLinuxSharingService::SOptions OptionsFromEnvironment()
     std::string strName;
     while (std::getline(names, strName, ','))
         options.DialupInterfaces.push_back(strName);
+    options.strStateDirectory = CSharingStateFile::DirectoryFromEnvironment();
+    if (const char* pszWindow = std::getenv("TARNLOW_TEST_UNDONE_WINDOW"))
+        options.UndoneWindow = std::chrono::seconds(std::atoi(pszWindow));
     return options;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The server's window, pages and request handling, run inside a private loopback-only network
 // namespace where the window's listener has port 10000 to itself.
+#include "AdapterGuid.h"
 #include "ControlProtocol.h"
 #include "LoopbackClient.h"
 #include "MemorySharingService.h"
@@ -173,7 +174,10 @@ TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhi
     EXPECT_EQ(Row(1), "My ISP|Dialup|Connected|Yes");
     EXPECT_EQ(Request("client:ConnectionList"),
               m_strHost + ":2:(LAN:Connected:Lan:False:)(My ISP:Connected:Dialup:True:)");
-    EXPECT_EQ(pRecord->TakeCalls(), rows);
+    // Before it is answered, the client's way back is looked for among the connections' adapters.
+    std::vector<std::string> answered = {"props", "props"};
+    answered.insert(answered.end(), rows.begin(), rows.end());
+    EXPECT_EQ(pRecord->TakeCalls(), answered);
 
     // The server's own COM is the last: once it closes, COM is gone.
     CoUninitialize();
@@ -187,6 +191,35 @@ TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhi
     EXPECT_EQ(pRecord->nLiveObjects, 0);
     EXPECT_EQ(pRecord->nReleasedWithoutCom, 0);
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+}
+
+// Loopback's adapter stands for the uplink: a client whose replies would leave through a dial-up
+// connection is closed at once, without a reply or the listener's entries, and named once a
+// minute; the listener serves on.
+TEST_F(ServerWindowTest, aClientBeyondTheDialupConnectionGetsNothingAndIsNamedOnce)
+{
+    const std::string strLoopback = AdapterGuidOf("127.0.0.1");
+    auto dialup = TestConnection(L"My ISP", NCM_PHONE);
+    dialup.strGuid.assign(strLoopback.begin(), strLoopback.end());
+    const int nDialup = m_pService->AddConnection(dialup);
+    Open();
+    const int nBefore = LogCount();
+    const std::string strRefused = "Refused a client at 127.0.0.1, beyond the dial-up connection "
+                                   "My ISP";
+    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+    EXPECT_TRUE(WaitFor([&] { return LastMessage() == strRefused; }));
+    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+
+    // Once the adapter is no dial-up connection's, the client is answered; its entries follow the
+    // one naming the first client, with none for the second.
+    m_pService->RemoveConnection(nDialup);
+    std::vector<std::string> logged;
+    EXPECT_EQ(Request("PC7:Hello", &logged), m_strHost + ":Hello");
+    EXPECT_EQ(Messages(nBefore),
+              (std::vector<std::string>{
+                  strRefused, "Socket accept request received",
+                  "Accepted a connection from 127.0.0.1", "Message Received: PC7:Hello",
+                  "Replied with: " + m_strHost + ":Hello", "Waiting for a socket event"}));
 }
 
 TEST_F(ServerWindowTest, everyRequestGetsItsReplyAndLogEntries)

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Real sharing through the gateway: the list of its interfaces, sharing and unsharing the uplink,
-// a restart, and a hand-written table of another firewall in the way.
+// a restart, a sharing kept against other programs, the MSS through a narrow uplink, a host beyond
+// the uplink kept away, and a hand-written table of another firewall in the way.
 #include "GatewayNetnsTest.h"
 
 #include <map>
+#include <netinet/tcp.h>
+#include <regex>
 
 namespace
 {
@@ -104,6 +107,77 @@ TEST_F(SharingNetnsTest, OnlyTheDialupConnectionCanBeShared)
     EXPECT_EQ(Ask(m_strHost + ":" + ShareCommand(nLan)), m_strHost + ":" + kFailed);
     EXPECT_FALSE(List()[nLan].bShared);
     EXPECT_EQ(ReachIspFromLan(), "");
+}
+
+// Another program's flush of the rule set, an emptied or deleted table and forwarding switched off
+// are put right at once: the log says so without waiting for a client, and the LAN gets out again.
+// The fifth undoing within the window is not fought, and the list shows the truth.
+TEST_F(SharingNetnsTest, ASharingUndoneByAnotherProgramIsRestoredAtOnceUntilItKeepsBeingUndone)
+{
+    ShareUplink();
+    const auto undo = [this](const std::string& strCommand, const std::string& strEntry) {
+        const std::size_t nBefore = m_pServer->Lines().size();
+        EXPECT_TRUE(::Run("ip netns exec " + kGateway + " " + strCommand));
+        EXPECT_TRUE(m_pServer->WaitForLine(strEntry, m_Patience, nBefore)) << strCommand;
+    };
+    const std::string strRestored = "The sharing of gw-isp was undone by nft, and is restored";
+    for (const char* pszCommand :
+         {"nft flush ruleset", "nft flush table ip tarnlow", "nft delete table ip tarnlow"}) {
+        undo(pszCommand, strRestored);
+        EXPECT_EQ(ReachIspFromLan(), kUplinkAddress) << pszCommand;
+    }
+    undo("sysctl -qw net.ipv4.ip_forward=0",
+         "IPv4 forwarding was switched off, and is switched on again for the sharing of gw-isp");
+    EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
+
+    undo("nft flush ruleset", "The sharing of gw-isp was undone 5 times within a minute by nft, "
+                              "and is no longer restored");
+    EXPECT_EQ(ReachIspFromLan(), "");
+    EXPECT_FALSE(List()[IndexOf(kUplink)].bShared);
+}
+
+// Behind a narrow uplink (PPP, a mobile link) the far side sends segments that fit it, whether or
+// not path MTU discovery works beyond the gateway.
+TEST_F(SharingNetnsTest, ConnectionsThroughANarrowUplinkHaveTheirMssClampedToItsMtu)
+{
+    ASSERT_TRUE(::Run("ip -n " + kGateway + " link set gw-isp mtu 1400"));
+    ShareUplink();
+    const int s = ConnectFrom(kLan, kIspAddress, kIspPort, 5000);
+    ASSERT_GE(s, 0);
+    ASSERT_TRUE(WaitFor(m_nIspListener, POLLIN, 5000));
+    const int nFarSide = ::accept(m_nIspListener, nullptr, nullptr);
+    int nMss = 0;
+    socklen_t nLength = sizeof nMss;
+    EXPECT_EQ(::getsockopt(nFarSide, IPPROTO_TCP, TCP_MAXSEG, &nMss, &nLength), 0);
+    EXPECT_GT(nMss, 0);
+    EXPECT_LE(nMss, 1360) << "1400 less the IPv4 and TCP headers";
+    ::close(nFarSide);
+    ::close(s);
+    ::Run("ip -n " + kGateway + " link set gw-isp mtu 1500");
+}
+
+// A host takes a packet for any of its addresses on any interface: a host beyond the uplink with a
+// route to the LAN reaches the server's LAN address, but gets nothing, and is named once; the LAN
+// is answered.
+TEST_F(SharingNetnsTest, AHostBeyondTheUplinkGetsNoReplyAndIsNamedOnce)
+{
+    const std::string strRoute = "ip -n " + kIsp + " route add 10.77.1.0/24 via " + kUplinkAddress;
+    ASSERT_TRUE(::Run(strRoute));
+    const std::string strRefused =
+        "Refused a client at 10.77.2.2, beyond the dial-up connection gw-isp";
+    const std::string strHello = m_strHost + ":" + kHello;
+    for (int i = 0; i < 2; ++i) {
+        const int s = ConnectFrom(kIsp, kServerAddress, kServerPort, 5000);
+        EXPECT_GE(s, 0) << "the gateway takes the connection at the LAN's address";
+        ::send(s, strHello.data(), strHello.size(), MSG_NOSIGNAL);
+        EXPECT_EQ(ReadUntilClosed(s), "");
+        ::close(s);
+    }
+    EXPECT_TRUE(m_pServer->WaitForLine(strRefused, m_Patience));
+    EXPECT_EQ(Ask(strHello), strHello);
+    const std::vector<std::string> messages = MessagesSince(0);
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), strRefused), 1);
+    ::Run(std::regex_replace(strRoute, std::regex(" add "), " del "));
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 #include "LinuxSharingService.h"
 
 #include "CodePageText.h"
+#include "GuidText.h"
+#include "IpHelper.h"
 #include "IptablesLegacyReader.h"
 #include "Kernel.h"
 #include "RtNetlink.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cwchar>
 #include <fcntl.h>
 #include <linux/if.h>
 #include <unistd.h>
@@ -74,6 +77,15 @@ public:
             return E_POINTER;
         *pMediaType = m_pService->MediaTypeOf(Now());
         return S_OK;
+    }
+
+    // The adapter is the interface, known by its name.
+    HRESULT get_Guid(BSTR* pbstrGuid) override
+    {
+        if (pbstrGuid == nullptr)
+            return E_POINTER;
+        *pbstrGuid = SysAllocString(GuidWideText(InterfaceGuid(Now().strName)).c_str());
+        return *pbstrGuid != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 };
 
@@ -150,15 +162,22 @@ public:
         return S_OK;
     }
 
-    HRESULT TakeAdvice(BSTR* pbstrAdvice) override
+    HRESULT SetAdviceEvent(HANDLE hEvent) override
     {
-        if (pbstrAdvice == nullptr)
+        m_pService->SetAdviceEvent(hEvent);
+        return S_OK;
+    }
+
+    HRESULT TakeAdvice(BSTR* pbstrAdvice, BOOL* pbWarning) override
+    {
+        if (pbstrAdvice == nullptr || pbWarning == nullptr)
             return E_POINTER;
         *pbstrAdvice = nullptr;
-        std::string strAdvice;
-        if (!m_pService->TakeAdvice(strAdvice))
+        CLinuxSharingService::SAdvice advice;
+        if (!m_pService->TakeAdvice(advice))
             return S_FALSE;
-        *pbstrAdvice = SysAllocString(WideText(strAdvice).c_str());
+        *pbWarning = advice.bWarning ? TRUE : FALSE;
+        *pbstrAdvice = SysAllocString(advice.strText.c_str());
         return *pbstrAdvice != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -208,7 +227,10 @@ HRESULT OnForwardingSwitch(int nFlags, TTransfer transfer)
 
 } // namespace
 
-CLinuxSharingService::CLinuxSharingService(SOptions options) : m_Options(std::move(options)) {}
+CLinuxSharingService::CLinuxSharingService(SOptions options)
+    : m_Options(std::move(options)), m_StateFile(m_Options.strStateDirectory)
+{
+}
 
 std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Create(SOptions options)
 {
@@ -217,7 +239,11 @@ std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Create(SOptions opti
 
 std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Machine()
 {
-    static const auto* pMachine = new std::shared_ptr(Create());
+    static const auto* pMachine = new std::shared_ptr([] {
+        SOptions options;
+        options.strStateDirectory = CSharingStateFile::DirectoryFromEnvironment();
+        return Create(std::move(options));
+    }());
     return *pMachine;
 }
 
@@ -228,6 +254,7 @@ HRESULT CLinuxSharingService::GetClassObject(REFIID riid, void** ppv)
 
 HRESULT CLinuxSharingService::CreateManager(REFIID riid, void** ppv)
 {
+    std::call_once(m_Started, [this] { Start(); });
     return QueryNewObject(new CLinuxSharingManager(shared_from_this()), riid, ppv);
 }
 
@@ -275,11 +302,25 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
         return E_INVALIDARG;
     if (!CNftSharingTable::HasNetAdmin())
         return Refuse(E_ACCESSDENIED);
-    std::lock_guard lock(m_Mutex);
+    HRESULT hr = S_OK;
+    {
+        std::lock_guard lock(m_Mutex);
+        hr = Share(strInterface);
+    }
+    FollowSharing();
+    return hr;
+}
+
+HRESULT CLinuxSharingService::Share(const std::string& strInterface)
+{
     CNftSharingTable::SState state;
     HRESULT hr = m_Table.Read(state);
+    // Forwarding before the sharing: as the table says, else as this service kept it (the table
+    // may have been emptied), else as it is now.
     bool bForwardingWasOn = state.bForwardingWasOn;
-    if (SUCCEEDED(hr) && !state.bPresent)
+    if (SUCCEEDED(hr) && !state.bPresent && m_Shared)
+        bForwardingWasOn = m_Shared->bForwardingWasOn;
+    else if (SUCCEEDED(hr) && !state.bPresent)
         hr = ReadForwarding(bForwardingWasOn);
     if (SUCCEEDED(hr))
         hr = WriteForwarding(true);
@@ -291,6 +332,10 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
         WriteForwarding(bForwardingWasOn);
     if (FAILED(hr))
         return Refuse(hr);
+    m_Shared = SShared{strInterface, bForwardingWasOn};
+    m_bGaveUp = false;
+    m_Undone.clear();
+    Remember(strInterface, CSharingStateFile::ReadBootId(m_Options.strBootIdPath));
     WarnAfterShare(strInterface);
     return hr;
 }
@@ -299,11 +344,26 @@ HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
 {
     if (!CNftSharingTable::HasNetAdmin())
         return Refuse(E_ACCESSDENIED);
-    std::lock_guard lock(m_Mutex);
+    HRESULT hr = S_OK;
+    {
+        std::lock_guard lock(m_Mutex);
+        hr = Unshare(strInterface);
+    }
+    FollowSharing();
+    return hr;
+}
+
+HRESULT CLinuxSharingService::Unshare(const std::string& strInterface)
+{
     CNftSharingTable::SState state;
     HRESULT hr = m_Table.Read(state);
     if (FAILED(hr))
         return Refuse(hr);
+    // A sharing that was undone and not restored is still forgotten when it is unshared.
+    if (m_Shared && m_Shared->strInterface == strInterface && !state.bPresent) {
+        m_Shared.reset();
+        m_StateFile.Forget();
+    }
     if (!state.bPresent || state.strInterface != strInterface)
         return hr;
     hr = m_Table.Remove();
@@ -311,24 +371,191 @@ HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
         hr = WriteForwarding(false);
     if (FAILED(hr))
         return Refuse(hr);
+    m_Shared.reset();
+    m_StateFile.Forget();
     // Another firewall may masquerade the LAN out through the uplink by itself, where forwarding
     // stays on.
     bool bForwarding = false;
-    if (SUCCEEDED(hr) && SUCCEEDED(ReadForwarding(bForwarding)) && bForwarding)
+    if (SUCCEEDED(ReadForwarding(bForwarding)) && bForwarding)
         WarnAfterUnshare(strInterface);
     return hr;
 }
 
 HRESULT CLinuxSharingService::Refuse(HRESULT hr) const
 {
-    std::string strReason;
-    if (hr == E_ACCESSDENIED)
-        strReason = "the server does not have the CAP_NET_ADMIN capability";
-    else if (!m_Table.LastError().empty())
-        strReason = "nftables said: " + m_Table.LastError();
+    const std::string strReason = ReasonOf(hr);
     // nftables' messages and our own are ASCII.
     return strReason.empty() ? hr
                              : ReportFailure(hr, std::wstring(strReason.begin(), strReason.end()));
+}
+
+std::string CLinuxSharingService::ReasonOf(HRESULT hr) const
+{
+    if (hr == E_ACCESSDENIED)
+        return "the server does not have the CAP_NET_ADMIN capability";
+    if (!m_Table.LastError().empty())
+        return "nftables said: " + m_Table.LastError();
+    return std::string();
+}
+
+std::wstring CLinuxSharingService::ReasonText(HRESULT hr) const
+{
+    const std::string strReason = ReasonOf(hr);
+    if (!strReason.empty())
+        return WideText(strReason);
+    wchar_t cCode[32] = {};
+    std::swprintf(cCode, 32, L"error 0x%08X", static_cast<unsigned>(hr));
+    return cCode;
+}
+
+// A sharing that the kernel holds is kept; one remembered from another boot is made again; one
+// remembered from this boot whose table is gone was removed by hand, and is forgotten.
+void CLinuxSharingService::Start()
+{
+    {
+        std::lock_guard lock(m_Mutex);
+        CSharingStateFile::SRecord remembered;
+        const bool bRemembered = m_StateFile.Read(remembered);
+        const std::string strBootId = CSharingStateFile::ReadBootId(m_Options.strBootIdPath);
+        CNftSharingTable::SState state;
+        const HRESULT hr = m_Table.Read(state);
+        if (SUCCEEDED(hr) && state.bPresent) {
+            TakeOver(state, bRemembered ? &remembered : nullptr, strBootId);
+        } else if (bRemembered && remembered.strBootId != strBootId) {
+            ShareAfterBoot(remembered.strInterface, strBootId);
+        } else if (bRemembered && SUCCEEDED(hr)) {
+            OutputDebugStringA("CLinuxSharingService::Start(): the table was removed in this "
+                               "boot, the sharing is forgotten\n");
+            m_StateFile.Forget();
+        }
+    }
+    FollowSharing();
+}
+
+// The caller holds the lock.
+void CLinuxSharingService::TakeOver(const CNftSharingTable::SState& state,
+                                    const CSharingStateFile::SRecord* pRemembered,
+                                    const std::string& strBootId)
+{
+    m_Shared = SShared{state.strInterface, state.bForwardingWasOn};
+    // A table left by an older version is brought up to date.
+    if (!state.bComplete && FAILED(m_Table.Replace(state.strInterface, state.bForwardingWasOn)))
+        OutputDebugStringA("CLinuxSharingService::Start(): the table could not be brought up to "
+                           "date\n");
+    if (pRemembered == nullptr || pRemembered->strInterface != state.strInterface ||
+        pRemembered->strBootId != strBootId)
+        Remember(state.strInterface, strBootId);
+}
+
+// Forwarding before the sharing is what this boot's own settings made it.
+void CLinuxSharingService::ShareAfterBoot(const std::string& strInterface,
+                                          const std::string& strBootId)
+{
+    bool bForwardingWasOn = false;
+    HRESULT hr = ReadForwarding(bForwardingWasOn);
+    if (SUCCEEDED(hr))
+        hr = WriteForwarding(true);
+    if (SUCCEEDED(hr))
+        hr = m_Table.Replace(strInterface, bForwardingWasOn);
+    const std::wstring strName = ConnectionNameOf(strInterface);
+    if (FAILED(hr)) {
+        Advise(strName + L" could not be shared again after the restart: " + ReasonText(hr), true);
+        return;
+    }
+    m_Shared = SShared{strInterface, bForwardingWasOn};
+    Remember(strInterface, strBootId);
+    Advise(L"Shared " + strName + L" again, as before the restart", false);
+}
+
+// The caller holds the lock.
+void CLinuxSharingService::Remember(const std::string& strInterface, const std::string& strBootId)
+{
+    if (!m_StateFile.IsKept() || m_StateFile.Write({strInterface, strBootId}))
+        return;
+    Advise(L"The sharing of " + ConnectionNameOf(strInterface) +
+               L" will not outlast a restart: it could not be saved",
+           true);
+}
+
+std::wstring CLinuxSharingService::ConnectionNameOf(const std::string& strInterface) const
+{
+    for (const SLinkAttributes& link : ReadConnections()) {
+        if (link.strName == strInterface)
+            return link.ConnectionName();
+    }
+    return WideText(strInterface);
+}
+
+void CLinuxSharingService::FollowSharing()
+{
+    std::lock_guard watchLock(m_WatchMutex);
+    bool bFollow = false;
+    {
+        std::lock_guard lock(m_Mutex);
+        bFollow = m_Shared && !m_bGaveUp;
+    }
+    if (bFollow == m_Watch.IsWatching())
+        return;
+    if (!bFollow) {
+        m_Watch.Stop();
+        return;
+    }
+    m_Watch.Start([this](const CSharingWatch::SChange& change) { return KeepSharing(change); });
+}
+
+bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
+{
+    std::lock_guard lock(m_Mutex);
+    if (!m_Shared || m_bGaveUp)
+        return false;
+    CNftSharingTable::SState state;
+    if (FAILED(m_Table.Read(state))) {
+        OutputDebugStringA("CLinuxSharingService::KeepSharing(): the table could not be read\n");
+        return true;
+    }
+    const bool bTableKept = state.bComplete && state.strInterface == m_Shared->strInterface;
+    bool bForwarding = true;
+    ReadForwarding(bForwarding);
+    if (bTableKept && bForwarding)
+        return true;
+    const std::wstring strName = ConnectionNameOf(m_Shared->strInterface);
+    const std::wstring strBy =
+        change.strProgram.empty() ? std::wstring() : L" by " + WideText(change.strProgram);
+    if (UndoneTooOften()) {
+        m_bGaveUp = true;
+        Notify(L"The sharing of " + strName + L" was undone " + std::to_wstring(kMaxUndone) +
+                   L" times within a minute" + (bTableKept ? L"" : strBy) +
+                   L", and is no longer restored",
+               true);
+        return false;
+    }
+    if (!bTableKept) {
+        const HRESULT hr = m_Table.Replace(m_Shared->strInterface, m_Shared->bForwardingWasOn);
+        Notify(L"The sharing of " + strName + L" was undone" + strBy +
+                   (SUCCEEDED(hr) ? L", and is restored"
+                                  : L", and could not be restored: " + ReasonText(hr)),
+               true);
+    }
+    if (!bForwarding) {
+        const HRESULT hr = WriteForwarding(true);
+        Notify(SUCCEEDED(hr) ? L"IPv4 forwarding was switched off, and is switched on again for "
+                               L"the sharing of " +
+                                   strName
+                             : L"IPv4 forwarding was switched off, and could not be switched on "
+                               L"again for the sharing of " +
+                                   strName,
+               true);
+    }
+    return true;
+}
+
+bool CLinuxSharingService::UndoneTooOften()
+{
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_Undone.empty() && now - m_Undone.front() >= m_Options.UndoneWindow)
+        m_Undone.pop_front();
+    m_Undone.push_back(now);
+    return m_Undone.size() >= kMaxUndone;
 }
 
 void CLinuxSharingService::CheckClientPort(int nPort)
@@ -408,18 +635,37 @@ void CLinuxSharingService::Warn(const char* pszOperation, const std::vector<std:
         OutputDebugStringA(
             ("CLinuxSharingService::" + std::string(pszOperation) + "(): " + strWarning + "\n")
                 .c_str());
-        m_Advice.push_back(strWarning);
+        Advise(WideText(strWarning), true);
     }
 }
 
-bool CLinuxSharingService::TakeAdvice(std::string& strAdvice)
+void CLinuxSharingService::Advise(std::wstring strText, bool bWarning)
+{
+    m_Advice.push_back({std::move(strText), bWarning});
+}
+
+// Said of the service's own accord: the server is woken to take it at once.
+void CLinuxSharingService::Notify(std::wstring strText, bool bWarning)
+{
+    Advise(std::move(strText), bWarning);
+    if (m_hAdviceEvent != nullptr)
+        SetEvent(m_hAdviceEvent);
+}
+
+bool CLinuxSharingService::TakeAdvice(SAdvice& advice)
 {
     std::lock_guard lock(m_Mutex);
     if (m_Advice.empty())
         return false;
-    strAdvice = std::move(m_Advice.front());
+    advice = std::move(m_Advice.front());
     m_Advice.pop_front();
     return true;
+}
+
+void CLinuxSharingService::SetAdviceEvent(HANDLE hEvent)
+{
+    std::lock_guard lock(m_Mutex);
+    m_hAdviceEvent = hEvent;
 }
 
 HRESULT CLinuxSharingService::ReadForwarding(bool& bOn)

@@ -3,16 +3,22 @@
 // interfaces (loopback left out), read afresh at every question; sharing a connection masquerades
 // the other networks' forwarded IPv4 traffic out through it, with IPv4 forwarding on. As on the
 // original platform one connection at a time is shared, and the state lives in the kernel, so a
-// restarted server shows the truth.
+// restarted server shows the truth. While a connection is shared the service keeps it so, against
+// a flushed rule set or forwarding switched off; under systemd it remembers the sharing for the
+// next boot, as the original platform's service does.
 #pragma once
 
 #include "FirewallCheck.h"
 #include "LinkAttributes.h"
 #include "NftSharingTable.h"
+#include "SharingStateFile.h"
+#include "SharingWatch.h"
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,14 +28,31 @@ public:
     struct SOptions {
         // Interfaces shown as dial-up: a seam for tests, whose kernels have no PPP.
         std::vector<std::string> DialupInterfaces;
+        // Where the sharing is remembered across boots (the service manager's state directory);
+        // empty: nothing outlasts the process.
+        std::string strStateDirectory;
+        std::string strBootIdPath = CSharingStateFile::kBootIdPath;
+        // Something that undoes the sharing kMaxUndone times within this time is not fought.
+        std::chrono::seconds UndoneWindow{60};
     };
 
-    static std::shared_ptr<CLinuxSharingService> Create(SOptions options = {});
-    // The service of this machine that CoCreateInstance gives when no other is registered.
+    static constexpr std::size_t kMaxUndone = 5;
+
+    // What the service has to say beyond a change's result; a warning is a failure or a refusal.
+    struct SAdvice {
+        std::wstring strText;
+        bool bWarning = true;
+    };
+
+    static std::shared_ptr<CLinuxSharingService> Create(SOptions options);
+    // The service of this machine that CoCreateInstance gives when no other is registered; under
+    // systemd it remembers its sharing in the unit's state directory.
     static std::shared_ptr<CLinuxSharingService> Machine();
 
     // The class factory of this service's manager, for CoRegisterClassObject.
     HRESULT GetClassObject(REFIID riid, void** ppv);
+    // The first manager starts the service: it takes over a sharing that the kernel holds, or
+    // shares again what it was asked before a reboot.
     HRESULT CreateManager(REFIID riid, void** ppv);
 
     // What the service's COM objects ask of it. A connection is the interface it was when it
@@ -43,11 +66,39 @@ public:
     // Warns of what the other firewalls put between the LAN's clients and the server's port, and
     // keeps the port, for the same check after each sharing.
     void CheckClientPort(int nPort);
-    // The oldest warning not yet taken; false when none is left.
-    bool TakeAdvice(std::string& strAdvice);
+    // The oldest advice not yet taken; false when none is left.
+    bool TakeAdvice(SAdvice& advice);
+    // Set whenever the service says something of its own accord (a sharing it kept or restored);
+    // null for no event.
+    void SetAdviceEvent(HANDLE hEvent);
 
 private:
+    struct SShared {
+        std::string strInterface;
+        bool bForwardingWasOn = false;
+    };
+
     explicit CLinuxSharingService(SOptions options);
+
+    void Start();
+    // The caller holds the lock for these.
+    HRESULT Share(const std::string& strInterface);
+    HRESULT Unshare(const std::string& strInterface);
+    void TakeOver(const CNftSharingTable::SState& state,
+                  const CSharingStateFile::SRecord* pRemembered, const std::string& strBootId);
+    void ShareAfterBoot(const std::string& strInterface, const std::string& strBootId);
+    void Remember(const std::string& strInterface, const std::string& strBootId);
+    std::wstring ConnectionNameOf(const std::string& strInterface) const;
+    // What nftables or the capability said of a failed change; the text falls back to its code.
+    std::string ReasonOf(HRESULT hr) const;
+    std::wstring ReasonText(HRESULT hr) const;
+    // Watches while a sharing is kept, not otherwise; never called with the lock held.
+    void FollowSharing();
+    // The watch's handler: puts back what another program undid; false when it gives up.
+    bool KeepSharing(const CSharingWatch::SChange& change);
+    // Counts one more undoing; true when that makes too many lately.
+    bool UndoneTooOften();
+    void Notify(std::wstring strText, bool bWarning);
 
     // The other firewalls, as far as they can be read; false when none could be.
     bool ReadOtherFirewalls(CFirewallRuleset& ruleset);
@@ -64,6 +115,7 @@ private:
     // Keeps the warnings for the server, which takes them through the manager; the caller holds
     // the lock.
     void Warn(const char* pszOperation, const std::vector<std::string>& warnings);
+    void Advise(std::wstring strText, bool bWarning);
     // Leaves the reason for a refused change as the calling thread's COM error information.
     HRESULT Refuse(HRESULT hr) const;
     static HRESULT ReadForwarding(bool& bOn);
@@ -75,5 +127,17 @@ private:
     CNftSharingTable m_Table;
     // The server's receive port, once it has asked; 0 before.
     int m_nClientPort = 0;
-    std::deque<std::string> m_Advice;
+    std::deque<SAdvice> m_Advice;
+    HANDLE m_hAdviceEvent = nullptr;
+    // What this service keeps shared, until an unshare; kept but no longer followed once
+    // something undid it too often.
+    std::optional<SShared> m_Shared;
+    bool m_bGaveUp = false;
+    std::deque<std::chrono::steady_clock::time_point> m_Undone;
+    const CSharingStateFile m_StateFile;
+    std::once_flag m_Started;
+    // Starting and stopping the watch; never taken inside m_Mutex's hold.
+    std::mutex m_WatchMutex;
+    // Last, so that it stops before the rest goes.
+    CSharingWatch m_Watch;
 };

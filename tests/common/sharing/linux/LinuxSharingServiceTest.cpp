@@ -2,11 +2,13 @@
 // The machine's own sharing service against the real kernel, inside a private network namespace
 // that holds only the interfaces these tests make.
 #include "LinuxSharingService.h"
+#include "Kernel.h"
 #include "SharingAdvice.h"
 #include "SharingEnumeration.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
@@ -45,6 +47,9 @@ CNftSharingTable::SState TableInKernel()
     return state;
 }
 
+constexpr const char* kThisBoot = "53c81be3-71d9-41a9-80a2-7f34cfd43b44";
+constexpr const char* kEarlierBoot = "0f4e2a7c-2b1d-4c8e-9a55-e0b0d1c2f3a4";
+
 class LinuxSharingServiceTest : public ::testing::Test
 {
 protected:
@@ -56,15 +61,67 @@ protected:
         Ip("link set tl-a up");
         Ip("link set tl-br up");
         SetForwarding('0');
-        Use(CLinuxSharingService::Create({{"tl-a"}}));
+        char cTemplate[] = "/tmp/tarnlow-service-XXXXXX";
+        ASSERT_NE(::mkdtemp(cTemplate), nullptr);
+        m_Directory = cTemplate;
+        std::ofstream(m_Directory / "boot_id") << kThisBoot << "\n";
+        Use(CLinuxSharingService::Create(Dialup()));
     }
 
     void TearDown() override
     {
         ReleaseAll();
+        m_pService.reset();
         CNftSharingTable().Remove();
         std::system("ip link del tl-a 2>/dev/null; ip link del tl-br 2>/dev/null;"
                     "ip tuntap del tl-tun mode tun 2>/dev/null");
+        std::filesystem::remove_all(m_Directory);
+        if (m_hAdvised != nullptr)
+            CloseHandle(m_hAdvised);
+    }
+
+    // A service as the unit runs it: it remembers its sharing in the test's directory, in the
+    // test's boot.
+    CLinuxSharingService::SOptions Remembering() const
+    {
+        CLinuxSharingService::SOptions options = Dialup();
+        options.strStateDirectory = m_Directory;
+        options.strBootIdPath = m_Directory / "boot_id";
+        // However slow the machine, five undoings fall within it.
+        options.UndoneWindow = std::chrono::hours(1);
+        return options;
+    }
+
+    static CLinuxSharingService::SOptions Dialup()
+    {
+        CLinuxSharingService::SOptions options;
+        options.DialupInterfaces = {"tl-a"};
+        return options;
+    }
+
+    CSharingStateFile StateFile() const { return CSharingStateFile(m_Directory); }
+
+    // What the service said, oldest first, each with whether it is a warning.
+    std::vector<std::pair<std::wstring, bool>> Advice()
+    {
+        std::vector<std::pair<std::wstring, bool>> advice;
+        CLinuxSharingService::SAdvice said;
+        while (m_pService->TakeAdvice(said))
+            advice.emplace_back(said.strText, said.bWarning);
+        return advice;
+    }
+
+    // The advice that the service gives of its own accord once something is done behind its
+    // back: it sets its event, whose wait stands for the service having acted.
+    std::vector<std::pair<std::wstring, bool>> AdviceAfter(const char* pszCommand)
+    {
+        if (m_hAdvised == nullptr) {
+            m_hAdvised = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+            m_pService->SetAdviceEvent(m_hAdvised);
+        }
+        EXPECT_EQ(std::system(pszCommand), 0) << pszCommand;
+        EXPECT_EQ(WaitForSingleObject(m_hAdvised, 30000), WAIT_OBJECT_0) << pszCommand;
+        return Advice();
     }
 
     void Use(std::shared_ptr<CLinuxSharingService> pService)
@@ -181,6 +238,8 @@ protected:
     INetSharingManager* m_pManager = nullptr;
     std::vector<INetConnection*> m_Connections;
     std::vector<std::wstring> m_Names;
+    std::filesystem::path m_Directory;
+    HANDLE m_hAdvised = nullptr;
 };
 
 TEST_F(LinuxSharingServiceTest, EveryInterfaceButLoopbackInTheKernelsOrder)
@@ -269,13 +328,97 @@ TEST_F(LinuxSharingServiceTest, SharingAnotherReplacesTheFirstAndForwardingThatW
     EXPECT_EQ(Forwarding(), '1');
 }
 
+// The sharing holds through the service's own restart; a table left by an older version, which did
+// not clamp the MSS, is brought up to date.
 TEST_F(LinuxSharingServiceTest, ARestartedServiceReadsTheSharingBackFromTheKernel)
 {
     ASSERT_EQ(Share(L"tl-a"), S_OK);
-    Use(CLinuxSharingService::Create({{"tl-a"}}));
+    // The service ends; an older one had left its table without the MSS clamp.
+    ReleaseAll();
+    m_pService.reset();
+    ASSERT_EQ(
+        std::system("nft delete rule ip tarnlow forward handle $(nft -a list chain ip tarnlow "
+                    "forward | grep maxseg | sed 's/.*handle //')"),
+        0);
+    ASSERT_FALSE(TableInKernel().bComplete);
+    Use(CLinuxSharingService::Create(Remembering()));
     EXPECT_TRUE(IsShared(L"tl-a"));
+    EXPECT_TRUE(TableInKernel().bComplete);
+    CSharingStateFile::SRecord record;
+    EXPECT_TRUE(StateFile().Read(record)) << "the service remembers a sharing that it takes over";
     ASSERT_EQ(Unshare(L"tl-a"), S_OK);
     EXPECT_EQ(Forwarding(), '0'); // as it was before the first service shared
+    EXPECT_FALSE(StateFile().Read(record));
+}
+
+// After a reboot the kernel holds no sharing: the service makes the one it remembers again, with
+// forwarding "before" as this boot has it, and says so.
+TEST_F(LinuxSharingServiceTest, ASharingRememberedFromAnotherBootIsMadeAgain)
+{
+    ASSERT_TRUE(StateFile().Write({"tl-a", kEarlierBoot}));
+    Use(CLinuxSharingService::Create(Remembering()));
+    EXPECT_TRUE(IsShared(L"tl-a"));
+    EXPECT_TRUE(TableInKernel().bComplete);
+    EXPECT_EQ(Forwarding(), '1');
+    EXPECT_EQ(Advice(), (std::vector<std::pair<std::wstring, bool>>{
+                            {L"Shared tl-a again, as before the restart", false}}));
+    CSharingStateFile::SRecord record;
+    ASSERT_TRUE(StateFile().Read(record));
+    EXPECT_EQ(record.strBootId, kThisBoot);
+
+    ASSERT_EQ(Unshare(L"tl-a"), S_OK);
+    EXPECT_EQ(Forwarding(), '0') << "as this boot found it";
+    EXPECT_FALSE(StateFile().Read(record));
+}
+
+// A table gone in the boot it was made in was removed by hand while the service was stopped.
+TEST_F(LinuxSharingServiceTest, ASharingRemovedInItsOwnBootIsForgotten)
+{
+    ASSERT_TRUE(StateFile().Write({"tl-a", kThisBoot}));
+    Use(CLinuxSharingService::Create(Remembering()));
+    EXPECT_FALSE(IsShared(L"tl-a"));
+    EXPECT_FALSE(TableInKernel().bTable);
+    EXPECT_EQ(Forwarding(), '0');
+    EXPECT_TRUE(Advice().empty());
+    CSharingStateFile::SRecord record;
+    EXPECT_FALSE(StateFile().Read(record));
+}
+
+// Another program's flush of the rule set, an emptied or deleted table, and forwarding switched
+// off are put right at once and said; the fifth undoing within the window is not fought, until
+// the next share.
+TEST_F(LinuxSharingServiceTest, ASharingThatAnotherProgramUndoesIsRestoredUntilItKeepsBeingUndone)
+{
+    Use(CLinuxSharingService::Create(Remembering()));
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    EXPECT_TRUE(Advice().empty()) << "its own change is not taken for another's";
+    const std::pair<std::wstring, bool> restored{
+        L"The sharing of tl-a was undone by nft, and is restored", true};
+    for (const char* pszCommand :
+         {"nft flush ruleset", "nft flush table ip tarnlow", "nft delete table ip tarnlow"}) {
+        EXPECT_EQ(AdviceAfter(pszCommand), std::vector{restored}) << pszCommand;
+        EXPECT_TRUE(TableInKernel().bComplete) << pszCommand;
+        EXPECT_TRUE(IsShared(L"tl-a"));
+    }
+    EXPECT_EQ(AdviceAfter("echo 0 >/proc/sys/net/ipv4/ip_forward"),
+              (std::vector<std::pair<std::wstring, bool>>{
+                  {L"IPv4 forwarding was switched off, and is switched on again for the sharing "
+                   L"of tl-a",
+                   true}}));
+    EXPECT_EQ(Forwarding(), '1');
+
+    EXPECT_EQ(AdviceAfter("nft flush ruleset"),
+              (std::vector<std::pair<std::wstring, bool>>{
+                  {L"The sharing of tl-a was undone 5 times within a minute by nft, and is no "
+                   L"longer restored",
+                   true}}));
+    EXPECT_FALSE(IsShared(L"tl-a")) << "the list shows the truth";
+    CSharingStateFile::SRecord record;
+    EXPECT_TRUE(StateFile().Read(record)) << "the next boot shares it again";
+
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    EXPECT_EQ(AdviceAfter("nft flush ruleset"), std::vector{restored});
+    EXPECT_TRUE(IsShared(L"tl-a"));
 }
 
 TEST_F(LinuxSharingServiceTest, RequestsThatCannotBeCarriedOutChangeNothing)
@@ -350,12 +493,14 @@ TEST_F(LinuxSharingServiceTest, TheManagerAdvisesOfWhatStopsTheClients)
         S_OK);
     EXPECT_EQ(pAdvice->SetClientPort(10000), S_OK);
     BSTR bstrAdvice = nullptr;
-    EXPECT_EQ(pAdvice->TakeAdvice(&bstrAdvice), S_OK);
+    BOOL bWarning = FALSE;
+    EXPECT_EQ(pAdvice->TakeAdvice(&bstrAdvice, &bWarning), S_OK);
     EXPECT_EQ(std::wstring(bstrAdvice != nullptr ? bstrAdvice : L""),
               L"Clients cannot reach port 10000: the firewall's table inet tl-test, chain input "
               L"stops them");
+    EXPECT_EQ(bWarning, TRUE);
     SysFreeString(bstrAdvice);
-    EXPECT_EQ(pAdvice->TakeAdvice(&bstrAdvice), S_FALSE);
+    EXPECT_EQ(pAdvice->TakeAdvice(&bstrAdvice, &bWarning), S_FALSE);
     EXPECT_EQ(bstrAdvice, nullptr);
     pAdvice->Release();
     std::system("nft delete table inet tl-test");
