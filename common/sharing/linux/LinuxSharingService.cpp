@@ -300,12 +300,19 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
 {
     if (type != ICSSHARINGTYPE_PUBLIC || !CNftSharingTable::IsSafeInterfaceName(strInterface))
         return E_INVALIDARG;
+    return Change([&] { return Share(strInterface); });
+}
+
+// A change is made under the lock; the watch follows it once the lock is let go.
+template <typename TChange>
+HRESULT CLinuxSharingService::Change(TChange change)
+{
     if (!CNftSharingTable::HasNetAdmin())
         return Refuse(E_ACCESSDENIED);
     HRESULT hr = S_OK;
     {
         std::lock_guard lock(m_Mutex);
-        hr = Share(strInterface);
+        hr = change();
     }
     FollowSharing();
     return hr;
@@ -342,15 +349,7 @@ HRESULT CLinuxSharingService::Share(const std::string& strInterface)
 
 HRESULT CLinuxSharingService::DisableSharing(const std::string& strInterface)
 {
-    if (!CNftSharingTable::HasNetAdmin())
-        return Refuse(E_ACCESSDENIED);
-    HRESULT hr = S_OK;
-    {
-        std::lock_guard lock(m_Mutex);
-        hr = Unshare(strInterface);
-    }
-    FollowSharing();
-    return hr;
+    return Change([&] { return Unshare(strInterface); });
 }
 
 HRESULT CLinuxSharingService::Unshare(const std::string& strInterface)

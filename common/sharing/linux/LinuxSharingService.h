@@ -81,6 +81,8 @@ private:
     explicit CLinuxSharingService(SOptions options);
 
     void Start();
+    template <typename TChange>
+    HRESULT Change(TChange change);
     // The caller holds the lock for these.
     HRESULT Share(const std::string& strInterface);
     HRESULT Unshare(const std::string& strInterface);
