@@ -1,19 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the work behind each request and each log entry: building the connection
-// list reply, reading one, recognising requests, adding an entry to a full log, and the walk
-// through other firewalls that follows a Share on Linux.
+// list reply, reading one, recognising requests, adding an entry to a full log, the walk through
+// other firewalls that follows a Share on Linux, and the rule that decides whether a client is
+// answered. Then the Linux service's keeping of a sharing: how soon a flushed rule set is put
+// back, and what the watch costs while nothing happens.
+#include "ClientRule.h"
 #include "ControlProtocol.h"
 #include "Figures.h"
 #include "FirewallCheck.h"
 #include "FirewallRecording.h"
+#include "LinuxSharingService.h"
 #include "ServerWindowFixture.h"
 #include "UiApplication.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <malloc.h>
 #include <map>
+#include <thread>
 
 using namespace ControlProtocol;
 
@@ -131,6 +138,113 @@ BENCHMARK_CAPTURE(BM_FirewallWalk, firewalld, "firewalld-policy")
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepeats);
 
+// What the listener asks before it answers a client: the route back from the address the client
+// reached, and whether its adapter is a dial-up connection's, over the in-memory service with as
+// many connections as given, and over the machine's own service with a veth pair of the
+// namespace beside loopback.
+void BM_ClientRule(benchmark::State& state, bool bMachineService)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::unique_ptr<CRegisteredService> pRegistration;
+    if (bMachineService) {
+        std::system("ip link add tlr-a type veth peer name tlr-b");
+        pRegistration = std::make_unique<CRegisteredService>(CLinuxSharingService::Machine());
+    } else {
+        const auto pService = CMemorySharingService::Create();
+        for (int i = 0; i < state.range(0); ++i) {
+            CMemorySharingService::SConnection connection;
+            connection.strName = L"Connection " + std::to_wstring(i);
+            connection.MediaType = i == 0 ? NCM_PHONE : NCM_LAN;
+            pService->AddConnection(connection);
+        }
+        pRegistration = std::make_unique<CRegisteredService>(pService);
+    }
+    CMyNetConnection manager;
+    std::mutex mutex;
+    manager.QueryConnections();
+    sockaddr_in loopback{};
+    loopback.sin_family = AF_INET;
+    loopback.sin_addr.s_addr = Winsock::inet_addr("127.0.0.1");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CClientRule::UplinkTowards(loopback, loopback, manager, mutex));
+    manager.ReleaseService();
+    pRegistration.reset();
+    CoUninitialize();
+    if (bMachineService)
+        std::system("ip link del tlr-a");
+}
+BENCHMARK_CAPTURE(BM_ClientRule, memory, false)
+    ->Arg(2)
+    ->Arg(10)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(kRepeats);
+BENCHMARK_CAPTURE(BM_ClientRule, linux, true)
+    ->Arg(2)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(kRepeats);
+
+double ProcessCpuMs()
+{
+    timespec time{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_nsec) / 1e6;
+}
+
+double MsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// The machine's service shares a veth of the namespace; another program (nft) flushes the rule
+// set, and the time until the service has put its table back is taken, from before nft starts
+// to the service's word. Then the process's processor time while the watch waits for 10 s, and
+// what of the first figure is nft's own run.
+void MeasureKeptSharing(std::FILE* pFigures)
+{
+    if (std::system("ip link add tlb-up type veth peer name tlb-peer && ip link set tlb-up up && "
+                    "ip link set tlb-peer up") != 0)
+        return;
+    CLinuxSharingService::SOptions options;
+    options.DialupInterfaces = {"tlb-up"};
+    // Every flush is put back: none is taken for a program that keeps undoing the sharing.
+    options.UndoneWindow = std::chrono::seconds(0);
+    const auto pService = CLinuxSharingService::Create(options);
+    const HANDLE hRestored = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    pService->SetAdviceEvent(hRestored);
+    std::vector<double> restores;
+    if (SUCCEEDED(pService->EnableSharing("tlb-up", ICSSHARINGTYPE_PUBLIC))) {
+        for (int i = 0; i < 10; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            if (std::system("nft flush ruleset") != 0 ||
+                WaitForSingleObject(hRestored, 10000) != WAIT_OBJECT_0)
+                break;
+            restores.push_back(MsSince(start));
+            CLinuxSharingService::SAdvice advice;
+            while (pService->TakeAdvice(advice)) {
+            }
+        }
+        const double dBefore = ProcessCpuMs();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        PrintFigure("Idle CPU over 10 s, the sharing watched", {ProcessCpuMs() - dBefore}, "ms",
+                    10.0, pFigures);
+        pService->DisableSharing("tlb-up");
+    }
+    if (!restores.empty())
+        PrintFigure("A flushed rule set to the sharing restored (nft's run included)", restores,
+                    "ms", 100.0, pFigures);
+    std::vector<double> flushes;
+    for (int i = 0; i < 10; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        std::system("nft flush ruleset");
+        flushes.push_back(MsSince(start));
+    }
+    PrintFigure("nft flush ruleset alone", flushes, "ms", -1.0, pFigures);
+    pService->SetAdviceEvent(nullptr);
+    CloseHandle(hRestored);
+    std::system("ip link del tlb-up");
+}
+
 } // namespace
 
 // Prints each benchmark's median and spread over its repetitions as figures, with its bound.
@@ -188,6 +302,9 @@ private:
         // The walk must stay well below the 50 ms that every request waits anyway.
         if (strTitle.starts_with("FirewallWalk/"))
             return 10.0;
+        // A client's wait for its reply grows by the rule's time.
+        if (strTitle.starts_with("ClientRule/"))
+            return 500.0;
         const bool bBounded =
             strTitle == "BuildConnectionListReply/256" || strTitle == "ReadConnectionListReply";
         return bBounded ? 100.0 : -1.0;
@@ -207,5 +324,6 @@ int main(int argc, char** argv)
     CFigureReporter reporter(pFigures);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    MeasureKeptSharing(pFigures);
     return 0;
 }
