@@ -192,7 +192,7 @@ bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared,
                                  const std::string& strClientAddress)
 {
     m_strRefusal.clear();
-    m_strSideChange.clear();
+    m_SideChanges.clear();
     if (!PropertiesAt(nIndex)) {
         OutputDebugStringA("CMyNetConnection::SetShared(): pNCP == NULL\n");
         return false;
@@ -233,10 +233,12 @@ HRESULT CMyNetConnection::EnableSharing(int nIndex, INetSharingConfiguration* pC
     }
     VARIANT_BOOL bWasShared = VARIANT_FALSE;
     pConfiguration->get_SharingEnabled(&bWasShared);
-    SHARINGCONNECTIONTYPE shareType = ICSSHARINGTYPE_PUBLIC;
-    pConfiguration->get_SharingConnectionType(&shareType);
-    HRESULT hr = pConfiguration->EnableSharing(shareType);
+    const std::vector<int> otherPublic = PublicConnectionsBut(nIndex);
+    // The dial-up connection is the public side, whatever type it reports before it is shared.
+    HRESULT hr = pConfiguration->EnableSharing(ICSSHARINGTYPE_PUBLIC);
     TraceHResult(hr);
+    if (SUCCEEDED(hr))
+        SayWhatIsNoLongerShared(otherPublic);
     if (FAILED(hr) || nPrivate < 0)
         return hr;
     hr = EnablePrivateSide(nPrivate);
@@ -263,6 +265,41 @@ HRESULT CMyNetConnection::DisableSharing(INetSharingConfiguration* pConfiguratio
     if (SUCCEEDED(hr))
         DisablePrivateSide();
     return hr;
+}
+
+// The connections other than this one that are shared as the public side.
+std::vector<int> CMyNetConnection::PublicConnectionsBut(int nIndex)
+{
+    std::vector<int> shared;
+    for (int i = 0; i < m_nConnections; ++i) {
+        if (i == nIndex)
+            continue;
+        const CComPtr<INetSharingConfiguration> pConfiguration =
+            ConfigurationOf(m_pConnections[i].Get());
+        VARIANT_BOOL bEnabled = VARIANT_FALSE;
+        SHARINGCONNECTIONTYPE type = ICSSHARINGTYPE_PRIVATE;
+        if (pConfiguration && SUCCEEDED(pConfiguration->get_SharingEnabled(&bEnabled)) &&
+            bEnabled != VARIANT_FALSE &&
+            SUCCEEDED(pConfiguration->get_SharingConnectionType(&type)) &&
+            type == ICSSHARINGTYPE_PUBLIC)
+            shared.push_back(i);
+    }
+    return shared;
+}
+
+// One connection is shared at a time: the service ends another's sharing by itself, and the Log
+// says so.
+void CMyNetConnection::SayWhatIsNoLongerShared(const std::vector<int>& wasPublic)
+{
+    for (const int i : wasPublic) {
+        const CComPtr<INetSharingConfiguration> pConfiguration =
+            ConfigurationOf(m_pConnections[i].Get());
+        VARIANT_BOOL bEnabled = VARIANT_TRUE;
+        if (pConfiguration && SUCCEEDED(pConfiguration->get_SharingEnabled(&bEnabled)) &&
+            bEnabled == VARIANT_FALSE)
+            m_SideChanges.push_back(GetName(i) +
+                                    " is no longer shared: one connection is shared at a time");
+    }
 }
 
 // A service that needs a private side lists its private connections; one without them (ours on
@@ -321,7 +358,11 @@ HRESULT CMyNetConnection::EnablePrivateSide(int nPrivate)
         return hr;
     m_pConnections[nPrivate]->QueryInterface(IID_INetConnection, m_pPrivateSide.PutVoid());
     m_strPrivateSideName = GetName(nPrivate);
-    m_strSideChange = "Sharing with the LAN through " + m_strPrivateSideName;
+    // Windows gives the private side an address of its own, so the client that asked may lose
+    // the server: the Log says so first, and the address watch then says where it went.
+    m_SideChanges.push_back(m_strPrivateSideName +
+                            " becomes the LAN side, and Windows gives it a new address");
+    m_SideChanges.push_back("Sharing with the LAN through " + m_strPrivateSideName);
     return hr;
 }
 
@@ -338,7 +379,8 @@ void CMyNetConnection::DisablePrivateSide()
         const HRESULT hr = pConfiguration->DisableSharing();
         TraceHResult(hr);
         if (SUCCEEDED(hr))
-            m_strSideChange = "No longer sharing with the LAN through " + m_strPrivateSideName;
+            m_SideChanges.push_back("No longer sharing with the LAN through " +
+                                    m_strPrivateSideName);
     }
     m_pPrivateSide.Reset();
     m_strPrivateSideName.clear();

@@ -32,12 +32,14 @@ public:
     // Refusal() says why. Where the service needs a private side and lists none, a share also
     // enables as private the LAN connection whose adapter has the client's address (the local
     // address of its request), else the only connected LAN connection; without one the share is
-    // refused. An unshare disables the private side that a share enabled, and only that.
-    // SideChange() says in one sentence what changed on the private side, if anything.
+    // refused. An unshare disables the private side that a share enabled, and only that. The
+    // connection is always enabled as the public side. SideChanges() says, a sentence each and in
+    // their order, what else the change did: a private side readdressed and enabled or disabled,
+    // another connection's sharing ended by this one.
     bool SetShared(int nIndex, VARIANT_BOOL& bShared,
                    const std::string& strClientAddress = std::string());
     const std::string& Refusal() const { return m_strRefusal; }
-    const std::string& SideChange() const { return m_strSideChange; }
+    const std::vector<std::string>& SideChanges() const { return m_SideChanges; }
     // What the service has to say beyond its results, where it offers its advice: the port at
     // which the LAN's clients reach the server, for its check of their way; an event that it sets
     // when it says something of its own accord; and what it said since the last call, oldest
@@ -66,6 +68,8 @@ private:
     HRESULT EnableSharing(int nIndex, INetSharingConfiguration* pConfiguration,
                           const std::string& strClientAddress);
     HRESULT DisableSharing(INetSharingConfiguration* pConfiguration);
+    std::vector<int> PublicConnectionsBut(int nIndex);
+    void SayWhatIsNoLongerShared(const std::vector<int>& wasPublic);
     bool NeedsPrivateSide();
     int ChoosePrivateSide(int nPublic, const std::string& strClientAddress);
     HRESULT EnablePrivateSide(int nPrivate);
@@ -93,7 +97,7 @@ public:
 private:
     std::string m_strTrace;
     std::string m_strRefusal;
-    std::string m_strSideChange;
+    std::vector<std::string> m_SideChanges;
     // The private side that this server enabled, and its name, until an unshare disables it.
     CComPtr<INetConnection> m_pPrivateSide;
     std::string m_strPrivateSideName;

@@ -85,7 +85,7 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     const char* pszChange = bShared != VARIANT_FALSE ? "share" : "unshare";
     bool bChanged = false;
     std::string strRefusal;
-    std::string strSideChange;
+    std::vector<std::string> sideChanges;
     const sockaddr_in local = LocalAddressOf(hClient);
     const std::string strClientAddress =
         local.sin_family == AF_INET ? Winsock::inet_ntoa(local.sin_addr) : std::string();
@@ -94,9 +94,9 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
         CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
         bChanged = netConnection.SetShared(nIndex, bShared, strClientAddress);
         strRefusal = netConnection.Refusal();
-        strSideChange = netConnection.SideChange();
+        sideChanges = netConnection.SideChanges();
     }
-    if (!strSideChange.empty())
+    for (const std::string& strSideChange : sideChanges)
         m_pLogPage->AddEntry(strSideChange);
     if (!strRefusal.empty())
         m_pLogPage->AddEntry(FormatText("The system refused to %s connection %d: %s", pszChange,

@@ -353,7 +353,10 @@ TEST_F(MyNetConnectionTest, aShareEnablesThePrivateSideAndTheUnshareOnlyWhatItEn
     VARIANT_BOOL bShared = VARIANT_TRUE;
     CTraceCapture capture;
     ASSERT_TRUE(m_Manager.SetShared(2, bShared, "127.0.0.1"));
-    EXPECT_EQ(m_Manager.SideChange(), "Sharing with the LAN through Office LAN");
+    EXPECT_EQ(m_Manager.SideChanges(),
+              (std::vector<std::string>{
+                  "Office LAN becomes the LAN side, and Windows gives it a new address",
+                  "Sharing with the LAN through Office LAN"}));
     EXPECT_NE(capture.Text().find("Enabling connection 1 as the private side\nSuccess\n"),
               std::string::npos);
     EXPECT_TRUE(pService->GetConnection(nLan).bSharingEnabled);
@@ -362,10 +365,11 @@ TEST_F(MyNetConnectionTest, aShareEnablesThePrivateSideAndTheUnshareOnlyWhatItEn
     EXPECT_EQ(pService->GetConnection(nDialup).SharingType, ICSSHARINGTYPE_PUBLIC);
     // Sharing again finds the private side there and changes nothing on it.
     ASSERT_TRUE(m_Manager.SetShared(2, bShared));
-    EXPECT_EQ(m_Manager.SideChange(), "");
+    EXPECT_TRUE(m_Manager.SideChanges().empty());
     bShared = VARIANT_FALSE;
     ASSERT_TRUE(m_Manager.SetShared(2, bShared));
-    EXPECT_EQ(m_Manager.SideChange(), "No longer sharing with the LAN through Office LAN");
+    EXPECT_EQ(m_Manager.SideChanges(),
+              std::vector<std::string>{"No longer sharing with the LAN through Office LAN"});
     EXPECT_FALSE(pService->GetConnection(nLan).bSharingEnabled);
     EXPECT_FALSE(pService->GetConnection(nDialup).bSharingEnabled);
 
@@ -379,8 +383,32 @@ TEST_F(MyNetConnectionTest, aShareEnablesThePrivateSideAndTheUnshareOnlyWhatItEn
     EXPECT_FALSE(pService->GetConnection(nLan).bSharingEnabled);
     bShared = VARIANT_FALSE;
     ASSERT_TRUE(m_Manager.SetShared(2, bShared));
-    EXPECT_EQ(m_Manager.SideChange(), "");
+    EXPECT_TRUE(m_Manager.SideChanges().empty());
     EXPECT_TRUE(pService->GetConnection(nOther).bSharingEnabled);
+}
+
+// The dial-up connection is the public side whatever type it reports before it is shared; the
+// service then ends the public sharing of another connection by itself, which is said.
+TEST_F(MyNetConnectionTest, aShareIsPublicAndSaysWhichSharingItEnded)
+{
+    auto pService = Service();
+    auto reportsPrivate = TestConnection(L"My ISP", NCM_PHONE);
+    reportsPrivate.SharingType = ICSSHARINGTYPE_PRIVATE;
+    const int nShared = pService->AddConnection(reportsPrivate);
+    auto other = TestConnection(L"Other ISP", NCM_PHONE);
+    other.bSharingEnabled = true;
+    const int nOther = pService->AddConnection(other);
+    Query();
+    VARIANT_BOOL bShared = VARIANT_TRUE;
+    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_EQ(pService->GetConnection(nShared).SharingType, ICSSHARINGTYPE_PUBLIC);
+    EXPECT_FALSE(pService->GetConnection(nOther).bSharingEnabled);
+    EXPECT_EQ(m_Manager.SideChanges(),
+              std::vector<std::string>{
+                  "Other ISP is no longer shared: one connection is shared at a time"});
+    // Sharing what is shared already ends nothing.
+    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_TRUE(m_Manager.SideChanges().empty());
 }
 
 // No private side can be chosen (no LAN, or two connected ones and none of them the client's),
@@ -442,7 +470,7 @@ TEST_F(MyNetConnectionTest, thePrivateSideIsTheAdapterThatCarriesTheClient)
     Query();
     VARIANT_BOOL bShared = VARIANT_TRUE;
     ASSERT_TRUE(m_Manager.SetShared(2, bShared, "127.0.0.1"));
-    EXPECT_EQ(m_Manager.SideChange(), "Sharing with the LAN through Loopback");
+    EXPECT_EQ(m_Manager.SideChanges().back(), "Sharing with the LAN through Loopback");
     EXPECT_TRUE(pService->GetConnection(nLoopback).bSharingEnabled);
 }
 

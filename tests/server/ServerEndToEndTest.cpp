@@ -41,6 +41,9 @@ TEST_F(ServerEndToEndTest, shareAndUnshareChangeTheNextConnectionList)
         const std::vector<std::string> entries = MessagesSince(nBefore);
         return std::find(entries.begin(), entries.end(), strEntry) != entries.end();
     };
+    EXPECT_EQ(logged("Local Area Connection becomes the LAN side, and Windows gives it a new "
+                     "address"),
+              !kOwnPlatformLayer);
     EXPECT_EQ(logged("Sharing with the LAN through Local Area Connection"), !kOwnPlatformLayer);
     EXPECT_EQ(Request("PC7:ConnectionList"),
               m_strHost + ":2:" + strLan + "(My ISP:Disconnected:Dialup:True:)");

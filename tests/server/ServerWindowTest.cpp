@@ -301,6 +301,8 @@ TEST_F(ServerWindowTest, thePrivateSideComesAndGoesWithItsEntries)
     EXPECT_EQ(Request("PC7:Share:1", &logged), m_strHost + ":Okay");
     EXPECT_EQ(logged, (std::vector<std::string>{
                           "Message Received: PC7:Share:1", "Share request for connection 1",
+                          "Local Area Connection becomes the LAN side, and Windows gives it a "
+                          "new address",
                           "Sharing with the LAN through Local Area Connection",
                           "Replied with: " + m_strHost + ":Okay", "Populated connection list"}));
     EXPECT_TRUE(m_pService->GetConnection(nLan).bSharingEnabled);
