@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What Windows reads from a program file itself: icon 128 (the artwork in 16, 32, 48 and 256
-# pixels), the version from project(), and the manifest (common controls 6, the resolution of
-# each monitor, UTF-8 as the code page, and who runs it: asInvoker, or requireAdministrator for a
-# program that changes the system). The windows' templates stay in the program's resources in
+# pixels), the version from project(), and the manifest (common controls 6, the systems it is made
+# for, the resolution of each monitor, UTF-8 as the code page, and who runs it: asInvoker, or
+# requireAdministrator for a program that changes the system). The windows' templates stay in the program's resources in
 # code.
 function(tarnlow_windows_resources out_var program description execution_level)
     set(TARNLOW_RC_EXECUTION_LEVEL ${execution_level})
