@@ -2,9 +2,11 @@
 #include "Sockets.h"
 
 #include "Format.h"
+#include "InterfaceOrder.h"
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -19,15 +21,6 @@ constexpr int kHostNameLength = 256;
 constexpr unsigned long kInterfaceUp = 0x01;
 constexpr unsigned long kInterfaceLoopback = 0x04;
 constexpr unsigned long kInterfacePointToPoint = 0x08;
-
-// Interfaces that are up and neither loopback nor point-to-point first (the LAN), then
-// point-to-point links and those that are down (a dial-up or mobile link), then loopback.
-int AddressGroup(unsigned long nFlags)
-{
-    if ((nFlags & kInterfaceLoopback) != 0)
-        return 2;
-    return (nFlags & kInterfaceUp) != 0 && (nFlags & kInterfacePointToPoint) == 0 ? 0 : 1;
-}
 
 bool Succeeded(int nResult)
 {
@@ -239,19 +232,23 @@ bool CSockets::QueryLocalAddresses()
     Winsock::WSAIoctl(hQuerySocket, SIO_GET_INTERFACE_LIST, nullptr, 0, pBuffer.get(),
                       kQueriedBytes, &dwBytes, nullptr, nullptr);
     const auto nQueried = std::min<DWORD>(dwBytes, kQueriedBytes) / sizeof(INTERFACE_INFO);
+    std::vector<SLocalAddress> addresses;
+    for (DWORD i = 0; i < nQueried; ++i) {
+        const unsigned long nFlags = pBuffer[i].iiFlags;
+        addresses.push_back({Winsock::inet_ntoa(pBuffer[i].iiAddress.AddressIn.sin_addr),
+                             (nFlags & kInterfaceUp) != 0, (nFlags & kInterfacePointToPoint) != 0,
+                             (nFlags & kInterfaceLoopback) != 0});
+    }
     // Entry 0 is taken as the machine's own address: the LAN's, wherever the machine has one,
     // never a dial-up link's that happens to be listed first.
-    std::stable_sort(pBuffer.get(), pBuffer.get() + nQueried,
-                     [](const INTERFACE_INFO& a, const INTERFACE_INFO& b) {
-                         return AddressGroup(a.iiFlags) < AddressGroup(b.iiFlags);
-                     });
-    m_nLocalAddressCount = static_cast<int>(std::min<DWORD>(nQueried, kMaxLocalAddresses));
+    MarkVirtualAdapters(addresses);
+    OrderLocalAddresses(addresses);
+    m_nLocalAddressCount =
+        static_cast<int>(std::min<std::size_t>(addresses.size(), kMaxLocalAddresses));
     for (m_nLocalAddressIndex = 0; m_nLocalAddressIndex < m_nLocalAddressCount;
-         ++m_nLocalAddressIndex) {
-        const in_addr address = pBuffer[m_nLocalAddressIndex].iiAddress.AddressIn.sin_addr;
+         ++m_nLocalAddressIndex)
         m_pLocalAddresses[m_nLocalAddressIndex] =
-            std::make_unique<std::string>(FormatText("%s", Winsock::inet_ntoa(address)));
-    }
+            std::make_unique<std::string>(addresses[m_nLocalAddressIndex].strAddress);
     Winsock::closesocket(hQuerySocket);
     return true;
 }

@@ -3,5 +3,7 @@
 #pragma once
 
 #include <winsock2.h>
+// The route and interface rows of the IP helper need Winsock's IPv6 definitions first.
+#include <ws2tcpip.h>
 
 #include <iphlpapi.h>
