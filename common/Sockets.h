@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 class CSockets
 {
@@ -38,6 +39,9 @@ public:
     bool SocketShutdown();
     // Whether the object holds a socket; no trace, no Winsock call.
     bool SocketIsOpen() const { return m_hSocket != INVALID_SOCKET; }
+    // Hands the socket over and holds none, or takes one over; no trace, no Winsock call.
+    SOCKET SocketDetach() { return std::exchange(m_hSocket, INVALID_SOCKET); }
+    void SocketAttach(SOCKET hSocket) { m_hSocket = hSocket; }
     bool SocketWSAEventSelect(WSAEVENT hEvent, long lNetworkEvents);
     bool SocketWSAEnumNetworkEvents(WSAEVENT hEvent, LPWSANETWORKEVENTS pNetworkEvents);
     SOCKET SocketAccept(CSockets& listening, sockaddr* pAddress, int* pAddressLength);

@@ -14,14 +14,15 @@ CAddressWatch::~CAddressWatch()
 
 bool CAddressWatch::Arm()
 {
-    Disarm();
+    if (IsPending())
+        return true;
+    m_bArmed = false;
     if (m_hEvent == nullptr)
         return false;
     ResetEvent(m_hEvent);
     m_Overlapped = OVERLAPPED{};
     m_Overlapped.hEvent = m_hEvent;
-    HANDLE hNotification = nullptr;
-    const DWORD dwResult = NotifyAddrChange(&hNotification, &m_Overlapped);
+    const DWORD dwResult = NotifyAddrChange(&m_hNotification, &m_Overlapped);
     m_bArmed = dwResult == ERROR_IO_PENDING;
     if (!m_bArmed) {
         OutputDebugStringA(FormatText("CAddressWatch::Arm(): NotifyAddrChange() failed with "
@@ -34,7 +35,16 @@ bool CAddressWatch::Arm()
 
 void CAddressWatch::Disarm()
 {
-    if (m_bArmed)
-        CancelIPChangeNotify(&m_Overlapped);
+    if (IsPending() && CancelIPChangeNotify(&m_Overlapped)) {
+        // The cancelled request completes before its OVERLAPPED may be used again.
+        DWORD dwBytes = 0;
+        GetOverlappedResult(m_hNotification, &m_Overlapped, &dwBytes, TRUE);
+    }
     m_bArmed = false;
+}
+
+// Asked for, and the change has not come yet.
+bool CAddressWatch::IsPending() const
+{
+    return m_bArmed && WaitForSingleObject(m_hEvent, 0) == WAIT_TIMEOUT;
 }

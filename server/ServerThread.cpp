@@ -7,6 +7,7 @@
 #include "Format.h"
 #include "UiApplication.h"
 
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -19,8 +20,13 @@ constexpr const char* kAnyAddress = "0.0.0.0";
 constexpr const char* kNoAddress = "none";
 constexpr DWORD kAdvised = WAIT_OBJECT_0 + 2;
 constexpr DWORD kAddressChanged = WAIT_OBJECT_0 + 3;
-// The listener was bound anew to a changed address: not an event of the system's.
+// The listener was bound anew to a changed address, or could not be for a minute while there is
+// no window: not events of the system's.
 constexpr DWORD kRebound = 0xFFFFFFFE;
+constexpr DWORD kDeaf = 0xFFFFFFFD;
+// A new address may still be tentative: it is tried again this often, for this long.
+constexpr DWORD kRebindRetryMs = 2000;
+constexpr std::chrono::minutes kRebindPatience{1};
 
 // Accept failures that only mean the client went away before it could be accepted.
 bool ClientWentAway(int nError)
@@ -68,7 +74,7 @@ void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
     bool bWaited = false;
     try {
         // Asked for before the socket is bound, so that no change of address goes unseen.
-        pDlg->m_AddressWatch.Arm();
+        pDlg->ArmAddressWatch();
         pDlg->OpenListeningSocket();
         // An address that came while the server started is followed at once.
         pDlg->FollowAddressChange();
@@ -148,6 +154,8 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
         Winsock::WSACloseEvent(hEvent);
         return;
     }
+    if (dwResult == kDeaf)
+        FailListener(m_strRebindError, hEvent);
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Event\n");
     if (dwResult == WAIT_OBJECT_0) {
         ServeClient(hEvent, hClient);
@@ -175,36 +183,111 @@ DWORD CTarnlowServerDlg::WaitForListenerEvent(WSAEVENT hEvent)
     for (;;) {
         const HANDLE handles[] = {hEvent, m_hStopEvent, m_hAdviceEvent, m_AddressWatch.Event()};
         const DWORD nHandles = m_AddressWatch.IsArmed() ? 4 : 3;
-        const DWORD dwResult = WaitForMultipleObjects(nHandles, handles, FALSE, INFINITE);
+        const DWORD dwTimeout = m_strPendingAddress.empty() ? INFINITE : kRebindRetryMs;
+        const DWORD dwResult = WaitForMultipleObjects(nHandles, handles, FALSE, dwTimeout);
         if (dwResult == kAdvised) {
             // The service kept or restored a sharing: the list shows it at once.
             LogSharingWarnings();
             m_pConnectionsPage->RefreshConnectionList();
             continue;
         }
-        if (dwResult != kAddressChanged)
+        if (dwResult != kAddressChanged && dwResult != WAIT_TIMEOUT)
             return dwResult;
-        if (FollowAddressChange())
+        switch (FollowAddressChange()) {
+        case EFollowed::Rebound:
             return kRebound;
+        case EFollowed::Deaf:
+            return kDeaf;
+        case EFollowed::Unchanged:
+            break;
+        }
     }
 }
 
-bool CTarnlowServerDlg::FollowAddressChange()
+void CTarnlowServerDlg::ArmAddressWatch()
+{
+    if (!m_AddressWatch.Arm() && !std::exchange(m_bWatchFailureSaid, true))
+        m_pLogPage->AddEntry("The server cannot follow changes of its address",
+                             CLog::EPriority::Warning);
+}
+
+// Entry 0 of the interface list is where the server listens. Where it cannot listen yet at a new
+// address, it listens on at the old one and tries again every 2 seconds for a minute, and at the
+// next change; without a window it then gives up, so that its service manager starts it again.
+CTarnlowServerDlg::EFollowed CTarnlowServerDlg::FollowAddressChange()
 {
     // Asked for again first, so that a change while this one is followed is not missed.
-    m_AddressWatch.Arm();
+    ArmAddressWatch();
     const std::string strAddress = LocalAddressNow();
-    if (strAddress == m_strListenAddress)
-        return false;
-    m_strListenAddress = strAddress;
-    const std::string strShown = strAddress.empty() ? std::string(kNoAddress) : strAddress;
-    m_pLogPage->AddEntry(FormatText("The server's address is now %s", strShown.c_str()));
-    m_Sockets.SocketClose();
-    OpenListeningSocket();
-    m_pLogPage->AddEntry("Listening for clients");
-    CConnections* pPage = m_pConnectionsPage;
-    pPage->PostCall([pPage, strShown] { pPage->SetIPAddress(strShown); });
-    return true;
+    if (strAddress == m_strListenAddress) {
+        m_strPendingAddress.clear();
+        return EFollowed::Unchanged;
+    }
+    if (m_strPendingAddress.empty() || strAddress != m_strPendingAddress) {
+        m_strPendingAddress = strAddress;
+        m_PendingSince = std::chrono::steady_clock::now();
+        m_bPendingSaid = false;
+        m_pLogPage->AddEntry(
+            FormatText("The server's address is now %s", Shown(strAddress).c_str()));
+    }
+    const EListened listened = ListenAt(strAddress);
+    if (listened == EListened::There) {
+        m_strPendingAddress.clear();
+        m_pLogPage->AddEntry("Listening for clients");
+        CConnections* pPage = m_pConnectionsPage;
+        pPage->PostCall([pPage, strShown = Shown(strAddress)] { pPage->SetIPAddress(strShown); });
+        return EFollowed::Rebound;
+    }
+    if (!std::exchange(m_bPendingSaid, true))
+        m_pLogPage->AddEntry(FormatText("The server cannot listen at %s yet, and listens at %s",
+                                        Shown(strAddress).c_str(),
+                                        Shown(m_strListenAddress).c_str()),
+                             CLog::EPriority::Warning);
+    // A socket made anew at the old address is selected anew, as a rebound one is.
+    const EFollowed kept =
+        listened == EListened::Reopened ? EFollowed::Rebound : EFollowed::Unchanged;
+    if (std::chrono::steady_clock::now() - m_PendingSince < kRebindPatience)
+        return kept;
+    m_strPendingAddress.clear();
+    if (CUiApplication::IsHeadless())
+        return EFollowed::Deaf;
+    m_pLogPage->AddEntry(FormatText("The server stays at %s: it could not listen at %s",
+                                    Shown(m_strListenAddress).c_str(), Shown(strAddress).c_str()),
+                         CLog::EPriority::Warning);
+    return kept;
+}
+
+// The new socket is bound before the old one goes, so that the server is never deaf. A socket on
+// every address holds the port on each, so one of them cannot be bound beside it: the old one
+// goes first there, and comes back if the new one cannot be had.
+CTarnlowServerDlg::EListened CTarnlowServerDlg::ListenAt(const std::string& strAddress)
+{
+    const std::string strOld = std::exchange(m_strListenAddress, strAddress);
+    const bool bBeside = !strOld.empty() && !strAddress.empty();
+    const SOCKET hOld = m_Sockets.SocketDetach();
+    if (!bBeside)
+        Winsock::closesocket(hOld);
+    try {
+        OpenListeningSocket();
+    } catch (const std::string& strError) {
+        m_strRebindError = strError;
+        OutputDebugStringA(strError.c_str());
+        m_strListenAddress = strOld;
+        if (bBeside) {
+            m_Sockets.SocketAttach(hOld);
+            return EListened::Kept;
+        }
+        OpenListeningSocket();
+        return EListened::Reopened;
+    }
+    if (bBeside)
+        Winsock::closesocket(hOld);
+    return EListened::There;
+}
+
+std::string CTarnlowServerDlg::Shown(const std::string& strAddress)
+{
+    return strAddress.empty() ? std::string(kNoAddress) : strAddress;
 }
 
 std::string CTarnlowServerDlg::LocalAddressNow()

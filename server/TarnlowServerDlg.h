@@ -13,6 +13,7 @@
 #include "server/Connections.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
 
 class CTarnlowServerDlg : public CDialog
@@ -78,8 +79,16 @@ private:
     // entry 0 as it was are followed without a word, and what the sharing service says of its own
     // accord is logged as it comes.
     DWORD WaitForListenerEvent(WSAEVENT hEvent);
-    // Binds the listener to entry 0 of the interface list when that changed; true if it did.
-    bool FollowAddressChange();
+    enum class EFollowed { Unchanged, Rebound, Deaf };
+    // Binds the listener to entry 0 of the interface list when that changed.
+    EFollowed FollowAddressChange();
+    // Where the listener is once it tried a new address: there, at the old one on the same socket,
+    // or at the old one on a socket made anew.
+    enum class EListened { There, Kept, Reopened };
+    EListened ListenAt(const std::string& strAddress);
+    // Asks the system for the next change of address; a failure is logged once.
+    void ArmAddressWatch();
+    static std::string Shown(const std::string& strAddress);
     // Entry 0 of the interface list as the system gives it now; empty when there is none.
     std::string LocalAddressNow();
     // The listener ended for good: a server without a screen closes, for its service manager.
@@ -107,6 +116,13 @@ private:
     // when that may have changed.
     std::string m_strListenAddress;
     CAddressWatch m_AddressWatch;
+    bool m_bWatchFailureSaid = false;
+    // An address that entry 0 moved to and the listener could not bind yet, since when, whether
+    // the Log said so, and what the bind said.
+    std::string m_strPendingAddress;
+    std::chrono::steady_clock::time_point m_PendingSince;
+    bool m_bPendingSaid = false;
+    std::string m_strRebindError;
     CClientRule m_ClientRule;
     bool m_bClientKeptAway = false;
     // Set by the sharing service when it has something to say of its own accord.

@@ -7,6 +7,7 @@
 #include "Kernel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -29,6 +30,8 @@ struct SWatch {
     int nNetlinkFd = -1;
     int nCancelFd = -1;
     std::thread Thread;
+    // The change came (and the event was set); a request that has not is pending.
+    std::atomic<bool> bCame{false};
 };
 
 struct SWatches {
@@ -57,13 +60,15 @@ int OpenNotifications()
     return nFd;
 }
 
-void Watch(int nNetlinkFd, int nCancelFd, HANDLE hEvent)
+void Watch(SWatch* pWatch, HANDLE hEvent)
 {
-    pollfd fds[2] = {{nNetlinkFd, POLLIN, 0}, {nCancelFd, POLLIN, 0}};
+    pollfd fds[2] = {{pWatch->nNetlinkFd, POLLIN, 0}, {pWatch->nCancelFd, POLLIN, 0}};
     while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
     }
-    if (fds[1].revents == 0)
-        SetEvent(hEvent);
+    if (fds[1].revents != 0)
+        return;
+    pWatch->bCame = true;
+    SetEvent(hEvent);
 }
 
 void Stop(std::unique_ptr<SWatch> pWatch)
@@ -73,6 +78,14 @@ void Stop(std::unique_ptr<SWatch> pWatch)
     pWatch->Thread.join();
     ::close(pWatch->nNetlinkFd);
     ::close(pWatch->nCancelFd);
+}
+
+// Whether a request on this OVERLAPPED is pending; a cancelled one is no longer known.
+bool IsPending(LPOVERLAPPED overlapped)
+{
+    std::lock_guard lock(Watches().Mutex);
+    const auto it = Watches().Map.find(overlapped);
+    return it != Watches().Map.end() && !it->second->bCame;
 }
 
 std::unique_ptr<SWatch> TakeWatch(LPOVERLAPPED overlapped)
@@ -202,7 +215,9 @@ DWORD NotifyAddrChange(PHANDLE Handle, LPOVERLAPPED overlapped)
 {
     if (Handle == nullptr || overlapped == nullptr || overlapped->hEvent == nullptr)
         return ERROR_NOT_SUPPORTED;
-    // A notification that has come (or not) gives way to the new one.
+    if (IsPending(overlapped))
+        return ERROR_INVALID_PARAMETER;
+    // A notification that has come gives way to the new one.
     if (auto pOld = TakeWatch(overlapped))
         Stop(std::move(pOld));
     auto pWatch = std::make_unique<SWatch>();
@@ -215,7 +230,7 @@ DWORD NotifyAddrChange(PHANDLE Handle, LPOVERLAPPED overlapped)
             ::close(pWatch->nCancelFd);
         return ERROR_NOT_SUPPORTED;
     }
-    pWatch->Thread = std::thread(Watch, pWatch->nNetlinkFd, pWatch->nCancelFd, overlapped->hEvent);
+    pWatch->Thread = std::thread(Watch, pWatch.get(), overlapped->hEvent);
     *Handle = overlapped;
     std::lock_guard lock(Watches().Mutex);
     Watches().Map[overlapped] = std::move(pWatch);
@@ -230,5 +245,24 @@ BOOL CancelIPChangeNotify(LPOVERLAPPED notifyOverlapped)
         return FALSE;
     }
     Stop(std::move(pWatch));
+    return TRUE;
+}
+
+BOOL GetOverlappedResult(HANDLE, LPOVERLAPPED lpOverlapped, DWORD* lpNumberOfBytesTransferred,
+                         BOOL bWait)
+{
+    if (lpNumberOfBytesTransferred != nullptr)
+        *lpNumberOfBytesTransferred = 0;
+    if (IsPending(lpOverlapped) && !bWait) {
+        SetLastError(ERROR_IO_INCOMPLETE);
+        return FALSE;
+    }
+    if (IsPending(lpOverlapped))
+        WaitForSingleObject(lpOverlapped->hEvent, INFINITE);
+    std::lock_guard lock(Watches().Mutex);
+    if (Watches().Map.count(lpOverlapped) == 0) {
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
+    }
     return TRUE;
 }

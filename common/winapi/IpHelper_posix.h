@@ -17,13 +17,21 @@ using LPOVERLAPPED = OVERLAPPED*;
 using PHANDLE = HANDLE*;
 
 inline constexpr DWORD NO_ERROR = 0;
+inline constexpr DWORD ERROR_OPERATION_ABORTED = 995;
+inline constexpr DWORD ERROR_IO_INCOMPLETE = 996;
 inline constexpr DWORD ERROR_IO_PENDING = 997;
 inline constexpr DWORD ERROR_NOT_FOUND = 1168;
 
-// ERROR_IO_PENDING when the event will be signalled at the next change.
+// ERROR_IO_PENDING when the event will be signalled at the next change; as on Windows, a second
+// request on an OVERLAPPED whose first is still pending fails (ERROR_INVALID_PARAMETER).
 DWORD NotifyAddrChange(PHANDLE Handle, LPOVERLAPPED overlapped);
-// Stops a notification asked for with this OVERLAPPED, whether it has come or not.
+// Stops a notification asked for with this OVERLAPPED that has not come yet; it is complete
+// when this returns.
 BOOL CancelIPChangeNotify(LPOVERLAPPED notifyOverlapped);
+// How a notification ended: TRUE when the change came, FALSE with ERROR_OPERATION_ABORTED when it
+// was cancelled, or with ERROR_IO_INCOMPLETE while it is pending and bWait is FALSE.
+BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
+                         DWORD* lpNumberOfBytesTransferred, BOOL bWait);
 
 // Linux knows an adapter by its interface's name. Here an adapter's LUID is its interface index,
 // and its GUID carries its name, so that the GUID outlives the index: a redialled ppp0 comes
