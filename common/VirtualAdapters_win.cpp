@@ -3,13 +3,10 @@
 // is present and whether it is hardware, which a Hyper-V, WSL or VPN adapter is not.
 #include "InterfaceOrder.h"
 
-#include <winsock2.h>
-// The route and interface rows of the IP helper need Winsock's IPv6 definitions first.
-#include <ws2tcpip.h>
-
-#include <iphlpapi.h>
+#include "AdapterList_win.h"
 
 #include <set>
+#include <string>
 
 namespace
 {
@@ -26,20 +23,9 @@ bool IsPhysical(NET_IFINDEX nIndex)
 std::set<std::string> VirtualAddresses()
 {
     std::set<std::string> virtualAddresses;
-    ULONG nBytes = 16 * 1024;
-    std::vector<unsigned char> buffer;
-    ULONG nResult = ERROR_BUFFER_OVERFLOW;
-    // The list may grow between the two calls.
-    for (int nTry = 0; nTry < 3 && nResult == ERROR_BUFFER_OVERFLOW; ++nTry) {
-        buffer.resize(nBytes);
-        nResult = GetAdaptersAddresses(
-            AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-            nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &nBytes);
-    }
-    if (nResult != NO_ERROR)
-        return virtualAddresses;
-    for (const auto* pAdapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data());
-         pAdapter != nullptr; pAdapter = pAdapter->Next) {
+    const CAdapterList adapters;
+    for (const IP_ADAPTER_ADDRESSES* pAdapter = adapters.First(); pAdapter != nullptr;
+         pAdapter = pAdapter->Next) {
         if (IsPhysical(pAdapter->IfIndex))
             continue;
         for (const IP_ADAPTER_UNICAST_ADDRESS* pUnicast = pAdapter->FirstUnicastAddress;

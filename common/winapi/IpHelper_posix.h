@@ -30,8 +30,8 @@ DWORD NotifyAddrChange(PHANDLE Handle, LPOVERLAPPED overlapped);
 BOOL CancelIPChangeNotify(LPOVERLAPPED notifyOverlapped);
 // How a notification ended: TRUE when the change came, FALSE with ERROR_OPERATION_ABORTED when it
 // was cancelled, or with ERROR_IO_INCOMPLETE while it is pending and bWait is FALSE.
-BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
-                         DWORD* lpNumberOfBytesTransferred, BOOL bWait);
+BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, DWORD* lpNumberOfBytesTransferred,
+                         BOOL bWait);
 
 // Linux knows an adapter by its interface's name. Here an adapter's LUID is its interface index,
 // and its GUID carries its name, so that the GUID outlives the index: a redialled ppp0 comes
