@@ -3,16 +3,18 @@
 
 #include "Kernel.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <linux/netconf.h>
 #include <linux/netfilter/nf_tables.h>
 #include <linux/netfilter/nfnetlink.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -128,7 +130,6 @@ void CSharingWatch::CloseDescriptors()
 
 void CSharingWatch::Run(Handler handler)
 {
-    const pid_t nOwnPid = ::getpid();
     pollfd fds[3] = {{m_nStopFd, POLLIN, 0}, {m_nNftablesFd, POLLIN, 0}, {m_nNetconfFd, POLLIN, 0}};
     for (;;) {
         if (::poll(fds, 3, -1) < 0) {
@@ -139,8 +140,9 @@ void CSharingWatch::Run(Handler handler)
         if (fds[0].revents != 0)
             break;
         SChange change;
+        const std::set<std::uint32_t> ownPorts = OwnPorts();
         if (!Drain(m_nNftablesFd, [&](const char* pBuffer, std::size_t nBytes) {
-                ReadNftablesMessages(pBuffer, nBytes, nOwnPid, change);
+                ReadNftablesMessages(pBuffer, nBytes, ownPorts, change);
             }))
             change.bRuleset = true;
         if (!Drain(m_nNetconfFd, [&](const char* pBuffer, std::size_t nBytes) {
@@ -175,30 +177,49 @@ bool CSharingWatch::Drain(int nFd, TRead read)
     }
 }
 
-void CSharingWatch::ReadNftablesMessages(const char* pBuffer, std::size_t nBytes, pid_t nOwnPid,
-                                         SChange& change)
+void CSharingWatch::ReadNftablesMessages(const char* pBuffer, std::size_t nBytes,
+                                         const std::set<std::uint32_t>& ownPorts, SChange& change)
 {
     ForEachMessage(pBuffer, nBytes, [&](const nlmsghdr& message) {
-        if (message.nlmsg_type != ((NFNL_SUBSYS_NFTABLES << 8) | NFT_MSG_NEWGEN))
-            return;
-        // Each transaction ends with the generation it made, which names its process.
-        std::uint32_t nPid = 0;
-        std::string strProgram;
-        ForEachAttribute(message, sizeof(nfgenmsg),
-                         [&](const nlattr& attribute, const char* pData, std::size_t nLength) {
-                             if (attribute.nla_type == NFTA_GEN_PROC_PID &&
-                                 nLength >= sizeof nPid) {
-                                 std::memcpy(&nPid, pData, sizeof nPid);
-                                 nPid = ntohl(nPid);
-                             } else if (attribute.nla_type == NFTA_GEN_PROC_NAME) {
-                                 strProgram.assign(pData, strnlen(pData, nLength));
-                             }
-                         });
-        if (static_cast<pid_t>(nPid) == nOwnPid)
+        // Each transaction ends with the generation it made, which names its program.
+        if (message.nlmsg_type != ((NFNL_SUBSYS_NFTABLES << 8) | NFT_MSG_NEWGEN) ||
+            ownPorts.count(message.nlmsg_pid) != 0)
             return;
         change.bRuleset = true;
-        change.strProgram = strProgram;
+        change.strProgram.clear();
+        ForEachAttribute(message, sizeof(nfgenmsg),
+                         [&](const nlattr& attribute, const char* pData, std::size_t nLength) {
+                             if (attribute.nla_type == NFTA_GEN_PROC_NAME)
+                                 change.strProgram.assign(pData, strnlen(pData, nLength));
+                         });
     });
+}
+
+std::set<std::uint32_t> CSharingWatch::OwnPorts()
+{
+    // The socket inodes of this process's descriptors, then their rows in the netlink table.
+    std::set<std::string> inodes;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        const std::string strTarget = std::filesystem::read_symlink(entry.path(), error).string();
+        if (strTarget.starts_with("socket:["))
+            inodes.insert(strTarget.substr(8, strTarget.size() - 9));
+    }
+    std::set<std::uint32_t> ports;
+    std::ifstream table("/proc/self/net/netlink");
+    std::string strLine;
+    std::getline(table, strLine);
+    while (std::getline(table, strLine)) {
+        std::istringstream row(strLine);
+        std::string strSocket, strInode, strSkip;
+        int nProtocol = -1;
+        std::uint32_t nPort = 0;
+        row >> strSocket >> nProtocol >> nPort >> strSkip >> strSkip >> strSkip >> strSkip >>
+            strSkip >> strSkip >> strInode;
+        if (nProtocol == NETLINK_NETFILTER && inodes.count(strInode) != 0)
+            ports.insert(nPort);
+    }
+    return ports;
 }
 
 void CSharingWatch::ReadNetconfMessages(const char* pBuffer, std::size_t nBytes, SChange& change)

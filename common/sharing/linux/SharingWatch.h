@@ -3,13 +3,17 @@
 // of its own that sleeps until one comes (never polling): nftables' transactions
 // (NFNLGRP_NFTABLES, which needs CAP_NET_ADMIN) and IPv4 forwarding's setting (rtnetlink's netconf
 // events). Each batch of notifications reaches the handler once, after the batch's last message.
+// A transaction that the process made itself is told by the netlink port that sent it: the pid in
+// its generation is the committing thread's, as the first PID namespace counts it, which is
+// neither this process's pid for another thread nor known inside a container.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
-#include <sys/types.h>
 #include <thread>
 
 class CSharingWatch
@@ -41,9 +45,12 @@ public:
     // False before Start, after Stop, and once the handler has ended the watch.
     bool IsWatching() const { return m_bWatching; }
 
-    // What a batch of nftables' messages says; transactions of the process given are its own.
-    static void ReadNftablesMessages(const char* pBuffer, std::size_t nBytes, pid_t nOwnPid,
-                                     SChange& change);
+    // What a batch of nftables' messages says; transactions sent from the ports given are the
+    // process's own.
+    static void ReadNftablesMessages(const char* pBuffer, std::size_t nBytes,
+                                     const std::set<std::uint32_t>& ownPorts, SChange& change);
+    // The netlink ports of this process's own netfilter sockets (libnftables' among them).
+    static std::set<std::uint32_t> OwnPorts();
     // What a batch of rtnetlink's netconf messages says.
     static void ReadNetconfMessages(const char* pBuffer, std::size_t nBytes, SChange& change);
 

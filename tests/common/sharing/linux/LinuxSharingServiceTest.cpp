@@ -7,6 +7,7 @@
 #include "SharingEnumeration.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <net/if.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -428,6 +430,35 @@ TEST_F(LinuxSharingServiceTest, RequestsThatCannotBeCarriedOutChangeNothing)
     EXPECT_EQ(m_pService->EnableSharing("a\" masquerade", ICSSHARINGTYPE_PUBLIC), E_INVALIDARG);
     EXPECT_FALSE(TableInKernel().bPresent);
     EXPECT_EQ(Forwarding(), '0');
+}
+
+// A transaction is the process's own when one of its netfilter sockets sent it, whichever thread
+// committed it: a table changed here, by another thread, is told from another program's.
+TEST_F(LinuxSharingServiceTest, TheWatchTellsTheProcesssOwnTransactionsFromAnotherProgramsByPort)
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<CSharingWatch::SChange> changes;
+    CSharingWatch watch;
+    ASSERT_TRUE(watch.Start([&](const CSharingWatch::SChange& change) {
+        std::lock_guard lock(mutex);
+        changes.push_back(change);
+        changed.notify_all();
+        return true;
+    }));
+    // The service's table, as its own, lives as long as the service.
+    CNftSharingTable table;
+    std::thread([&table] { table.Replace("tl-a", false); }).join();
+    ASSERT_EQ(std::system("nft add table ip tl-other"), 0);
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] {
+        return !changes.empty() && changes.back().strProgram == "nft";
+    }));
+    for (const CSharingWatch::SChange& change : changes)
+        EXPECT_EQ(change.strProgram, "nft") << "a change of its own was taken for another's";
+    lock.unlock();
+    watch.Stop();
+    std::system("nft delete table ip tl-other");
 }
 
 // The description that a failed call left as COM error information.
