@@ -10,6 +10,28 @@ namespace ControlProtocol
 namespace
 {
 
+const char* const kMediaTypeTexts[] = {"None",       "Direct cable", "ISDN",           "Lan",
+                                       "Dialup",     "Tunnel",       "Point to Point", "Bridge",
+                                       "Shared Lan", "Shared Dialup"};
+const char* const kStatusTexts[] = {"Disconnected",
+                                    "Connecting",
+                                    "Connected",
+                                    "Disconnecting",
+                                    "Hardware not present",
+                                    "Hardware disabled",
+                                    "Hardware malfunction",
+                                    "Media disconnected",
+                                    "Authenicating",
+                                    "Authentication succeeded",
+                                    "Authenication failed"};
+
+template <std::size_t N>
+std::string TextOf(const char* const (&texts)[N], int nCode)
+{
+    // As unsigned numbers, so that negative codes fall beyond the table.
+    return static_cast<unsigned>(nCode) < N ? texts[nCode] : kUnknown;
+}
+
 bool Contains(const std::string& strText, const char* pszWord)
 {
     return strText.find(pszWord) != std::string::npos;
@@ -181,6 +203,16 @@ bool ReadConnectionListReply(const std::string& strReply, std::vector<SConnectio
     for (int i = 0; i < nCount && ReadEntry(strReply, nCursor, entry); ++i)
         entries.push_back(entry);
     return true;
+}
+
+std::string StatusText(int nStatus)
+{
+    return TextOf(kStatusTexts, nStatus);
+}
+
+std::string MediaTypeText(int nMediaType)
+{
+    return TextOf(kMediaTypeTexts, nMediaType);
 }
 
 } // namespace ControlProtocol

@@ -19,7 +19,17 @@
 //   reply    = host ":" ( "Hello" | "Okay" | "Failed" | "Unknown" | list )
 //   list     = count ":" *entry                       ; count = the number of entries
 //   entry    = "(" name ":" status ":" type ":" shared ":" ")"
+//   status   = "Disconnected" | "Connecting" | "Connected" | "Disconnecting"
+//            | "Hardware not present" | "Hardware disabled" | "Hardware malfunction"
+//            | "Media disconnected" | "Authenicating" | "Authentication succeeded"
+//            | "Authenication failed" | "Unknown"           ; NETCON_STATUS 0 to 10
+//   type     = "None" | "Direct cable" | "ISDN" | "Lan" | "Dialup" | "Tunnel"
+//            | "Point to Point" | "Bridge" | "Shared Lan" | "Shared Dialup"
+//            | "Unknown"                                  ; NETCON_MEDIATYPE 0 to 9
 //   shared   = "True" | "False"
+//
+// A status or type code outside its table (-1, a connection whose properties cannot be read) is
+// "Unknown". The misspellings are the system's own words, kept as they go on the wire.
 //
 // The command part is the text after the request's first colon, or the whole request without
 // one. The server takes the first of these tests that holds: equal to "Hello"; equal to
@@ -97,6 +107,10 @@ std::string BuildConnectionEntry(const std::string& strName, const std::string& 
                                  const std::string& strType, bool bShared);
 std::string BuildConnectionListReply(const std::string& strHost, int nConnections,
                                      const std::string& strEntries);
+
+// The words of a connection's status and media type codes.
+std::string StatusText(int nStatus);
+std::string MediaTypeText(int nMediaType);
 
 struct SConnectionEntry {
     std::string strName;

@@ -2,6 +2,7 @@
 #include "server/Connections.h"
 
 #include "ConnectionColumns.h"
+#include "ControlProtocol.h"
 #include "Journal.h"
 #include "Log.h"
 #include "MessageBox.h"
@@ -19,21 +20,6 @@ namespace
 // Raised by a refresh that the listener asked for: shown later, without holding the listener.
 constexpr UINT WM_SHOW_NO_DIALUP_NOTICE = WM_APP + 1;
 
-const char* const kMediaTypeTexts[] = {"None",       "Direct cable", "ISDN",           "Lan",
-                                       "Dialup",     "Tunnel",       "Point to Point", "Bridge",
-                                       "Shared Lan", "Shared Dialup"};
-const char* const kStatusTexts[] = {"Disconnected",
-                                    "Connecting",
-                                    "Connected",
-                                    "Disconnecting",
-                                    "Hardware not present",
-                                    "Hardware disabled",
-                                    "Hardware malfunction",
-                                    "Media disconnected",
-                                    "Authenicating",
-                                    "Authentication succeeded",
-                                    "Authenication failed"};
-
 // One connection as the list shows it, read under the manager's lock and added after it.
 struct SRow {
     std::string strName;
@@ -41,13 +27,6 @@ struct SRow {
     int nStatus = -1;
     bool bShared = false;
 };
-
-template <std::size_t N>
-std::string TextOf(const char* const (&texts)[N], int nCode)
-{
-    // As unsigned numbers, so that negative codes fall beyond the table.
-    return static_cast<unsigned>(nCode) < N ? texts[nCode] : "Unknown";
-}
 
 } // namespace
 
@@ -76,12 +55,12 @@ BOOL CConnections::PreTranslateMessage(MSG* pMsg)
 
 std::string CConnections::GetMediaTypeString(int nMediaType)
 {
-    return TextOf(kMediaTypeTexts, nMediaType);
+    return ControlProtocol::MediaTypeText(nMediaType);
 }
 
 std::string CConnections::GetStatusString(int nStatus)
 {
-    return TextOf(kStatusTexts, nStatus);
+    return ControlProtocol::StatusText(nStatus);
 }
 
 void CConnections::PopulateConnectionList()

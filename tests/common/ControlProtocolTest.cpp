@@ -252,3 +252,20 @@ TEST(ControlProtocolTest, malformedEntriesShiftOnlyTheirOwnFields)
     // No entry opening at all gives no rows.
     EXPECT_TRUE(Read("S:2:garbage without entries").empty());
 }
+
+// The status and type words, the system's misspellings included; a code beyond its table, or one
+// that could not be read, is "Unknown".
+TEST(ControlProtocolTest, codesBecomeTheWordsOfTheirTables)
+{
+    EXPECT_EQ(MediaTypeText(0), "None");
+    EXPECT_EQ(MediaTypeText(6), "Point to Point");
+    EXPECT_EQ(MediaTypeText(9), "Shared Dialup");
+    EXPECT_EQ(MediaTypeText(10), "Unknown");
+    EXPECT_EQ(MediaTypeText(-1), "Unknown");
+    EXPECT_EQ(StatusText(8), "Authenicating");
+    EXPECT_EQ(StatusText(10), "Authenication failed");
+    EXPECT_EQ(StatusText(9), "Authentication succeeded");
+    EXPECT_EQ(StatusText(11), "Unknown");
+    EXPECT_EQ(StatusText(12), "Unknown");
+    EXPECT_EQ(StatusText(-1), "Unknown");
+}

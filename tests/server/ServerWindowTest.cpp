@@ -112,21 +112,6 @@ protected:
 
 } // namespace
 
-TEST(ServerTablesTest, codesBecomeTheTextsOfTheTables)
-{
-    EXPECT_EQ(CConnections::GetMediaTypeString(0), "None");
-    EXPECT_EQ(CConnections::GetMediaTypeString(6), "Point to Point");
-    EXPECT_EQ(CConnections::GetMediaTypeString(9), "Shared Dialup");
-    EXPECT_EQ(CConnections::GetMediaTypeString(10), "Unknown");
-    EXPECT_EQ(CConnections::GetMediaTypeString(-1), "Unknown");
-    EXPECT_EQ(CConnections::GetStatusString(8), "Authenicating");
-    EXPECT_EQ(CConnections::GetStatusString(10), "Authenication failed");
-    EXPECT_EQ(CConnections::GetStatusString(9), "Authentication succeeded");
-    EXPECT_EQ(CConnections::GetStatusString(11), "Unknown");
-    EXPECT_EQ(CConnections::GetStatusString(12), "Unknown");
-    EXPECT_EQ(CConnections::GetStatusString(-1), "Unknown");
-}
-
 TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
 {
     m_pService->AddConnection(TestConnection(L"LAN 1", NCM_LAN));
