@@ -22,7 +22,6 @@ public:
     void OnEnChangeServerIPAddress();
     void OnEnChangeServerPort();
 
-    CTarnlowClientDlg* m_pMainDlg = nullptr;
     std::string m_strServerIPAddress = "192.168.0.1";
     std::string m_strServerPort = "10000";
 

@@ -23,7 +23,6 @@ public:
     void AddConnectionToList(std::string strName, std::string strStatus, std::string strType,
                              std::string strShared);
 
-    CTarnlowClientDlg* m_pMainDlg = nullptr;
     CListCtrl m_ConnectionList;
 
 protected:

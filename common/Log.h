@@ -59,7 +59,6 @@ public:
     void OnBnClickedPrint();
     void OnBnClickedSave();
 
-    CDialog* m_pMainDlg = nullptr;
     CListCtrl m_LogList;
 
 protected:

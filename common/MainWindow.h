@@ -12,7 +12,7 @@ namespace MainWindow
 
 inline constexpr int kLogPage = 2; // both windows open on it
 
-// Inserts the tabs, makes the pages, gives each page its main window, and shows the Log page.
+// Inserts the tabs, makes the pages, and shows the Log page.
 template <typename TMainDlg, typename TConnections, typename TComms>
 void CreatePages(TMainDlg& dlg)
 {
@@ -20,9 +20,6 @@ void CreatePages(TMainDlg& dlg)
     dlg.m_pConnectionsPage = dlg.m_tabCtrl.template GetPage<TConnections>(0);
     dlg.m_pCommsPage = dlg.m_tabCtrl.template GetPage<TComms>(1);
     dlg.m_pLogPage = dlg.m_tabCtrl.template GetPage<CLog>(kLogPage);
-    dlg.m_pConnectionsPage->m_pMainDlg = &dlg;
-    dlg.m_pCommsPage->m_pMainDlg = &dlg;
-    dlg.m_pLogPage->m_pMainDlg = &dlg;
     dlg.m_tabCtrl.ShowPage(kLogPage);
 }
 

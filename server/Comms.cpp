@@ -7,14 +7,19 @@
 CComms::CComms() : CDialog(IDD)
 {
     MapCommand(IDC_RECEIVE_PORT, EN_CHANGE, &CComms::OnEnChangeReceivePort);
-    MapCommand(IDC_RESPONSE_TIMEOUT, EN_CHANGE, &CComms::OnEnChangeResponseTimeout);
 }
 
 void CComms::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_RECEIVE_PORT, m_nReceivePort);
-    DDX_Text(pDX, IDC_RESPONSE_TIMEOUT, m_nResponseTimeout);
+}
+
+BOOL CComms::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetDlgItemText(IDC_RESPONSE_TIMEOUT, std::to_string(kDefaultResponseTimeoutMs));
+    return TRUE;
 }
 
 BOOL CComms::PreTranslateMessage(MSG* pMsg)
@@ -30,18 +35,8 @@ int CComms::GetReceivePort() const
 
 // A box that does not hold a whole number (while the user empties it, say) leaves its member
 // as it was.
-void CComms::ReadEditBoxes()
+void CComms::OnEnChangeReceivePort()
 {
     std::lock_guard lock(m_Mutex);
     UpdateData(TRUE);
-}
-
-void CComms::OnEnChangeReceivePort()
-{
-    ReadEditBoxes();
-}
-
-void CComms::OnEnChangeResponseTimeout()
-{
-    ReadEditBoxes();
 }

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// CComms: the server's Communications page, with the receive port and the response time-out.
-// The members follow every change of their edit boxes.
+// CComms: the server's Communications page, with the receive port and the response time-out. The
+// port follows every change of its edit box; the time-out is shown and can be edited, and nothing
+// reads it.
 #pragma once
 
 #include "Dialog.h"
 
 #include <mutex>
-
-class CTarnlowServerDlg;
 
 class CComms : public CDialog
 {
@@ -21,18 +20,14 @@ public:
     // Callable from the listener thread.
     int GetReceivePort() const;
     void OnEnChangeReceivePort();
-    void OnEnChangeResponseTimeout();
 
-    CTarnlowServerDlg* m_pMainDlg = nullptr;
     int m_nReceivePort = kDefaultReceivePort;
-    int m_nResponseTimeout = kDefaultResponseTimeoutMs;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
 
 private:
-    void ReadEditBoxes();
-
     mutable std::mutex m_Mutex;
 };

@@ -80,8 +80,7 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
                                       const char* pszLogFormat, VARIANT_BOOL bShared)
 {
     const int nIndex = ReadIndex(strCommandPart);
-    m_strRequest = FormatText(pszLogFormat, nIndex);
-    m_pLogPage->AddEntry(m_strRequest);
+    m_pLogPage->AddEntry(FormatText(pszLogFormat, nIndex));
     const char* pszChange = bShared != VARIANT_FALSE ? "share" : "unshare";
     bool bChanged = false;
     std::string strRefusal;
@@ -136,7 +135,6 @@ void CTarnlowServerDlg::LogSharingWarnings()
 bool CTarnlowServerDlg::Acknowledge(SOCKET hClient, const char* pszLogFormat)
 {
     // Connect and disconnect read no index and change nothing.
-    m_strRequest = FormatText(pszLogFormat, 0);
-    m_pLogPage->AddEntry(m_strRequest);
+    m_pLogPage->AddEntry(FormatText(pszLogFormat, 0));
     return ReplyAndLog(hClient, BuildReply(m_strHostName, kOkay));
 }

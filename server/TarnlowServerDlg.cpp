@@ -72,6 +72,7 @@ bool CTarnlowServerDlg::InitialiseServer()
     if (!m_bCOMInitialised && !InitialiseCOM())
         return false;
     MainWindow::CreatePages<CTarnlowServerDlg, CConnections, CComms>(*this);
+    m_pConnectionsPage->m_pMainDlg = this;
     m_pLogPage->AddEntry("Program started");
     if (!RunsAsAdministrator())
         m_pLogPage->AddEntry("The server does not run as an administrator, so it cannot change "

@@ -57,7 +57,6 @@ public:
     std::atomic<bool> m_bStartFailed{false};
     HANDLE m_pServerThread = nullptr;
     HICON m_hIcon;
-    std::string m_strRequest;
     // The listener's: a sharing request was answered, and the Connections page is refreshed
     // once the client has gone.
     bool m_bRefreshAfterReply = false;
