@@ -91,8 +91,8 @@ void CConnections::Populate(bool bFromWindowThread)
     {
         std::lock_guard lock(m_NetConnectionMutex);
         m_NetConnection.QueryConnections();
-        nDialupConnections = m_NetConnection.m_nDialupConnections;
-        for (int i = 0; nDialupConnections != 0 && i < m_NetConnection.m_nConnections; ++i) {
+        nDialupConnections = m_NetConnection.DialupConnectionCount();
+        for (int i = 0; nDialupConnections != 0 && i < m_NetConnection.ConnectionCount(); ++i) {
             SRow row;
             row.strName = m_NetConnection.GetName(i);
             row.nStatus = m_NetConnection.GetStatus(i);

@@ -36,8 +36,6 @@ bool SameGuid(const std::string& strA, const std::string& strB)
 
 } // namespace
 
-CMyNetConnection::CMyNetConnection() : m_nConnections(0), m_nDialupConnections(0) {}
-
 bool CMyNetConnection::QueryConnections()
 {
     ReleaseConnections();
@@ -53,7 +51,7 @@ bool CMyNetConnection::QueryConnections()
     }
     return EnumerateConnections("QueryConnections", m_pEveryConnectionCollection,
                                 [this](CComPtr<INetConnection> pConnection) {
-                                    if (m_nConnections == kMaxConnections) {
+                                    if (ConnectionCount() == kMaxConnections) {
                                         OutputDebugStringA(
                                             "CMyNetConnection::QueryConnections(): More than 256 "
                                             "connections, the rest are left out\n");
@@ -127,28 +125,27 @@ std::string CMyNetConnection::DialupConnectionOf(const std::string& strAdapterGu
 // as no connection at all.
 bool CMyNetConnection::TraceFailure(const char* pszOperation, const char* pszCall, HRESULT hr)
 {
-    m_strTrace = FormatText("CMyNetConnection::%s(): %s failed: 0x%08X\n", pszOperation, pszCall,
-                            static_cast<unsigned>(hr));
-    OutputDebugStringA(m_strTrace.c_str());
+    OutputDebugStringA(FormatText("CMyNetConnection::%s(): %s failed: 0x%08X\n", pszOperation,
+                                  pszCall, static_cast<unsigned>(hr))
+                           .c_str());
     return false;
 }
 
 void CMyNetConnection::AddConnection(CComPtr<INetConnection> pConnection)
 {
-    m_pConnections[m_nConnections] = std::move(pConnection);
-    m_strTrace =
-        FormatText("CMyNetConnection::QueryConnections(): Found connection %d\n", m_nConnections);
-    OutputDebugStringA(m_strTrace.c_str());
-    m_strTrace =
-        FormatText("CMyNetConnection::QueryConnections(): Connection %d is a ", m_nConnections);
-    if (MediaTypeOf(PropertiesOf(m_pConnections[m_nConnections].Get())) == NCM_PHONE) {
-        m_strTrace += "Dialup\n";
+    const int nIndex = ConnectionCount();
+    m_Connections.push_back(std::move(pConnection));
+    OutputDebugStringA(
+        FormatText("CMyNetConnection::QueryConnections(): Found connection %d\n", nIndex).c_str());
+    std::string strTrace =
+        FormatText("CMyNetConnection::QueryConnections(): Connection %d is a ", nIndex);
+    if (MediaTypeOf(PropertiesOf(m_Connections.back().Get())) == NCM_PHONE) {
+        strTrace += "Dialup\n";
         ++m_nDialupConnections;
     } else {
-        m_strTrace += "something else\n";
+        strTrace += "something else\n";
     }
-    OutputDebugStringA(m_strTrace.c_str());
-    ++m_nConnections;
+    OutputDebugStringA(strTrace.c_str());
 }
 
 std::string CMyNetConnection::GetName(int nIndex)
@@ -181,53 +178,54 @@ VARIANT_BOOL CMyNetConnection::IsShared(int nIndex)
         return VARIANT_FALSE;
     if (GetMediaType(nIndex) != NCM_PHONE)
         return VARIANT_FALSE;
-    INetSharingConfiguration* pConfiguration = FetchConfiguration(nIndex);
+    const CComPtr<INetSharingConfiguration> pConfiguration = ConfigurationAt(nIndex);
     VARIANT_BOOL bShared = VARIANT_FALSE;
-    if (pConfiguration != nullptr)
+    if (pConfiguration)
         pConfiguration->get_SharingEnabled(&bShared);
     return bShared;
 }
 
-bool CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL& bShared,
-                                 const std::string& strClientAddress)
+CMyNetConnection::SOutcome CMyNetConnection::SetShared(int nIndex, VARIANT_BOOL bShared,
+                                                       const std::string& strClientAddress)
 {
-    m_strRefusal.clear();
-    m_SideChanges.clear();
+    SOutcome outcome;
+    outcome.bShared = bShared;
     if (!PropertiesAt(nIndex)) {
         OutputDebugStringA("CMyNetConnection::SetShared(): pNCP == NULL\n");
-        return false;
+        return outcome;
     }
     if (GetMediaType(nIndex) != NCM_PHONE) {
         OutputDebugStringA("CMyNetConnection::SetShared(): GetMediaType(nIndex) != NCM_PHONE\n");
-        return false;
+        return outcome;
     }
-    INetSharingConfiguration* pConfiguration = FetchConfiguration(nIndex);
+    const CComPtr<INetSharingConfiguration> pConfiguration = ConfigurationAt(nIndex);
     // Without a configuration the service cannot be asked at all.
-    if (pConfiguration == nullptr) {
+    if (!pConfiguration) {
         OutputDebugStringA("CMyNetConnection::SetShared(): pNSC == NULL\n");
-        return false;
+        return outcome;
     }
     // Error information left by an earlier call must not pass for this one's.
     SetErrorInfo(0, nullptr);
     const HRESULT hr = bShared != VARIANT_FALSE
-                           ? EnableSharing(nIndex, pConfiguration, strClientAddress)
-                           : DisableSharing(pConfiguration);
+                           ? EnableSharing(nIndex, pConfiguration.Get(), strClientAddress, outcome)
+                           : DisableSharing(pConfiguration.Get(), outcome);
     // A refusal is a failure, whatever state the service reports after it.
-    if (FAILED(hr) && m_strRefusal.empty())
-        m_strRefusal = RefusalReason(hr);
-    pConfiguration->get_SharingEnabled(&bShared);
-    return SUCCEEDED(hr);
+    if (FAILED(hr) && outcome.strRefusal.empty())
+        outcome.strRefusal = RefusalReason(hr);
+    pConfiguration->get_SharingEnabled(&outcome.bShared);
+    outcome.bDone = SUCCEEDED(hr);
+    return outcome;
 }
 
 HRESULT CMyNetConnection::EnableSharing(int nIndex, INetSharingConfiguration* pConfiguration,
-                                        const std::string& strClientAddress)
+                                        const std::string& strClientAddress, SOutcome& outcome)
 {
     int nPrivate = -1;
     if (NeedsPrivateSide()) {
         nPrivate = ChoosePrivateSide(nIndex, strClientAddress);
         if (nPrivate < 0) {
             OutputDebugStringA("CMyNetConnection::SetShared(): no private side\n");
-            m_strRefusal = "there is no LAN connection to share with";
+            outcome.strRefusal = "there is no LAN connection to share with";
             return E_FAIL;
         }
     }
@@ -238,20 +236,21 @@ HRESULT CMyNetConnection::EnableSharing(int nIndex, INetSharingConfiguration* pC
     HRESULT hr = pConfiguration->EnableSharing(ICSSHARINGTYPE_PUBLIC);
     TraceHResult(hr);
     if (SUCCEEDED(hr))
-        SayWhatIsNoLongerShared(otherPublic);
+        SayWhatIsNoLongerShared(otherPublic, outcome);
     if (FAILED(hr) || nPrivate < 0)
         return hr;
-    hr = EnablePrivateSide(nPrivate);
+    hr = EnablePrivateSide(nPrivate, outcome);
     // Half a sharing gets no one out: a public side that this share enabled goes again.
     if (FAILED(hr)) {
-        m_strRefusal = RefusalReason(hr);
+        outcome.strRefusal = RefusalReason(hr);
         if (bWasShared == VARIANT_FALSE)
             pConfiguration->DisableSharing();
     }
     return hr;
 }
 
-HRESULT CMyNetConnection::DisableSharing(INetSharingConfiguration* pConfiguration)
+HRESULT CMyNetConnection::DisableSharing(INetSharingConfiguration* pConfiguration,
+                                         SOutcome& outcome)
 {
     // Disabling takes the connection's port mappings away even when it is not shared.
     VARIANT_BOOL bEnabled = VARIANT_FALSE;
@@ -263,7 +262,7 @@ HRESULT CMyNetConnection::DisableSharing(INetSharingConfiguration* pConfiguratio
     const HRESULT hr = pConfiguration->DisableSharing();
     TraceHResult(hr);
     if (SUCCEEDED(hr))
-        DisablePrivateSide();
+        DisablePrivateSide(outcome);
     return hr;
 }
 
@@ -271,11 +270,10 @@ HRESULT CMyNetConnection::DisableSharing(INetSharingConfiguration* pConfiguratio
 std::vector<int> CMyNetConnection::PublicConnectionsBut(int nIndex)
 {
     std::vector<int> shared;
-    for (int i = 0; i < m_nConnections; ++i) {
+    for (int i = 0; i < ConnectionCount(); ++i) {
         if (i == nIndex)
             continue;
-        const CComPtr<INetSharingConfiguration> pConfiguration =
-            ConfigurationOf(m_pConnections[i].Get());
+        const CComPtr<INetSharingConfiguration> pConfiguration = ConfigurationAt(i);
         VARIANT_BOOL bEnabled = VARIANT_FALSE;
         SHARINGCONNECTIONTYPE type = ICSSHARINGTYPE_PRIVATE;
         if (pConfiguration && SUCCEEDED(pConfiguration->get_SharingEnabled(&bEnabled)) &&
@@ -289,16 +287,15 @@ std::vector<int> CMyNetConnection::PublicConnectionsBut(int nIndex)
 
 // One connection is shared at a time: the service ends another's sharing by itself, and the Log
 // says so.
-void CMyNetConnection::SayWhatIsNoLongerShared(const std::vector<int>& wasPublic)
+void CMyNetConnection::SayWhatIsNoLongerShared(const std::vector<int>& wasPublic, SOutcome& outcome)
 {
     for (const int i : wasPublic) {
-        const CComPtr<INetSharingConfiguration> pConfiguration =
-            ConfigurationOf(m_pConnections[i].Get());
+        const CComPtr<INetSharingConfiguration> pConfiguration = ConfigurationAt(i);
         VARIANT_BOOL bEnabled = VARIANT_TRUE;
         if (pConfiguration && SUCCEEDED(pConfiguration->get_SharingEnabled(&bEnabled)) &&
             bEnabled == VARIANT_FALSE)
-            m_SideChanges.push_back(GetName(i) +
-                                    " is no longer shared: one connection is shared at a time");
+            outcome.sideChanges.push_back(
+                GetName(i) + " is no longer shared: one connection is shared at a time");
     }
 }
 
@@ -324,7 +321,7 @@ int CMyNetConnection::ChoosePrivateSide(int nPublic, const std::string& strClien
         strClientAddress.empty() ? std::string() : AdapterGuidOf(strClientAddress);
     int nOnlyConnected = -1;
     int nConnected = 0;
-    for (int i = 0; i < m_nConnections; ++i) {
+    for (int i = 0; i < ConnectionCount(); ++i) {
         const CComPtr<INetConnectionProps> pNCP = PropertiesAt(i);
         if (i == nPublic || MediaTypeOf(pNCP) != NCM_LAN)
             continue;
@@ -343,30 +340,30 @@ int CMyNetConnection::ChoosePrivateSide(int nPublic, const std::string& strClien
     return nConnected == 1 ? nOnlyConnected : -1;
 }
 
-HRESULT CMyNetConnection::EnablePrivateSide(int nPrivate)
+HRESULT CMyNetConnection::EnablePrivateSide(int nPrivate, SOutcome& outcome)
 {
-    const CComPtr<INetSharingConfiguration> pConfiguration =
-        ConfigurationOf(m_pConnections[nPrivate].Get());
+    const CComPtr<INetSharingConfiguration> pConfiguration = ConfigurationAt(nPrivate);
     if (!pConfiguration)
         return E_FAIL;
-    m_strTrace = FormatText(
-        "CMyNetConnection::SetShared(): Enabling connection %d as the private side\n", nPrivate);
-    OutputDebugStringA(m_strTrace.c_str());
+    OutputDebugStringA(
+        FormatText("CMyNetConnection::SetShared(): Enabling connection %d as the private side\n",
+                   nPrivate)
+            .c_str());
     const HRESULT hr = pConfiguration->EnableSharing(ICSSHARINGTYPE_PRIVATE);
     TraceHResult(hr);
     if (FAILED(hr))
         return hr;
-    m_pConnections[nPrivate]->QueryInterface(IID_INetConnection, m_pPrivateSide.PutVoid());
+    m_Connections[nPrivate]->QueryInterface(IID_INetConnection, m_pPrivateSide.PutVoid());
     m_strPrivateSideName = GetName(nPrivate);
     // Windows gives the private side an address of its own, so the client that asked may lose
     // the server: the Log says so first, and the address watch then says where it went.
-    m_SideChanges.push_back(m_strPrivateSideName +
-                            " becomes the LAN side, and Windows gives it a new address");
-    m_SideChanges.push_back("Sharing with the LAN through " + m_strPrivateSideName);
+    outcome.sideChanges.push_back(m_strPrivateSideName +
+                                  " becomes the LAN side, and Windows gives it a new address");
+    outcome.sideChanges.push_back("Sharing with the LAN through " + m_strPrivateSideName);
     return hr;
 }
 
-void CMyNetConnection::DisablePrivateSide()
+void CMyNetConnection::DisablePrivateSide(SOutcome& outcome)
 {
     if (!m_pPrivateSide)
         return;
@@ -379,8 +376,8 @@ void CMyNetConnection::DisablePrivateSide()
         const HRESULT hr = pConfiguration->DisableSharing();
         TraceHResult(hr);
         if (SUCCEEDED(hr))
-            m_SideChanges.push_back("No longer sharing with the LAN through " +
-                                    m_strPrivateSideName);
+            outcome.sideChanges.push_back("No longer sharing with the LAN through " +
+                                          m_strPrivateSideName);
     }
     m_pPrivateSide.Reset();
     m_strPrivateSideName.clear();
@@ -512,9 +509,9 @@ CComPtr<INetConnectionProps> CMyNetConnection::PropertiesOf(INetConnection* pCon
 
 CComPtr<INetConnectionProps> CMyNetConnection::PropertiesAt(int nIndex)
 {
-    if (nIndex < 0 || nIndex >= m_nConnections)
+    if (nIndex < 0 || nIndex >= ConnectionCount())
         return CComPtr<INetConnectionProps>();
-    return PropertiesOf(m_pConnections[nIndex].Get());
+    return PropertiesOf(m_Connections[nIndex].Get());
 }
 
 int CMyNetConnection::MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP)
@@ -523,18 +520,14 @@ int CMyNetConnection::MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP)
     return pNCP && SUCCEEDED(pNCP->get_MediaType(&mediaType)) ? mediaType : -1;
 }
 
-INetSharingConfiguration* CMyNetConnection::FetchConfiguration(int nIndex)
+// Each question fetches the configuration afresh: a connection's may change between two.
+CComPtr<INetSharingConfiguration> CMyNetConnection::ConfigurationAt(int nIndex)
 {
-    m_pSharingConfigurations[nIndex] = ConfigurationOf(m_pConnections[nIndex].Get());
-    return m_pSharingConfigurations[nIndex].Get();
+    return ConfigurationOf(m_Connections[nIndex].Get());
 }
 
 void CMyNetConnection::ReleaseConnections()
 {
-    for (int i = 0; i < kMaxConnections; ++i) {
-        m_pConnections[i].Reset();
-        m_pSharingConfigurations[i].Reset();
-    }
-    m_nConnections = 0;
+    m_Connections.clear();
     m_nDialupConnections = 0;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CMyNetConnection: the server's link to the connection-sharing service. It enumerates the
-// machine's connections into arrays addressed by connection index, answers per-index questions,
-// and switches sharing of dial-up connections on and off.
+// machine's connections, addressed by connection index (at most 256), answers per-index
+// questions, and switches sharing of dial-up connections on and off.
 #pragma once
 
 #include "ComPtr.h"
@@ -17,29 +17,39 @@ class CMyNetConnection
 public:
     static constexpr int kMaxConnections = 256;
 
-    CMyNetConnection();
+    CMyNetConnection() = default;
     CMyNetConnection(const CMyNetConnection&) = delete;
     CMyNetConnection& operator=(const CMyNetConnection&) = delete;
 
     bool QueryConnections();
-    // Every per-index operation treats an index outside 0 to m_nConnections - 1 like a
+    // What the last query found.
+    int ConnectionCount() const { return static_cast<int>(m_Connections.size()); }
+    int DialupConnectionCount() const { return m_nDialupConnections; }
+    // Every per-index operation treats an index outside 0 to ConnectionCount() - 1 like a
     // connection whose properties cannot be read. Each asks the service afresh.
     std::string GetName(int nIndex);
     int GetMediaType(int nIndex);
     int GetStatus(int nIndex);
     VARIANT_BOOL IsShared(int nIndex);
-    // False when the connection was refused, or when the service refused the change; then
-    // Refusal() says why. Where the service needs a private side and lists none, a share also
-    // enables as private the LAN connection whose adapter has the client's address (the local
-    // address of its request), else the only connected LAN connection; without one the share is
-    // refused. An unshare disables the private side that a share enabled, and only that. The
-    // connection is always enabled as the public side. SideChanges() says, a sentence each and in
-    // their order, what else the change did: a private side readdressed and enabled or disabled,
-    // another connection's sharing ended by this one.
-    bool SetShared(int nIndex, VARIANT_BOOL& bShared,
-                   const std::string& strClientAddress = std::string());
-    const std::string& Refusal() const { return m_strRefusal; }
-    const std::vector<std::string>& SideChanges() const { return m_SideChanges; }
+    // What a share or unshare came to.
+    struct SOutcome {
+        // False when the connection was refused, or when the service refused the change.
+        bool bDone = false;
+        // Whether the connection is shared now, as the service reports it.
+        VARIANT_BOOL bShared = VARIANT_FALSE;
+        // Why the service refused the change, where it did.
+        std::string strRefusal;
+        // A sentence each, in their order: what else the change did (a private side readdressed
+        // and enabled or disabled, another connection's sharing ended by this one).
+        std::vector<std::string> sideChanges;
+    };
+    // Where the service needs a private side and lists none, a share also enables as private the
+    // LAN connection whose adapter has the client's address (the local address of its request),
+    // else the only connected LAN connection; without one the share is refused. An unshare
+    // disables the private side that a share enabled, and only that. The connection is always
+    // enabled as the public side.
+    SOutcome SetShared(int nIndex, VARIANT_BOOL bShared,
+                       const std::string& strClientAddress = std::string());
     // What the service has to say beyond its results, where it offers its advice: the port at
     // which the LAN's clients reach the server, for its check of their way; an event that it sets
     // when it says something of its own accord; and what it said since the last call, oldest
@@ -63,17 +73,17 @@ private:
     CComPtr<INetConnectionProps> PropertiesOf(INetConnection* pConnection);
     CComPtr<INetConnectionProps> PropertiesAt(int nIndex);
     static int MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP);
-    INetSharingConfiguration* FetchConfiguration(int nIndex);
+    CComPtr<INetSharingConfiguration> ConfigurationAt(int nIndex);
     CComPtr<INetSharingConfiguration> ConfigurationOf(INetConnection* pConnection);
     HRESULT EnableSharing(int nIndex, INetSharingConfiguration* pConfiguration,
-                          const std::string& strClientAddress);
-    HRESULT DisableSharing(INetSharingConfiguration* pConfiguration);
+                          const std::string& strClientAddress, SOutcome& outcome);
+    HRESULT DisableSharing(INetSharingConfiguration* pConfiguration, SOutcome& outcome);
     std::vector<int> PublicConnectionsBut(int nIndex);
-    void SayWhatIsNoLongerShared(const std::vector<int>& wasPublic);
+    void SayWhatIsNoLongerShared(const std::vector<int>& wasPublic, SOutcome& outcome);
     bool NeedsPrivateSide();
     int ChoosePrivateSide(int nPublic, const std::string& strClientAddress);
-    HRESULT EnablePrivateSide(int nPrivate);
-    void DisablePrivateSide();
+    HRESULT EnablePrivateSide(int nPrivate, SOutcome& outcome);
+    void DisablePrivateSide(SOutcome& outcome);
     // Calls the visitor for each connection of a new enumeration until it returns false; false,
     // traced for the operation, when there is no enumeration.
     bool EnumerateConnections(const char* pszOperation,
@@ -87,17 +97,9 @@ private:
 
     CComPtr<INetSharingManager> m_pSharingManager;
     CComPtr<INetSharingEveryConnectionCollection> m_pEveryConnectionCollection;
-    CComPtr<INetConnection> m_pConnections[kMaxConnections];
-    CComPtr<INetSharingConfiguration> m_pSharingConfigurations[kMaxConnections];
-
-public:
-    int m_nConnections;
-    int m_nDialupConnections;
-
-private:
-    std::string m_strTrace;
-    std::string m_strRefusal;
-    std::vector<std::string> m_SideChanges;
+    // The last query's connections, by connection index.
+    std::vector<CComPtr<INetConnection>> m_Connections;
+    int m_nDialupConnections = 0;
     // The private side that this server enabled, and its name, until an unshare disables it.
     CComPtr<INetConnection> m_pPrivateSide;
     std::string m_strPrivateSideName;

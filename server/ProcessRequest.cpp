@@ -39,7 +39,7 @@ std::string CTarnlowServerDlg::ConnectionListReply()
 {
     std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
     return BuildConnectionListReply(
-        m_strHostName, m_pConnectionsPage->m_NetConnection.m_nConnections, ConnectionEntries());
+        m_strHostName, m_pConnectionsPage->m_NetConnection.ConnectionCount(), ConnectionEntries());
 }
 
 // The caller holds the sharing manager's lock.
@@ -47,7 +47,7 @@ std::string CTarnlowServerDlg::ConnectionEntries()
 {
     CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
     std::string strEntries;
-    for (int i = 0; i < netConnection.m_nConnections; ++i) {
+    for (int i = 0; i < netConnection.ConnectionCount(); ++i) {
         // The four questions in the entry's order, each answered by the service afresh.
         const std::string strName = netConnection.GetName(i);
         const std::string strStatus = CConnections::GetStatusString(netConnection.GetStatus(i));
@@ -82,27 +82,22 @@ bool CTarnlowServerDlg::ChangeSharing(SOCKET hClient, const std::string& strComm
     const int nIndex = ReadIndex(strCommandPart);
     m_pLogPage->AddEntry(FormatText(pszLogFormat, nIndex));
     const char* pszChange = bShared != VARIANT_FALSE ? "share" : "unshare";
-    bool bChanged = false;
-    std::string strRefusal;
-    std::vector<std::string> sideChanges;
     const sockaddr_in local = LocalAddressOf(hClient);
     const std::string strClientAddress =
         local.sin_family == AF_INET ? Winsock::inet_ntoa(local.sin_addr) : std::string();
+    CMyNetConnection::SOutcome outcome;
     {
         std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
-        CMyNetConnection& netConnection = m_pConnectionsPage->m_NetConnection;
-        bChanged = netConnection.SetShared(nIndex, bShared, strClientAddress);
-        strRefusal = netConnection.Refusal();
-        sideChanges = netConnection.SideChanges();
+        outcome = m_pConnectionsPage->m_NetConnection.SetShared(nIndex, bShared, strClientAddress);
     }
-    for (const std::string& strSideChange : sideChanges)
+    for (const std::string& strSideChange : outcome.sideChanges)
         m_pLogPage->AddEntry(strSideChange);
-    if (!strRefusal.empty())
+    if (!outcome.strRefusal.empty())
         m_pLogPage->AddEntry(FormatText("The system refused to %s connection %d: %s", pszChange,
-                                        nIndex, strRefusal.c_str()),
+                                        nIndex, outcome.strRefusal.c_str()),
                              CLog::EPriority::Warning);
     LogSharingWarnings();
-    if (!ReplyAndLog(hClient, BuildReply(m_strHostName, bChanged ? kOkay : kFailed)))
+    if (!ReplyAndLog(hClient, BuildReply(m_strHostName, outcome.bDone ? kOkay : kFailed)))
         return false;
     m_bRefreshAfterReply = true;
     return true;

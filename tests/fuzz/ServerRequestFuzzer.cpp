@@ -66,7 +66,7 @@ void CheckList(const std::string& strReply)
     FUZZ_CHECK(ReadConnectionListReply(strReply, entries));
     std::lock_guard lock(g_pDlg->m_pConnectionsPage->NetConnectionMutex());
     CMyNetConnection& connections = g_pDlg->m_pConnectionsPage->m_NetConnection;
-    FUZZ_CHECK(entries.size() == static_cast<std::size_t>(connections.m_nConnections));
+    FUZZ_CHECK(entries.size() == static_cast<std::size_t>(connections.ConnectionCount()));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const int nIndex = static_cast<int>(i);
         FUZZ_CHECK(entries[i].strName == connections.GetName(nIndex));
@@ -83,7 +83,7 @@ void CheckSharing(const std::string& strPart, const std::string& strReply, bool 
     const int nIndex = ReadIndex(strPart);
     std::lock_guard lock(g_pDlg->m_pConnectionsPage->NetConnectionMutex());
     CMyNetConnection& connections = g_pDlg->m_pConnectionsPage->m_NetConnection;
-    FUZZ_CHECK(nIndex >= 0 && nIndex < connections.m_nConnections);
+    FUZZ_CHECK(nIndex >= 0 && nIndex < connections.ConnectionCount());
     FUZZ_CHECK((connections.IsShared(nIndex) != 0) == bShare);
 }
 

@@ -149,9 +149,20 @@ protected:
         return capture.Text();
     }
 
+    // A share or unshare, whose outcome is kept; the flag given becomes the one the service
+    // reports after it.
+    bool SetShared(int nIndex, VARIANT_BOOL& bShared,
+                   const std::string& strClientAddress = std::string())
+    {
+        m_Outcome = m_Manager.SetShared(nIndex, bShared, strClientAddress);
+        bShared = m_Outcome.bShared;
+        return m_Outcome.bDone;
+    }
+
     std::unique_ptr<CRegisteredService> m_pRegistration;
     bool m_bQueried = false;
     CMyNetConnection m_Manager;
+    CMyNetConnection::SOutcome m_Outcome;
 };
 
 } // namespace
@@ -161,8 +172,8 @@ TEST_F(MyNetConnectionTest, machineWithoutConnectionsGivesZeroCounts)
     Service();
     EXPECT_EQ(Query(), "");
     EXPECT_TRUE(m_bQueried);
-    EXPECT_EQ(m_Manager.m_nConnections, 0);
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 0);
+    EXPECT_EQ(m_Manager.ConnectionCount(), 0);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 0);
 }
 
 TEST_F(MyNetConnectionTest, theBuildsServiceListsItsTwoConnections)
@@ -171,8 +182,8 @@ TEST_F(MyNetConnectionTest, theBuildsServiceListsItsTwoConnections)
         GTEST_SKIP() << "the build's service is the system's NetSharingManager, with the "
                         "machine's own connections (Wine has none)";
     Query();
-    ASSERT_EQ(m_Manager.m_nConnections, 2);
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 1);
+    ASSERT_EQ(m_Manager.ConnectionCount(), 2);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 1);
     EXPECT_EQ(m_Manager.GetName(0), "Local Area Connection");
     EXPECT_EQ(m_Manager.GetMediaType(0), NCM_LAN);
     EXPECT_EQ(m_Manager.GetStatus(0), NCS_CONNECTED);
@@ -197,8 +208,8 @@ TEST_F(MyNetConnectionTest, itemsThatAreNotConnectionsTakeNoIndex)
                        "CMyNetConnection::QueryConnections(): Found connection 2\n"
                        "CMyNetConnection::QueryConnections(): Connection 2 is a something else\n");
     EXPECT_TRUE(m_bQueried);
-    ASSERT_EQ(m_Manager.m_nConnections, 3);
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 1);
+    ASSERT_EQ(m_Manager.ConnectionCount(), 3);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 1);
     EXPECT_EQ(m_Manager.GetName(0), "A");
     EXPECT_EQ(m_Manager.GetName(1), "B");
 }
@@ -223,15 +234,15 @@ TEST_F(MyNetConnectionTest, unreadableConnectionGivesDefaults)
     connection.bPropertiesReadable = false;
     pService->AddConnection(connection);
     EXPECT_NE(Query().find("Connection 0 is a something else\n"), std::string::npos);
-    ASSERT_EQ(m_Manager.m_nConnections, 1);
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 0);
+    ASSERT_EQ(m_Manager.ConnectionCount(), 1);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 0);
     EXPECT_EQ(m_Manager.GetName(0), "");
     EXPECT_EQ(m_Manager.GetStatus(0), -1);
     EXPECT_EQ(m_Manager.GetMediaType(0), -1);
     EXPECT_EQ(m_Manager.IsShared(0), VARIANT_FALSE);
     VARIANT_BOOL bShared = 1;
     CTraceCapture capture;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_FALSE(SetShared(0, bShared));
     EXPECT_EQ(capture.Text(), "CMyNetConnection::SetShared(): pNCP == NULL\n");
 }
 
@@ -245,7 +256,7 @@ TEST_F(MyNetConnectionTest, onlyDialupConnectionsAreSharedOrReportedShared)
     EXPECT_EQ(m_Manager.IsShared(0), VARIANT_FALSE);
     VARIANT_BOOL bShared = 0;
     CTraceCapture capture;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_FALSE(SetShared(0, bShared));
     EXPECT_EQ(capture.Text(), "CMyNetConnection::SetShared(): GetMediaType(nIndex) != NCM_PHONE\n");
     EXPECT_TRUE(pService->GetConnection(nLan).bSharingEnabled);
 }
@@ -257,12 +268,12 @@ TEST_F(MyNetConnectionTest, sharingAndUnsharingADialupConnection)
     Query();
     VARIANT_BOOL bShared = 1;
     CTraceCapture capture;
-    EXPECT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_TRUE(SetShared(0, bShared));
     EXPECT_NE(bShared, 0);
     EXPECT_NE(m_Manager.IsShared(0), 0);
     EXPECT_TRUE(pService->GetConnection(nId).bSharingEnabled);
     bShared = 0;
-    EXPECT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_TRUE(SetShared(0, bShared));
     EXPECT_EQ(bShared, 0);
     EXPECT_EQ(m_Manager.IsShared(0), 0);
     EXPECT_EQ(capture.Text(), "Success\nSuccess\n");
@@ -279,15 +290,15 @@ TEST_F(MyNetConnectionTest, aRefusalByTheServiceIsAFailureWithItsReason)
     Query();
     VARIANT_BOOL bShared = 1;
     CTraceCapture capture;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
+    EXPECT_FALSE(SetShared(0, bShared));
     EXPECT_EQ(capture.Text(), "An unspecified error occurred.\n");
     // The flag holds what the service reports after the refusal.
     EXPECT_NE(bShared, 0);
     // Without the service's words, the system's message for the code.
-    EXPECT_EQ(m_Manager.Refusal(), SystemMessage(E_FAIL));
+    EXPECT_EQ(m_Outcome.strRefusal, SystemMessage(E_FAIL));
     bShared = 0;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
-    EXPECT_EQ(m_Manager.Refusal(),
+    EXPECT_FALSE(SetShared(0, bShared));
+    EXPECT_EQ(m_Outcome.strRefusal,
               SystemMessage(E_ACCESSDENIED) + "; the server must run as an administrator");
 
     // The service's own words, when it leaves them, take the system's place.
@@ -296,8 +307,8 @@ TEST_F(MyNetConnectionTest, aRefusalByTheServiceIsAFailureWithItsReason)
     pService->AddConnection(dialup);
     Query();
     bShared = 0;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
-    EXPECT_EQ(m_Manager.Refusal(), "the server does not have the CAP_NET_ADMIN capability");
+    EXPECT_FALSE(SetShared(0, bShared));
+    EXPECT_EQ(m_Outcome.strRefusal, "the server does not have the CAP_NET_ADMIN capability");
     // Words left by an earlier failure are not taken for a later one's.
     dialup.strFailure.clear();
     ReportFailure(E_FAIL, L"stale words");
@@ -305,11 +316,11 @@ TEST_F(MyNetConnectionTest, aRefusalByTheServiceIsAFailureWithItsReason)
     pService->AddConnection(dialup);
     Query();
     bShared = 1;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
-    EXPECT_EQ(m_Manager.Refusal(), SystemMessage(E_FAIL));
+    EXPECT_FALSE(SetShared(0, bShared));
+    EXPECT_EQ(m_Outcome.strRefusal, SystemMessage(E_FAIL));
     // A connection refused before the service is asked leaves no reason behind.
-    EXPECT_FALSE(m_Manager.SetShared(1, bShared));
-    EXPECT_EQ(m_Manager.Refusal(), "");
+    EXPECT_FALSE(SetShared(1, bShared));
+    EXPECT_EQ(m_Outcome.strRefusal, "");
 }
 
 // What a server without an administrator's token, or under a policy, or without the service
@@ -333,8 +344,8 @@ TEST_F(MyNetConnectionTest, everyChangeRefusedGivesTheSystemsReason)
         pService->SetRefusal(hr, L"");
         for (const VARIANT_BOOL bWanted : {VARIANT_FALSE, VARIANT_TRUE}) {
             VARIANT_BOOL bShared = bWanted;
-            EXPECT_FALSE(m_Manager.SetShared(0, bShared)) << std::hex << hr;
-            EXPECT_EQ(m_Manager.Refusal(), strReason);
+            EXPECT_FALSE(SetShared(0, bShared)) << std::hex << hr;
+            EXPECT_EQ(m_Outcome.strRefusal, strReason);
             EXPECT_NE(bShared, 0);
         }
     }
@@ -352,8 +363,8 @@ TEST_F(MyNetConnectionTest, aShareEnablesThePrivateSideAndTheUnshareOnlyWhatItEn
     Query();
     VARIANT_BOOL bShared = VARIANT_TRUE;
     CTraceCapture capture;
-    ASSERT_TRUE(m_Manager.SetShared(2, bShared, "127.0.0.1"));
-    EXPECT_EQ(m_Manager.SideChanges(),
+    ASSERT_TRUE(SetShared(2, bShared, "127.0.0.1"));
+    EXPECT_EQ(m_Outcome.sideChanges,
               (std::vector<std::string>{
                   "Office LAN becomes the LAN side, and Windows gives it a new address",
                   "Sharing with the LAN through Office LAN"}));
@@ -364,11 +375,11 @@ TEST_F(MyNetConnectionTest, aShareEnablesThePrivateSideAndTheUnshareOnlyWhatItEn
     EXPECT_FALSE(pService->GetConnection(nOff).bSharingEnabled);
     EXPECT_EQ(pService->GetConnection(nDialup).SharingType, ICSSHARINGTYPE_PUBLIC);
     // Sharing again finds the private side there and changes nothing on it.
-    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
-    EXPECT_TRUE(m_Manager.SideChanges().empty());
+    ASSERT_TRUE(SetShared(2, bShared));
+    EXPECT_TRUE(m_Outcome.sideChanges.empty());
     bShared = VARIANT_FALSE;
-    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
-    EXPECT_EQ(m_Manager.SideChanges(),
+    ASSERT_TRUE(SetShared(2, bShared));
+    EXPECT_EQ(m_Outcome.sideChanges,
               std::vector<std::string>{"No longer sharing with the LAN through Office LAN"});
     EXPECT_FALSE(pService->GetConnection(nLan).bSharingEnabled);
     EXPECT_FALSE(pService->GetConnection(nDialup).bSharingEnabled);
@@ -379,11 +390,11 @@ TEST_F(MyNetConnectionTest, aShareEnablesThePrivateSideAndTheUnshareOnlyWhatItEn
     const int nOther = pService->AddConnection(other);
     Query();
     bShared = VARIANT_TRUE;
-    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
+    ASSERT_TRUE(SetShared(2, bShared));
     EXPECT_FALSE(pService->GetConnection(nLan).bSharingEnabled);
     bShared = VARIANT_FALSE;
-    ASSERT_TRUE(m_Manager.SetShared(2, bShared));
-    EXPECT_TRUE(m_Manager.SideChanges().empty());
+    ASSERT_TRUE(SetShared(2, bShared));
+    EXPECT_TRUE(m_Outcome.sideChanges.empty());
     EXPECT_TRUE(pService->GetConnection(nOther).bSharingEnabled);
 }
 
@@ -400,15 +411,15 @@ TEST_F(MyNetConnectionTest, aShareIsPublicAndSaysWhichSharingItEnded)
     const int nOther = pService->AddConnection(other);
     Query();
     VARIANT_BOOL bShared = VARIANT_TRUE;
-    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    ASSERT_TRUE(SetShared(0, bShared));
     EXPECT_EQ(pService->GetConnection(nShared).SharingType, ICSSHARINGTYPE_PUBLIC);
     EXPECT_FALSE(pService->GetConnection(nOther).bSharingEnabled);
-    EXPECT_EQ(m_Manager.SideChanges(),
+    EXPECT_EQ(m_Outcome.sideChanges,
               std::vector<std::string>{
                   "Other ISP is no longer shared: one connection is shared at a time"});
     // Sharing what is shared already ends nothing.
-    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
-    EXPECT_TRUE(m_Manager.SideChanges().empty());
+    ASSERT_TRUE(SetShared(0, bShared));
+    EXPECT_TRUE(m_Outcome.sideChanges.empty());
 }
 
 // No private side can be chosen (no LAN, or two connected ones and none of them the client's),
@@ -420,8 +431,8 @@ TEST_F(MyNetConnectionTest, aShareWithoutAPrivateSideIsRefused)
     const int nDialup = pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Query();
     VARIANT_BOOL bShared = VARIANT_TRUE;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
-    EXPECT_EQ(m_Manager.Refusal(), "there is no LAN connection to share with");
+    EXPECT_FALSE(SetShared(0, bShared));
+    EXPECT_EQ(m_Outcome.strRefusal, "there is no LAN connection to share with");
     EXPECT_EQ(bShared, VARIANT_FALSE);
     pService->AddConnection(TestConnection(L"LAN one", NCM_LAN));
     auto refusing = TestConnection(L"LAN two", NCM_LAN);
@@ -430,13 +441,13 @@ TEST_F(MyNetConnectionTest, aShareWithoutAPrivateSideIsRefused)
     const int nRefusing = pService->AddConnection(refusing);
     Query();
     bShared = VARIANT_TRUE;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared, "192.0.2.1"));
-    EXPECT_EQ(m_Manager.Refusal(), "there is no LAN connection to share with");
+    EXPECT_FALSE(SetShared(0, bShared, "192.0.2.1"));
+    EXPECT_EQ(m_Outcome.strRefusal, "there is no LAN connection to share with");
     pService->RemoveConnection(nRefusing - 1);
     Query();
     bShared = VARIANT_TRUE;
-    EXPECT_FALSE(m_Manager.SetShared(0, bShared));
-    EXPECT_EQ(m_Manager.Refusal(), "the adapter is managed elsewhere");
+    EXPECT_FALSE(SetShared(0, bShared));
+    EXPECT_EQ(m_Outcome.strRefusal, "the adapter is managed elsewhere");
     EXPECT_EQ(bShared, VARIANT_FALSE);
     EXPECT_FALSE(pService->GetConnection(nDialup).bSharingEnabled);
     // A public side that was there before the share stays.
@@ -446,7 +457,7 @@ TEST_F(MyNetConnectionTest, aShareWithoutAPrivateSideIsRefused)
     const int nShared = pService->AddConnection(shared);
     Query();
     bShared = VARIANT_TRUE;
-    EXPECT_FALSE(m_Manager.SetShared(2, bShared));
+    EXPECT_FALSE(SetShared(2, bShared));
     EXPECT_NE(bShared, VARIANT_FALSE);
     EXPECT_TRUE(pService->GetConnection(nShared).bSharingEnabled);
 }
@@ -469,8 +480,8 @@ TEST_F(MyNetConnectionTest, thePrivateSideIsTheAdapterThatCarriesTheClient)
     pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Query();
     VARIANT_BOOL bShared = VARIANT_TRUE;
-    ASSERT_TRUE(m_Manager.SetShared(2, bShared, "127.0.0.1"));
-    EXPECT_EQ(m_Manager.SideChanges().back(), "Sharing with the LAN through Loopback");
+    ASSERT_TRUE(SetShared(2, bShared, "127.0.0.1"));
+    EXPECT_EQ(m_Outcome.sideChanges.back(), "Sharing with the LAN through Loopback");
     EXPECT_TRUE(pService->GetConnection(nLoopback).bSharingEnabled);
 }
 
@@ -485,13 +496,13 @@ TEST_F(MyNetConnectionTest, unsharingWhatIsNotSharedKeepsItsPortMappings)
     Query();
     VARIANT_BOOL bShared = VARIANT_FALSE;
     CTraceCapture capture;
-    EXPECT_TRUE(m_Manager.SetShared(0, bShared));
+    EXPECT_TRUE(SetShared(0, bShared));
     EXPECT_EQ(capture.Text(), "CMyNetConnection::SetShared(): not shared, nothing to disable\n");
     EXPECT_EQ(pService->GetConnection(nId).nPortMappings, 2);
     bShared = VARIANT_TRUE;
-    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    ASSERT_TRUE(SetShared(0, bShared));
     bShared = VARIANT_FALSE;
-    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    ASSERT_TRUE(SetShared(0, bShared));
     EXPECT_EQ(pService->GetConnection(nId).nPortMappings, 0);
 }
 
@@ -501,11 +512,11 @@ TEST_F(MyNetConnectionTest, sharingASecondDialupUnsharesTheFirst)
     pService->AddConnection(TestConnection(L"ISP one", NCM_PHONE));
     pService->AddConnection(TestConnection(L"ISP two", NCM_PHONE));
     Query();
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 2);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 2);
     VARIANT_BOOL bShared = 1;
-    ASSERT_TRUE(m_Manager.SetShared(0, bShared));
+    ASSERT_TRUE(SetShared(0, bShared));
     bShared = 1;
-    ASSERT_TRUE(m_Manager.SetShared(1, bShared));
+    ASSERT_TRUE(SetShared(1, bShared));
     EXPECT_EQ(m_Manager.IsShared(0), 0);
     EXPECT_NE(m_Manager.IsShared(1), 0);
 }
@@ -522,7 +533,7 @@ TEST_F(MyNetConnectionTest, indicesOutsideTheListAreRefused)
         EXPECT_EQ(m_Manager.IsShared(nIndex), 0) << nIndex;
         VARIANT_BOOL bShared = 1;
         CTraceCapture capture;
-        EXPECT_FALSE(m_Manager.SetShared(nIndex, bShared)) << nIndex;
+        EXPECT_FALSE(SetShared(nIndex, bShared)) << nIndex;
         EXPECT_EQ(capture.Text(), "CMyNetConnection::SetShared(): pNCP == NULL\n");
     }
 }
@@ -534,8 +545,8 @@ TEST_F(MyNetConnectionTest, enumerationStopsAt256Connections)
         pService->AddConnection(TestConnection(L"LAN", i == 299 ? NCM_PHONE : NCM_LAN));
     const std::string strTrace = Query();
     EXPECT_TRUE(m_bQueried);
-    EXPECT_EQ(m_Manager.m_nConnections, 256);
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 0);
+    EXPECT_EQ(m_Manager.ConnectionCount(), 256);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 0);
     EXPECT_NE(strTrace.find("Found connection 255\n"), std::string::npos);
     EXPECT_EQ(strTrace.find("Found connection 256\n"), std::string::npos);
     EXPECT_NE(strTrace.find("CMyNetConnection::QueryConnections(): More than 256 connections, "
@@ -553,14 +564,14 @@ TEST_F(MyNetConnectionTest, managerThatCannotBeCreatedGivesNoConnectionsAndIsTri
     EXPECT_EQ(Query(),
               "CMyNetConnection::QueryConnections(): CoCreateInstance failed: 0x80070005\n");
     EXPECT_TRUE(m_bQueried);
-    EXPECT_EQ(m_Manager.m_nConnections, 0);
+    EXPECT_EQ(m_Manager.ConnectionCount(), 0);
     pService->SetCreateResult(S_OK);
     Query();
-    EXPECT_EQ(m_Manager.m_nConnections, 1);
+    EXPECT_EQ(m_Manager.ConnectionCount(), 1);
     // Once made, the manager is kept: later creation failures do not matter.
     pService->SetCreateResult(E_FAIL);
     Query();
-    EXPECT_EQ(m_Manager.m_nConnections, 1);
+    EXPECT_EQ(m_Manager.ConnectionCount(), 1);
 }
 
 TEST_F(MyNetConnectionTest, missingCollectionOrEnumeratorFailsTheQuery)
@@ -573,8 +584,8 @@ TEST_F(MyNetConnectionTest, missingCollectionOrEnumeratorFailsTheQuery)
         CTraceCapture capture;
         EXPECT_FALSE(manager.QueryConnections());
         EXPECT_NE(capture.Text().find(" failed: 0x"), std::string::npos) << capture.Text();
-        EXPECT_EQ(manager.m_nConnections, 0);
-        EXPECT_EQ(manager.m_nDialupConnections, 0);
+        EXPECT_EQ(manager.ConnectionCount(), 0);
+        EXPECT_EQ(manager.DialupConnectionCount(), 0);
     }
 }
 
@@ -585,12 +596,12 @@ TEST_F(MyNetConnectionTest, secondQueryNumbersTheRemainingConnectionsAfresh)
     const int nRemoved = pService->AddConnection(TestConnection(L"B", NCM_PHONE));
     pService->AddConnection(TestConnection(L"C", NCM_PHONE));
     Query();
-    ASSERT_EQ(m_Manager.m_nConnections, 3);
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 2);
+    ASSERT_EQ(m_Manager.ConnectionCount(), 3);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 2);
     pService->RemoveConnection(nRemoved);
     Query();
-    ASSERT_EQ(m_Manager.m_nConnections, 2);
-    EXPECT_EQ(m_Manager.m_nDialupConnections, 1);
+    ASSERT_EQ(m_Manager.ConnectionCount(), 2);
+    EXPECT_EQ(m_Manager.DialupConnectionCount(), 1);
     EXPECT_EQ(m_Manager.GetName(0), "A");
     EXPECT_EQ(m_Manager.GetName(1), "C");
     EXPECT_EQ(m_Manager.GetName(2), "");
@@ -646,7 +657,7 @@ TEST_F(MyNetConnectionTest, theFourQuestionsAnswerEachKindOfConnection)
           TestConnection(L"Tunnel", NCM_TUNNEL, NCS_MEDIA_DISCONNECTED)})
         pService->AddConnection(connection);
     Query();
-    ASSERT_EQ(m_Manager.m_nConnections, 5);
+    ASSERT_EQ(m_Manager.ConnectionCount(), 5);
     for (const int nIndex : {-1, 0, 5}) {
         EXPECT_EQ(m_Manager.GetName(nIndex), "") << nIndex;
         EXPECT_EQ(m_Manager.GetStatus(nIndex), -1) << nIndex;
