@@ -2,233 +2,25 @@
 #include "LinuxSharingService.h"
 
 #include "CodePageText.h"
-#include "GuidText.h"
-#include "IpHelper.h"
-#include "IptablesLegacyReader.h"
+#include "ForwardingSwitch.h"
 #include "Kernel.h"
+#include "LinuxSharingObjects.h"
+#include "NetAdmin.h"
 #include "RtNetlink.h"
-#include "SharingAdvice.h"
 #include "SharingServiceObjects.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cwchar>
-#include <fcntl.h>
 #include <linux/if.h>
-#include <unistd.h>
-
-namespace
-{
-
-using ServicePtr = std::shared_ptr<CLinuxSharingService>;
-
-constexpr const char* kForwardingPath = "/proc/sys/net/ipv4/ip_forward";
-
-// A connection's own objects read the interface from the kernel at every question.
-template <typename TInterface>
-class CInterfaceObject : public CServiceObject<TInterface, CLinuxSharingService, SLinkAttributes>
-{
-protected:
-    CInterfaceObject(REFIID iid, ServicePtr pService, SLinkAttributes known)
-        : CServiceObject<TInterface, CLinuxSharingService, SLinkAttributes>(
-              iid, std::move(pService), std::move(known))
-    {
-    }
-
-    SLinkAttributes Now() const { return this->m_pService->ReadConnection(this->Key()); }
-};
-
-class CLinuxConnection : public CInterfaceObject<INetConnection>
-{
-public:
-    CLinuxConnection(ServicePtr pService, SLinkAttributes known)
-        : CInterfaceObject(IID_INetConnection, std::move(pService), std::move(known))
-    {
-    }
-};
-
-class CLinuxConnectionProps : public CInterfaceObject<INetConnectionProps>
-{
-public:
-    CLinuxConnectionProps(ServicePtr pService, SLinkAttributes known)
-        : CInterfaceObject(IID_INetConnectionProps, std::move(pService), std::move(known))
-    {
-    }
-
-    HRESULT get_Name(BSTR* pbstrName) override
-    {
-        if (pbstrName == nullptr)
-            return E_POINTER;
-        *pbstrName = SysAllocString(Now().ConnectionName().c_str());
-        return *pbstrName != nullptr ? S_OK : E_OUTOFMEMORY;
-    }
-
-    HRESULT get_Status(NETCON_STATUS* pStatus) override
-    {
-        if (pStatus == nullptr)
-            return E_POINTER;
-        *pStatus = Now().Status();
-        return S_OK;
-    }
-
-    HRESULT get_MediaType(NETCON_MEDIATYPE* pMediaType) override
-    {
-        if (pMediaType == nullptr)
-            return E_POINTER;
-        *pMediaType = m_pService->MediaTypeOf(Now());
-        return S_OK;
-    }
-
-    // The adapter is the interface, known by its name.
-    HRESULT get_Guid(BSTR* pbstrGuid) override
-    {
-        if (pbstrGuid == nullptr)
-            return E_POINTER;
-        *pbstrGuid = SysAllocString(GuidWideText(InterfaceGuid(Now().strName)).c_str());
-        return *pbstrGuid != nullptr ? S_OK : E_OUTOFMEMORY;
-    }
-};
-
-class CLinuxSharingConfiguration : public CInterfaceObject<INetSharingConfiguration>
-{
-public:
-    CLinuxSharingConfiguration(ServicePtr pService, SLinkAttributes known)
-        : CInterfaceObject(IID_INetSharingConfiguration, std::move(pService), std::move(known))
-    {
-    }
-
-    HRESULT get_SharingEnabled(VARIANT_BOOL* pbEnabled) override
-    {
-        if (pbEnabled == nullptr)
-            return E_POINTER;
-        bool bShared = false;
-        const HRESULT hr = m_pService->IsShared(Now().strName, bShared);
-        *pbEnabled = bShared ? VARIANT_TRUE : VARIANT_FALSE;
-        return hr;
-    }
-
-    // Masquerading is sharing as the public side; the private side needs no choosing here, since
-    // every other network's forwarded traffic goes out through the shared connection.
-    HRESULT get_SharingConnectionType(SHARINGCONNECTIONTYPE* pType) override
-    {
-        if (pType == nullptr)
-            return E_POINTER;
-        *pType = ICSSHARINGTYPE_PUBLIC;
-        return S_OK;
-    }
-
-    HRESULT DisableSharing() override { return m_pService->DisableSharing(Now().strName); }
-
-    HRESULT EnableSharing(SHARINGCONNECTIONTYPE Type) override
-    {
-        return m_pService->EnableSharing(Now().strName, Type);
-    }
-};
-
-class CLinuxEnumVariant
-    : public CSnapshotEnumVariant<CLinuxEnumVariant, CLinuxSharingService, SLinkAttributes>
-{
-public:
-    CLinuxEnumVariant(ServicePtr pService, std::vector<SLinkAttributes> links,
-                      std::size_t nNext = 0)
-        : CSnapshotEnumVariant(std::move(pService), std::move(links), nNext)
-    {
-    }
-
-private:
-    void MakeItem(const SLinkAttributes& link, VARIANT& var) const override
-    {
-        VariantInit(&var);
-        var.vt = VT_UNKNOWN;
-        var.punkVal = new CLinuxConnection(m_pService, link);
-    }
-};
-
-using CLinuxConnectionCollection = CSnapshotCollection<CLinuxSharingService, CLinuxEnumVariant,
-                                                       &CLinuxSharingService::ReadConnections>;
-
-// The manager also gives the service's advice: what it found in the way of its sharing, and of
-// the LAN's clients on their way to the server.
-class CLinuxSharingManager
-    : public CWithInterface<CSharingManagerBase<CLinuxSharingService, CLinuxConnectionCollection>,
-                            ITarnlowSharingAdvice, IID_ITarnlowSharingAdvice>
-{
-public:
-    using CWithInterface::CWithInterface;
-
-    HRESULT SetClientPort(LONG nPort) override
-    {
-        m_pService->CheckClientPort(nPort);
-        return S_OK;
-    }
-
-    HRESULT SetAdviceEvent(HANDLE hEvent) override
-    {
-        m_pService->SetAdviceEvent(hEvent);
-        return S_OK;
-    }
-
-    HRESULT TakeAdvice(BSTR* pbstrAdvice, BOOL* pbWarning) override
-    {
-        if (pbstrAdvice == nullptr || pbWarning == nullptr)
-            return E_POINTER;
-        *pbstrAdvice = nullptr;
-        CLinuxSharingService::SAdvice advice;
-        if (!m_pService->TakeAdvice(advice))
-            return S_FALSE;
-        *pbWarning = advice.bWarning ? TRUE : FALSE;
-        *pbstrAdvice = SysAllocString(advice.strText.c_str());
-        return *pbstrAdvice != nullptr ? S_OK : E_OUTOFMEMORY;
-    }
-
-    HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
-                                   INetConnectionProps** ppProps) override
-    {
-        return MakeFor<CLinuxConnectionProps>(pNetConnection, ppProps);
-    }
-
-    HRESULT get_INetSharingConfigurationForINetConnection(
-        INetConnection* pNetConnection, INetSharingConfiguration** ppConfiguration) override
-    {
-        return MakeFor<CLinuxSharingConfiguration>(pNetConnection, ppConfiguration);
-    }
-
-private:
-    template <typename TObject, typename TInterface>
-    HRESULT MakeFor(INetConnection* pNetConnection, TInterface** ppObject) const
-    {
-        if (ppObject == nullptr)
-            return E_POINTER;
-        *ppObject = nullptr;
-        const auto* pConnection = OwnConnection<CLinuxConnection>(pNetConnection, m_pService.get());
-        if (pConnection == nullptr)
-            return E_INVALIDARG;
-        *ppObject = new TObject(m_pService, pConnection->Key());
-        return S_OK;
-    }
-};
-
-HRESULT FromErrno(int nError)
-{
-    return nError == EACCES || nError == EPERM ? E_ACCESSDENIED : E_FAIL;
-}
-
-// Opens the IPv4 forwarding switch, reads or writes its one character, and closes it again.
-template <typename TTransfer>
-HRESULT OnForwardingSwitch(int nFlags, TTransfer transfer)
-{
-    const int nFd = ::open(kForwardingPath, nFlags | O_CLOEXEC);
-    const bool bDone = nFd >= 0 && transfer(nFd) == 1;
-    const int nError = errno;
-    if (nFd >= 0)
-        ::close(nFd);
-    return bDone ? S_OK : FromErrno(nError);
-}
-
-} // namespace
 
 CLinuxSharingService::CLinuxSharingService(SOptions options)
-    : m_Options(std::move(options)), m_StateFile(m_Options.strStateDirectory)
+    : m_Options(std::move(options)),
+      m_Firewalls(CNftSharingTable::Name(),
+                  [this](int nIndex) {
+                      SLinkAttributes link;
+                      return CRtNetlink::ReadLink(nIndex, link) && MediaTypeOf(link) == NCM_PHONE;
+                  }),
+      m_StateFile(m_Options.strStateDirectory)
 {
 }
 
@@ -255,7 +47,7 @@ HRESULT CLinuxSharingService::GetClassObject(REFIID riid, void** ppv)
 HRESULT CLinuxSharingService::CreateManager(REFIID riid, void** ppv)
 {
     std::call_once(m_Started, [this] { Start(); });
-    return QueryNewObject(new CLinuxSharingManager(shared_from_this()), riid, ppv);
+    return NewLinuxSharingManager(shared_from_this(), riid, ppv);
 }
 
 std::vector<SLinkAttributes> CLinuxSharingService::ReadConnections() const
@@ -307,7 +99,7 @@ HRESULT CLinuxSharingService::EnableSharing(const std::string& strInterface,
 template <typename TChange>
 HRESULT CLinuxSharingService::Change(TChange change)
 {
-    if (!CNftSharingTable::HasNetAdmin())
+    if (!HasNetAdmin())
         return Refuse(E_ACCESSDENIED);
     HRESULT hr = S_OK;
     {
@@ -328,22 +120,22 @@ HRESULT CLinuxSharingService::Share(const std::string& strInterface)
     if (SUCCEEDED(hr) && !state.bPresent && m_Shared)
         bForwardingWasOn = m_Shared->bForwardingWasOn;
     else if (SUCCEEDED(hr) && !state.bPresent)
-        hr = ReadForwarding(bForwardingWasOn);
+        hr = CForwardingSwitch::Read(bForwardingWasOn);
     if (SUCCEEDED(hr))
-        hr = WriteForwarding(true);
+        hr = CForwardingSwitch::Write(true);
     if (FAILED(hr))
         return Refuse(hr);
     hr = m_Table.Replace(strInterface, bForwardingWasOn);
     // Nothing was shared before a first sharing that failed, so forwarding goes back as it was.
     if (FAILED(hr) && !state.bPresent)
-        WriteForwarding(bForwardingWasOn);
+        CForwardingSwitch::Write(bForwardingWasOn);
     if (FAILED(hr))
         return Refuse(hr);
     m_Shared = SShared{strInterface, bForwardingWasOn};
     m_bGaveUp = false;
     m_Undone.clear();
     Remember(strInterface, CSharingStateFile::ReadBootId(m_Options.strBootIdPath));
-    WarnAfterShare(strInterface);
+    Warn("EnableSharing", m_Firewalls.AfterShare(strInterface, m_nClientPort));
     return hr;
 }
 
@@ -367,7 +159,7 @@ HRESULT CLinuxSharingService::Unshare(const std::string& strInterface)
         return hr;
     hr = m_Table.Remove();
     if (SUCCEEDED(hr) && !state.bForwardingWasOn)
-        hr = WriteForwarding(false);
+        hr = CForwardingSwitch::Write(false);
     if (FAILED(hr))
         return Refuse(hr);
     m_Shared.reset();
@@ -375,8 +167,8 @@ HRESULT CLinuxSharingService::Unshare(const std::string& strInterface)
     // Another firewall may masquerade the LAN out through the uplink by itself, where forwarding
     // stays on.
     bool bForwarding = false;
-    if (SUCCEEDED(ReadForwarding(bForwarding)) && bForwarding)
-        WarnAfterUnshare(strInterface);
+    if (SUCCEEDED(CForwardingSwitch::Read(bForwarding)) && bForwarding)
+        Warn("DisableSharing", m_Firewalls.AfterUnshare(strInterface));
     return hr;
 }
 
@@ -451,9 +243,9 @@ void CLinuxSharingService::ShareAfterBoot(const std::string& strInterface,
                                           const std::string& strBootId)
 {
     bool bForwardingWasOn = false;
-    HRESULT hr = ReadForwarding(bForwardingWasOn);
+    HRESULT hr = CForwardingSwitch::Read(bForwardingWasOn);
     if (SUCCEEDED(hr))
-        hr = WriteForwarding(true);
+        hr = CForwardingSwitch::Write(true);
     if (SUCCEEDED(hr))
         hr = m_Table.Replace(strInterface, bForwardingWasOn);
     const std::wstring strName = ConnectionNameOf(strInterface);
@@ -514,7 +306,7 @@ bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
     }
     const bool bTableKept = state.bComplete && state.strInterface == m_Shared->strInterface;
     bool bForwarding = true;
-    ReadForwarding(bForwarding);
+    CForwardingSwitch::Read(bForwarding);
     if (bTableKept && bForwarding)
         return true;
     const std::wstring strName = ConnectionNameOf(m_Shared->strInterface);
@@ -536,7 +328,7 @@ bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
                true);
     }
     if (!bForwarding) {
-        const HRESULT hr = WriteForwarding(true);
+        const HRESULT hr = CForwardingSwitch::Write(true);
         Notify(SUCCEEDED(hr) ? L"IPv4 forwarding was switched off, and is switched on again for "
                                L"the sharing of " +
                                    strName
@@ -562,70 +354,8 @@ void CLinuxSharingService::CheckClientPort(int nPort)
     std::lock_guard lock(m_Mutex);
     m_nClientPort = nPort;
     CNftSharingTable::SState state;
-    CFirewallRuleset ruleset;
-    if (FAILED(m_Table.Read(state)) || !ReadOtherFirewalls(ruleset))
-        return;
-    Warn("CheckClientPort",
-         CFirewallCheck::ClientPort(
-             ruleset, ClientInterfaces(CFirewallCheck::ReadInterfaces(), state.strInterface),
-             nPort));
-}
-
-// A drop in any base chain of the forward hook is final, so no rule of ours can let the LAN
-// through another firewall that drops it: the user must be told where to let it through. One
-// reading of the firewalls serves the shared traffic and the clients' way to the port.
-void CLinuxSharingService::WarnAfterShare(const std::string& strUplink)
-{
-    CFirewallRuleset ruleset;
-    if (!ReadOtherFirewalls(ruleset))
-        return;
-    const std::vector<CFirewallCheck::SInterface> interfaces = CFirewallCheck::ReadInterfaces();
-    Warn("EnableSharing",
-         CFirewallCheck::SharedTraffic(ruleset, Without(interfaces, strUplink),
-                                       CFirewallCheck::Named(strUplink, interfaces)));
-    if (m_nClientPort > 0)
-        Warn("EnableSharing", CFirewallCheck::ClientPort(
-                                  ruleset, ClientInterfaces(interfaces, strUplink), m_nClientPort));
-}
-
-void CLinuxSharingService::WarnAfterUnshare(const std::string& strUplink)
-{
-    CFirewallRuleset ruleset;
-    if (!ReadOtherFirewalls(ruleset))
-        return;
-    const std::vector<CFirewallCheck::SInterface> interfaces = CFirewallCheck::ReadInterfaces();
-    Warn("DisableSharing",
-         CFirewallCheck::TrafficAfterUnshare(ruleset, Without(interfaces, strUplink),
-                                             CFirewallCheck::Named(strUplink, interfaces)));
-}
-
-bool CLinuxSharingService::ReadOtherFirewalls(CFirewallRuleset& ruleset)
-{
-    const bool bNftables = SUCCEEDED(m_Table.ReadOtherTables(ruleset));
-    CIptablesLegacyReader::Read(ruleset);
-    return bNftables || !ruleset.IsEmpty();
-}
-
-std::vector<CFirewallCheck::SInterface>
-CLinuxSharingService::Without(std::vector<CFirewallCheck::SInterface> interfaces,
-                              const std::string& strLeftOut)
-{
-    std::erase_if(interfaces, [&strLeftOut](const CFirewallCheck::SInterface& candidate) {
-        return candidate.strName == strLeftOut;
-    });
-    return interfaces;
-}
-
-std::vector<CFirewallCheck::SInterface>
-CLinuxSharingService::ClientInterfaces(std::vector<CFirewallCheck::SInterface> interfaces,
-                                       const std::string& strUplink) const
-{
-    std::vector<CFirewallCheck::SInterface> lans = Without(std::move(interfaces), strUplink);
-    std::erase_if(lans, [this](const CFirewallCheck::SInterface& lan) {
-        SLinkAttributes link;
-        return CRtNetlink::ReadLink(lan.nIndex, link) && MediaTypeOf(link) == NCM_PHONE;
-    });
-    return lans;
+    if (SUCCEEDED(m_Table.Read(state)))
+        Warn("CheckClientPort", m_Firewalls.ForClients(state.strInterface, nPort));
 }
 
 void CLinuxSharingService::Warn(const char* pszOperation, const std::vector<std::string>& warnings)
@@ -665,18 +395,4 @@ void CLinuxSharingService::SetAdviceEvent(HANDLE hEvent)
 {
     std::lock_guard lock(m_Mutex);
     m_hAdviceEvent = hEvent;
-}
-
-HRESULT CLinuxSharingService::ReadForwarding(bool& bOn)
-{
-    char c = '0';
-    const HRESULT hr = OnForwardingSwitch(O_RDONLY, [&c](int nFd) { return ::read(nFd, &c, 1); });
-    bOn = c != '0';
-    return hr;
-}
-
-HRESULT CLinuxSharingService::WriteForwarding(bool bOn)
-{
-    const char c = bOn ? '1' : '0';
-    return OnForwardingSwitch(O_WRONLY, [c](int nFd) { return ::write(nFd, &c, 1); });
 }

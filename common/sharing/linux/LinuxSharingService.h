@@ -8,7 +8,7 @@
 // next boot, as the original platform's service does.
 #pragma once
 
-#include "FirewallCheck.h"
+#include "FirewallWarnings.h"
 #include "LinkAttributes.h"
 #include "NftSharingTable.h"
 #include "SharingStateFile.h"
@@ -102,31 +102,18 @@ private:
     bool UndoneTooOften();
     void Notify(std::wstring strText, bool bWarning);
 
-    // The other firewalls, as far as they can be read; false when none could be.
-    bool ReadOtherFirewalls(CFirewallRuleset& ruleset);
-    // The caller holds the lock for these.
-    void WarnAfterShare(const std::string& strUplink);
-    void WarnAfterUnshare(const std::string& strUplink);
-    // The interfaces but the one left out.
-    static std::vector<CFirewallCheck::SInterface>
-    Without(std::vector<CFirewallCheck::SInterface> interfaces, const std::string& strLeftOut);
-    // Where clients come from: the LAN, not the shared uplink or another dial-up link.
-    std::vector<CFirewallCheck::SInterface>
-    ClientInterfaces(std::vector<CFirewallCheck::SInterface> interfaces,
-                     const std::string& strUplink) const;
     // Keeps the warnings for the server, which takes them through the manager; the caller holds
     // the lock.
     void Warn(const char* pszOperation, const std::vector<std::string>& warnings);
     void Advise(std::wstring strText, bool bWarning);
     // Leaves the reason for a refused change as the calling thread's COM error information.
     HRESULT Refuse(HRESULT hr) const;
-    static HRESULT ReadForwarding(bool& bOn);
-    static HRESULT WriteForwarding(bool bOn);
 
     const SOptions m_Options;
     // The nftables context serves one caller at a time, and a change is read, then written.
     std::mutex m_Mutex;
     CNftSharingTable m_Table;
+    CFirewallWarnings m_Firewalls;
     // The server's receive port, once it has asked; 0 before.
     int m_nClientPort = 0;
     std::deque<SAdvice> m_Advice;

@@ -1,17 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NftSharingTable.h"
 
-#include "Kernel.h"
-#include "NftFirewallReader.h"
-
 #include <cctype>
-#include <linux/capability.h>
-#include <nftables/libnftables.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string_view>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace
 {
@@ -26,9 +19,6 @@ constexpr std::string_view kForwardingOff = "off";
 constexpr std::size_t kMaxInterfaceName = 15;
 // The forward chain's rules: the MSS clamp, the answers let in, the rest dropped.
 constexpr std::size_t kForwardRules = 3;
-
-constexpr std::string_view kPermissionDenied = "Operation not permitted";
-constexpr std::string_view kAbsent = "No such file or directory";
 
 // Removes the table in a transaction, whether or not it is there: adding first makes the delete
 // succeed either way.
@@ -94,30 +84,7 @@ void ReadObject(const json& object, CNftSharingTable::SState& state, std::string
     }
 }
 
-void TraceError(const char* pszError)
-{
-    std::string strTrace = "CNftSharingTable::Run(): ";
-    strTrace += pszError != nullptr ? pszError : "";
-    if (strTrace.back() != '\n')
-        strTrace += '\n';
-    OutputDebugStringA(strTrace.c_str());
-}
-
 } // namespace
-
-CNftSharingTable::CNftSharingTable() : m_pContext(nft_ctx_new(NFT_CTX_DEFAULT))
-{
-    if (m_pContext != nullptr) {
-        nft_ctx_buffer_output(m_pContext);
-        nft_ctx_buffer_error(m_pContext);
-    }
-}
-
-CNftSharingTable::~CNftSharingTable()
-{
-    if (m_pContext != nullptr)
-        nft_ctx_free(m_pContext);
-}
 
 std::string CNftSharingTable::ReplaceCommands(const std::string& strInterface,
                                               bool bForwardingWasOn)
@@ -186,71 +153,32 @@ bool CNftSharingTable::IsSafeInterfaceName(const std::string& strName)
     return true;
 }
 
+const char* CNftSharingTable::Name()
+{
+    return kTable.data();
+}
+
 HRESULT CNftSharingTable::Read(SState& state)
 {
     state = SState{};
-    const HRESULT hr = Run("list table " + std::string(kTable), false, true);
+    const HRESULT hr = m_Nft.Run("list table " + std::string(kTable), CNftRunner::EAbsence::Allowed,
+                                 CNftRunner::EOutput::Json);
     if (hr == S_FALSE)
         return S_OK;
     if (FAILED(hr))
         return hr;
     // An emptied table shares nothing; anything but a listing is a failure.
-    return ParseListing(m_strOutput, state) || state.bTable ? S_OK : E_FAIL;
+    return ParseListing(m_Nft.Output(), state) || state.bTable ? S_OK : E_FAIL;
 }
 
 HRESULT CNftSharingTable::Replace(const std::string& strInterface, bool bForwardingWasOn)
 {
     if (!IsSafeInterfaceName(strInterface))
         return E_INVALIDARG;
-    return Run(ReplaceCommands(strInterface, bForwardingWasOn));
+    return m_Nft.Run(ReplaceCommands(strInterface, bForwardingWasOn));
 }
 
 HRESULT CNftSharingTable::Remove()
 {
-    return Run(RemoveCommands());
-}
-
-HRESULT CNftSharingTable::ReadOtherTables(CFirewallRuleset& ruleset)
-{
-    const HRESULT hr = Run("list ruleset", true, true);
-    if (FAILED(hr))
-        return hr;
-    return CNftFirewallReader::Parse(m_strOutput, CNftXtDump::Read(), std::string(kTable), ruleset)
-               ? S_OK
-               : E_FAIL;
-}
-
-bool CNftSharingTable::HasNetAdmin()
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return false;
-    return (data[CAP_TO_INDEX(CAP_NET_ADMIN)].effective & CAP_TO_MASK(CAP_NET_ADMIN)) != 0;
-}
-
-// S_FALSE when the table is absent and that is not a failure.
-HRESULT CNftSharingTable::Run(const std::string& strCommands, bool bAbsentIsFailure, bool bJson)
-{
-    if (m_pContext == nullptr)
-        return E_OUTOFMEMORY;
-    // Without the capability the kernel refuses every command, and libnftables then writes its
-    // own message to standard error, past its error buffer.
-    if (!HasNetAdmin()) {
-        m_strError.clear();
-        return E_ACCESSDENIED;
-    }
-    // Only listings are asked for in JSON; commands are written as text.
-    nft_ctx_output_set_flags(m_pContext, bJson ? NFT_CTX_OUTPUT_JSON : 0);
-    const bool bDone = nft_run_cmd_from_buffer(m_pContext, strCommands.c_str()) == 0;
-    // Reading the buffers empties them for the next command.
-    m_strOutput = nft_ctx_get_output_buffer(m_pContext);
-    const std::string_view error = nft_ctx_get_error_buffer(m_pContext);
-    m_strError = bDone ? std::string() : std::string(error.substr(0, error.find('\n')));
-    if (bDone)
-        return S_OK;
-    if (!bAbsentIsFailure && error.find(kAbsent) != std::string_view::npos)
-        return S_FALSE;
-    TraceError(error.data());
-    return error.find(kPermissionDenied) != std::string_view::npos ? E_ACCESSDENIED : E_FAIL;
+    return m_Nft.Run(RemoveCommands());
 }

@@ -1,18 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tarnlow's one nftables table: it masquerades forwarded IPv4 traffic that leaves through the
 // shared interface, clamps the MSS of the connections that it opens to the route's MTU, and lets in
-// through that interface only what answers such traffic. The
-// masquerading rule's comment keeps whether IPv4 forwarding was on before sharing, so that a
-// restarted server can still put it back. The table and the rest of the rule set are read back
-// as libnftables lists them in JSON.
+// through that interface only what answers such traffic. The masquerading rule's comment keeps
+// whether IPv4 forwarding was on before sharing, so that a restarted server can still put it back.
+// The table is read back as libnftables lists it in JSON.
 #pragma once
 
 #include "Com.h"
-#include "FirewallRuleset.h"
+#include "NftRunner.h"
 
 #include <string>
-
-struct nft_ctx;
 
 class CNftSharingTable
 {
@@ -28,11 +25,6 @@ public:
         bool bComplete = false;
     };
 
-    CNftSharingTable();
-    ~CNftSharingTable();
-    CNftSharingTable(const CNftSharingTable&) = delete;
-    CNftSharingTable& operator=(const CNftSharingTable&) = delete;
-
     // The commands that put the table in place of any earlier one, as one transaction.
     static std::string ReplaceCommands(const std::string& strInterface, bool bForwardingWasOn);
     // What a JSON listing of the table says; false when the listing is not of a table of ours.
@@ -40,22 +32,16 @@ public:
     // Names that the rules can carry as they stand: no quotes, no wildcards, as long as the
     // kernel allows.
     static bool IsSafeInterfaceName(const std::string& strName);
-    // Whether this process may change the kernel's network: CAP_NET_ADMIN in effect.
-    static bool HasNetAdmin();
+    // The table as the rule set names it: "family name".
+    static const char* Name();
 
     // Reads the table back from the kernel; an absent table is not a failure.
     HRESULT Read(SState& state);
     HRESULT Replace(const std::string& strInterface, bool bForwardingWasOn);
     HRESULT Remove();
-    // Every other ip and inet table, iptables-nft's among them.
-    HRESULT ReadOtherTables(CFirewallRuleset& ruleset);
     // The first line of what nftables said when the last command failed; empty after a success.
-    const std::string& LastError() const { return m_strError; }
+    const std::string& LastError() const { return m_Nft.LastError(); }
 
 private:
-    HRESULT Run(const std::string& strCommands, bool bAbsentIsFailure = true, bool bJson = false);
-
-    nft_ctx* m_pContext;
-    std::string m_strOutput;
-    std::string m_strError;
+    CNftRunner m_Nft;
 };
