@@ -199,15 +199,3 @@ HRESULT QueryNewObject(TObject* pObject, REFIID riid, void** ppv)
     pObject->Release();
     return hr;
 }
-
-// The DllGetClassObject of a build whose NetSharingManager is this machine's service of a kind.
-template <typename TService>
-HRESULT MachineClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
-{
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (rclsid != CLSID_NetSharingManager)
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return TService::Machine()->GetClassObject(riid, ppv);
-}

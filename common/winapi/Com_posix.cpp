@@ -68,7 +68,7 @@ HRESULT GetClassFactory(REFCLSID rclsid, IClassFactory** ppFactory)
         pRegistered = FindRegisteredLocked(rclsid);
     }
     if (pRegistered == nullptr)
-        return DllGetClassObject(rclsid, IID_IClassFactory, reinterpret_cast<void**>(ppFactory));
+        return REGDB_E_CLASSNOTREG;
     const HRESULT hr =
         pRegistered->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(ppFactory));
     pRegistered->Release();

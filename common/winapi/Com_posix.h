@@ -174,7 +174,3 @@ HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);
 HRESULT SetErrorInfo(DWORD dwReserved, IErrorInfo* perrinfo);
 // Hands the thread's error information over and clears it; S_FALSE, with null, when there is none.
 HRESULT GetErrorInfo(DWORD dwReserved, IErrorInfo** pperrinfo);
-
-// The classes that this build serves in-process, found when no class object is registered;
-// defined by the connection-sharing service that the build chose.
-HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Com_posix.h"
+#include "UnusedMethods_posix.h"
 
 enum NETCON_MEDIATYPE {
     NCM_NONE = 0,
@@ -124,4 +125,27 @@ struct INetSharingManager : IUnknown {
 
 protected:
     ~INetSharingManager() = default;
+};
+
+// Linux's sharing masquerades every other network out through the shared connection: it has no
+// private side to enable.
+inline constexpr bool kSystemSharingNeedsPrivateSide = false;
+
+// What a service may lack answers E_NOTIMPL, as the system's services do.
+template <>
+class CUnusedMethodsOf<INetConnectionProps> : public INetConnectionProps
+{
+public:
+    HRESULT get_Guid(BSTR*) override { return E_NOTIMPL; }
+};
+
+template <>
+class CUnusedMethodsOf<INetSharingManager> : public INetSharingManager
+{
+public:
+    HRESULT get_EnumPrivateConnections(SHARINGCONNECTION_ENUM_FLAGS,
+                                       INetSharingPrivateConnectionCollection**) override
+    {
+        return E_NOTIMPL;
+    }
 };

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The system's sharing interfaces are dispatch interfaces with more methods than Tarnlow calls;
-// these answer the rest.
+// The system's interfaces may have more methods than Tarnlow calls: an object of ours answers the
+// rest through CUnusedMethodsOf, which the interfaces' own header specialises (NetSharing_win.h),
+// and a dispatch interface's through CUnusedDispatch.
 #pragma once
 
-#include "NetSharing_win.h"
+#include "Com_win.h"
 
 template <typename TInterface>
 class CUnusedMethodsOf : public TInterface
@@ -28,83 +29,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-};
-
-template <>
-class CUnusedMethodsOf<INetConnection> : public INetConnection
-{
-public:
-    HRESULT STDMETHODCALLTYPE Connect() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Disconnect() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Delete() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Duplicate(LPCWSTR, INetConnection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetProperties(NETCON_PROPERTIES**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetUiObjectClassId(CLSID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Rename(LPCWSTR) override { return E_NOTIMPL; }
-};
-
-template <>
-class CUnusedMethodsOf<INetConnectionProps> : public CUnusedDispatch<INetConnectionProps>
-{
-public:
-    HRESULT STDMETHODCALLTYPE get_Guid(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_DeviceName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Characteristics(DWORD*) override { return E_NOTIMPL; }
-};
-
-template <>
-class CUnusedMethodsOf<INetSharingConfiguration> : public CUnusedDispatch<INetSharingConfiguration>
-{
-public:
-    HRESULT STDMETHODCALLTYPE get_InternetFirewallEnabled(VARIANT_BOOL*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DisableInternetFirewall() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnableInternetFirewall() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_EnumPortMappings(SHARINGCONNECTION_ENUM_FLAGS,
-                                                   INetSharingPortMappingCollection**) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE AddPortMapping(BSTR, UCHAR, USHORT, USHORT, DWORD, BSTR,
-                                             ICS_TARGETTYPE, INetSharingPortMapping**) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE RemovePortMapping(INetSharingPortMapping*) override
-    {
-        return E_NOTIMPL;
-    }
-};
-
-template <>
-class CUnusedMethodsOf<INetSharingEveryConnectionCollection>
-    : public CUnusedDispatch<INetSharingEveryConnectionCollection>
-{
-};
-
-template <>
-class CUnusedMethodsOf<INetSharingPrivateConnectionCollection>
-    : public CUnusedDispatch<INetSharingPrivateConnectionCollection>
-{
-};
-
-template <>
-class CUnusedMethodsOf<INetSharingManager> : public CUnusedDispatch<INetSharingManager>
-{
-public:
-    HRESULT STDMETHODCALLTYPE get_SharingInstalled(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_EnumPublicConnections(
-        SHARINGCONNECTION_ENUM_FLAGS, INetSharingPublicConnectionCollection**) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE get_EnumPrivateConnections(
-        SHARINGCONNECTION_ENUM_FLAGS, INetSharingPrivateConnectionCollection**) override
     {
         return E_NOTIMPL;
     }

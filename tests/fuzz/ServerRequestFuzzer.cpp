@@ -5,6 +5,7 @@
 #include "ControlProtocol.h"
 #include "FuzzCheck.h"
 #include "ServerResources.h"
+#include "SharingRegistration.h"
 #include "TarnlowServerDlg.h"
 #include "UiApplication.h"
 
@@ -21,6 +22,7 @@ namespace
 {
 
 CUiApplication* g_pApplication = nullptr;
+CSharingRegistration* g_pSharing = nullptr;
 CTarnlowServerDlg* g_pDlg = nullptr;
 
 std::string ReadAll(int nFd)
@@ -123,9 +125,10 @@ extern "C" int LLVMFuzzerInitialize(int* pArgc, char*** pArgv)
 {
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
-    // Both live until the process ends: libFuzzer leaves by exit(), after which Qt's objects
+    // They live until the process ends: libFuzzer leaves by exit(), after which Qt's objects
     // cannot be taken down in order.
     g_pApplication = new CUiApplication(*pArgc, *pArgv);
+    g_pSharing = new CSharingRegistration;
     CResources::SetCurrent(&ServerResources());
     g_pDlg = new CTarnlowServerDlg;
     FUZZ_CHECK(g_pDlg->Create(CTarnlowServerDlg::IDD));

@@ -428,6 +428,7 @@ TEST(ServerStartFailureTest, comSecuritySetBeforeTheWindowIsKept)
     ASSERT_EQ(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
                                    RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr),
               S_OK);
+    const CRegisteredService registration(CMemorySharingService::CreateWithDefaultConnections());
     std::unique_ptr<CTarnlowServerDlg> pDlg;
     CTraceCapture capture;
     EXPECT_TRUE(OpenFailingServer(pDlg).empty());
@@ -444,6 +445,9 @@ TEST(ServerStartFailureTest, comSecuritySetBeforeTheWindowIsKept)
 
 TEST(ServerStartFailureTest, winsockThatCannotStartIsLoggedAndEndsTheProgram)
 {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    auto registration =
+        std::make_unique<CRegisteredService>(CMemorySharingService::CreateWithDefaultConnections());
     Winsock::OfferVersionForTests(MAKEWORD(1, 1));
     std::unique_ptr<CTarnlowServerDlg> pDlg;
     EXPECT_TRUE(OpenFailingServer(pDlg).empty());
@@ -457,6 +461,8 @@ TEST(ServerStartFailureTest, winsockThatCannotStartIsLoggedAndEndsTheProgram)
     EXPECT_EQ(pDlg->m_hStopEvent, nullptr);
     EXPECT_FALSE(pDlg->IsWindowVisible());
     pDlg.reset();
+    registration.reset();
+    CoUninitialize();
     CResources::SetCurrent(nullptr);
 }
 

@@ -2,6 +2,7 @@
 #include "ComObject.h"
 #include "Kernel.h"
 #include "MemorySharingService.h"
+#include "RegisteredService.h"
 #include "TestPlatform.h"
 
 #include <gtest/gtest.h>
@@ -71,13 +72,16 @@ TEST(ComTest, creationNeedsTheMultithreadedApartmentAndAnyThreadMayUseIt)
                                    RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr),
               RPC_E_TOO_LATE);
 
-    EXPECT_EQ(CreateOnOtherThread(), S_OK);
-    EXPECT_EQ(CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_LOCAL_SERVER,
-                               IID_INetSharingManager, reinterpret_cast<void**>(&pManager)),
-              REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(CoCreateInstance(IID_IUnknown, nullptr, CLSCTX_ALL, IID_IUnknown,
-                               reinterpret_cast<void**>(&pManager)),
-              REGDB_E_CLASSNOTREG);
+    {
+        const CRegisteredService registration(CMemorySharingService::Create());
+        EXPECT_EQ(CreateOnOtherThread(), S_OK);
+        EXPECT_EQ(CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_LOCAL_SERVER,
+                                   IID_INetSharingManager, reinterpret_cast<void**>(&pManager)),
+                  REGDB_E_CLASSNOTREG);
+        EXPECT_EQ(CoCreateInstance(IID_IUnknown, nullptr, CLSCTX_ALL, IID_IUnknown,
+                                   reinterpret_cast<void**>(&pManager)),
+                  REGDB_E_CLASSNOTREG);
+    }
 
     CoUninitialize();
     CoUninitialize();
@@ -107,18 +111,32 @@ TEST(ComRegistrationTest, registeredClassObjectServesUntilRevoked)
     CoUninitialize();
 }
 
-// Without a registration, the build's own service answers.
-TEST(ComRegistrationTest, afterRevocationTheBuildsServiceServes)
+// Our COM knows only what is registered: a registration over another serves until it is revoked,
+// then the one beneath serves again; with none, there is no class.
+TEST(ComRegistrationTest, afterRevocationTheRegistrationBeneathServes)
 {
-    if (UnderWine())
-        GTEST_SKIP() << "the build's service is the system's NetSharingManager, which Wine lacks";
+    if (!kOwnPlatformLayer)
+        GTEST_SKIP() << "registrations over one another are our layer's";
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     INetSharingManager* pManager = nullptr;
     EXPECT_EQ(CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_ALL, IID_INetSharingManager,
                                reinterpret_cast<void**>(&pManager)),
-              S_OK);
-    ASSERT_NE(pManager, nullptr);
-    pManager->Release();
+              REGDB_E_CLASSNOTREG);
+    {
+        const CRegisteredService beneath(CMemorySharingService::Create());
+        auto pRefusing = CMemorySharingService::Create();
+        pRefusing->SetCreateResult(E_ACCESSDENIED);
+        auto pAbove = std::make_unique<CRegisteredService>(pRefusing);
+        EXPECT_EQ(CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_ALL,
+                                   IID_INetSharingManager, reinterpret_cast<void**>(&pManager)),
+                  E_ACCESSDENIED);
+        pAbove.reset();
+        EXPECT_EQ(CoCreateInstance(CLSID_NetSharingManager, nullptr, CLSCTX_ALL,
+                                   IID_INetSharingManager, reinterpret_cast<void**>(&pManager)),
+                  S_OK);
+        ASSERT_NE(pManager, nullptr);
+        pManager->Release();
+    }
     CoUninitialize();
 }
 
