@@ -34,7 +34,7 @@ void BM_BuildConnectionListReply(benchmark::State& state)
     CServerWindowFixture server(static_cast<int>(state.range(0)));
     std::string strReply;
     for (auto _ : state) {
-        strReply = server.Dlg().ConnectionListReply();
+        strReply = server.Dlg().m_pHandler->ConnectionListReply();
         benchmark::DoNotOptimize(strReply);
     }
     state.counters["reply_bytes"] = static_cast<double>(strReply.size());
@@ -159,15 +159,14 @@ void BM_ClientRule(benchmark::State& state, bool bMachineService)
         }
         pRegistration = std::make_unique<CRegisteredService>(pService);
     }
-    CMyNetConnection manager;
-    std::mutex mutex;
-    manager.QueryConnections();
+    CSharedConnections connections;
+    connections.With([](CMyNetConnection& manager) { return manager.QueryConnections(); });
     sockaddr_in loopback{};
     loopback.sin_family = AF_INET;
     loopback.sin_addr.s_addr = Winsock::inet_addr("127.0.0.1");
     for (auto _ : state)
-        benchmark::DoNotOptimize(CClientRule::UplinkTowards(loopback, loopback, manager, mutex));
-    manager.ReleaseService();
+        benchmark::DoNotOptimize(CClientRule::UplinkTowards(loopback, loopback, connections));
+    connections.With([](CMyNetConnection& manager) { manager.ReleaseService(); });
     pRegistration.reset();
     CoUninitialize();
     if (bMachineService)

@@ -6,6 +6,7 @@
 
 #include "Dialog.h"
 #include "ListCtrl.h"
+#include "LogSink.h"
 
 #include <ctime>
 #include <deque>
@@ -22,7 +23,7 @@ struct SLogVariant {
     bool bKeyFilter;
 };
 
-class CLog : public CDialog
+class CLog : public CDialog, public ILogSink
 {
 public:
     static constexpr UINT IDD = 131;
@@ -34,26 +35,10 @@ public:
 
     // Callable from any thread without waiting for the window's thread: each entry appears
     // whole, with the time of its call, and a thread's entries in the order of its calls.
-    // Entries made before the page has its window appear when it gets one.
-    // A warning (a failure, a refusal) is an entry like any other, but for the journal.
-    enum class EPriority { Info, Warning };
-    void AddEntry(std::string strText, EPriority priority = EPriority::Info);
+    // Entries made before the page has its window appear when it gets one. The window's own
+    // thread holds none of its entries.
+    void AddEntry(std::string strText, EPriority priority = EPriority::Info) override;
     static std::string FormatTimestamp(std::time_t time);
-
-    // While it lives, the entries that the calling thread (not the window's) adds are kept, and
-    // then go to the window in one call: the window's work for them then takes no processor from
-    // a client that is waiting for its reply.
-    class CEntryHold
-    {
-    public:
-        explicit CEntryHold(CLog& log) : m_Log(log) { m_Log.HoldEntries(); }
-        ~CEntryHold() { m_Log.ReleaseEntries(); }
-        CEntryHold(const CEntryHold&) = delete;
-        CEntryHold& operator=(const CEntryHold&) = delete;
-
-    private:
-        CLog& m_Log;
-    };
 
     void OnBnClickedClear();
     void OnBnClickedPrint();
@@ -72,8 +57,8 @@ private:
         std::string strText;
         EPriority Priority;
     };
-    void HoldEntries();
-    void ReleaseEntries();
+    void HoldEntries() override;
+    void ReleaseEntries() override;
     void AppendPendingEntries();
     void AppendOrKeep(const SEntry& entry);
     void KeepPending(const SEntry& entry);

@@ -9,13 +9,13 @@
 #include <algorithm>
 
 std::string CClientRule::UplinkTowards(const sockaddr_in& local, const sockaddr_in& client,
-                                       CMyNetConnection& netConnection, std::mutex& mutex)
+                                       CSharedConnections& connections)
 {
     const std::string strAdapter = RouteAdapter(local, client);
     if (strAdapter.empty())
         return std::string();
-    std::lock_guard lock(mutex);
-    return netConnection.DialupConnectionOf(strAdapter);
+    return connections.With(
+        [&](CMyNetConnection& manager) { return manager.DialupConnectionOf(strAdapter); });
 }
 
 std::string CClientRule::RouteAdapter(const sockaddr_in& local, const sockaddr_in& client)

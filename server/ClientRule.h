@@ -8,11 +8,10 @@
 #pragma once
 
 #include "WinSock.h"
-#include "server/MyNetConnection.h"
+#include "server/SharedConnections.h"
 
 #include <chrono>
 #include <map>
-#include <mutex>
 #include <string>
 
 class CClientRule
@@ -28,7 +27,7 @@ public:
     // leave, as the routing table chooses; empty when it would not leave through one, or when that
     // cannot be told. Takes the sharing manager's lock.
     static std::string UplinkTowards(const sockaddr_in& local, const sockaddr_in& client,
-                                     CMyNetConnection& netConnection, std::mutex& mutex);
+                                     CSharedConnections& connections);
     // The adapter by which a reply from the local address to the client's would leave, by its
     // GUID in braces; empty, with a trace, when the route cannot be had.
     static std::string RouteAdapter(const sockaddr_in& local, const sockaddr_in& client);

@@ -7,7 +7,6 @@
 #include "Log.h"
 #include "MessageBox.h"
 #include "PageKeys.h"
-#include "TarnlowServerDlg.h"
 #include "UiApplication.h"
 #include "server/resource.h"
 
@@ -33,6 +32,12 @@ struct SRow {
 CConnections::CConnections() : CDialog(IDD)
 {
     MapCommand(IDC_REFRESH, BN_CLICKED, &CConnections::OnBnClickedRefresh);
+}
+
+void CConnections::SetModel(CSharedConnections& connections, ILogSink& log)
+{
+    m_pConnections = &connections;
+    m_pLog = &log;
 }
 
 void CConnections::DoDataExchange(CDataExchange* pDX)
@@ -88,19 +93,18 @@ void CConnections::Populate(bool bFromWindowThread)
 {
     std::vector<SRow> rows;
     int nDialupConnections = 0;
-    {
-        std::lock_guard lock(m_NetConnectionMutex);
-        m_NetConnection.QueryConnections();
-        nDialupConnections = m_NetConnection.DialupConnectionCount();
-        for (int i = 0; nDialupConnections != 0 && i < m_NetConnection.ConnectionCount(); ++i) {
+    m_pConnections->With([&](CMyNetConnection& manager) {
+        manager.QueryConnections();
+        nDialupConnections = manager.DialupConnectionCount();
+        for (int i = 0; nDialupConnections != 0 && i < manager.ConnectionCount(); ++i) {
             SRow row;
-            row.strName = m_NetConnection.GetName(i);
-            row.nStatus = m_NetConnection.GetStatus(i);
-            row.nMediaType = m_NetConnection.GetMediaType(i);
-            row.bShared = m_NetConnection.IsShared(i) != VARIANT_FALSE;
+            row.strName = manager.GetName(i);
+            row.nStatus = manager.GetStatus(i);
+            row.nMediaType = manager.GetMediaType(i);
+            row.bShared = manager.IsShared(i) != VARIANT_FALSE;
             rows.push_back(std::move(row));
         }
-    }
+    });
     if (nDialupConnections == 0) {
         if (bFromWindowThread)
             ShowNoDialupNotice();
@@ -110,15 +114,14 @@ void CConnections::Populate(bool bFromWindowThread)
     }
     for (const SRow& row : rows)
         AddConnectionToList(row.strName, row.nMediaType, row.nStatus, row.bShared);
-    if (m_pMainDlg != nullptr && m_pMainDlg->m_pLogPage != nullptr)
-        m_pMainDlg->m_pLogPage->AddEntry("Populated connection list");
+    m_pLog->AddEntry("Populated connection list");
 }
 
 LRESULT CConnections::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SHOW_NO_DIALUP_NOTICE) {
         // A server that is closing has no one left to tell.
-        if (m_pMainDlg == nullptr || !m_pMainDlg->IsClosing())
+        if (!m_bClosing)
             ShowNoDialupNotice();
         return 0;
     }

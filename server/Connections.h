@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CConnections: the server's Connections page. It lists the machine's connections (name, type,
-// status, shared), offers Refresh, shows the server's IP address, and owns the program's one
-// connection sharing manager, which request handling reaches through it.
+// status, shared) as the program's connection sharing manager finds them, offers Refresh, and
+// shows the server's IP address.
 #pragma once
 
 #include "Dialog.h"
 #include "ListCtrl.h"
-#include "MyNetConnection.h"
+#include "LogSink.h"
+#include "server/SharedConnections.h"
 
-#include <mutex>
 #include <string>
-
-class CTarnlowServerDlg;
 
 class CConnections : public CDialog
 {
@@ -20,6 +18,10 @@ public:
 
     CConnections();
 
+    // The manager whose connections the page shows, and the log that hears of each fill.
+    void SetModel(CSharedConnections& connections, ILogSink& log);
+    // A server that is closing tells no one of missing dial-up connections any more.
+    void SetClosing() { m_bClosing = true; }
     // On the window's thread: the caller waits while it runs there.
     void PopulateConnectionList();
     void RefreshConnectionList();
@@ -29,12 +31,6 @@ public:
     void SetIPAddress(const std::string& strAddress);
     void OnBnClickedRefresh();
 
-    // The manager serves the window's thread and the listener: hold this lock while using it,
-    // and make no call that waits for the window's thread meanwhile.
-    std::mutex& NetConnectionMutex() { return m_NetConnectionMutex; }
-
-    CTarnlowServerDlg* m_pMainDlg = nullptr;
-    CMyNetConnection m_NetConnection;
     CListCtrl m_ConnectionList;
 
 protected:
@@ -47,6 +43,8 @@ private:
     void Populate(bool bFromWindowThread);
     void ShowNoDialupNotice();
 
-    std::mutex m_NetConnectionMutex;
+    CSharedConnections* m_pConnections = nullptr;
+    ILogSink* m_pLog = nullptr;
     bool m_bNoticeOpen = false;
+    bool m_bClosing = false;
 };

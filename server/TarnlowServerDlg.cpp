@@ -5,6 +5,7 @@
 #include "MainWindow.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
+#include "UiApplication.h"
 #include "server/resource.h"
 
 CTarnlowServerDlg::CTarnlowServerDlg(CWnd* pParent)
@@ -19,12 +20,6 @@ CTarnlowServerDlg::~CTarnlowServerDlg()
     // before the pages it uses go away.
     if (IsWindow())
         CleanClose();
-    if (m_pServerThread != nullptr)
-        CloseHandle(m_pServerThread);
-    if (m_hStopEvent != nullptr)
-        CloseHandle(m_hStopEvent);
-    if (m_hAdviceEvent != nullptr)
-        CloseHandle(m_hAdviceEvent);
 }
 
 void CTarnlowServerDlg::DoDataExchange(CDataExchange* pDX)
@@ -72,7 +67,8 @@ bool CTarnlowServerDlg::InitialiseServer()
     if (!m_bCOMInitialised && !InitialiseCOM())
         return false;
     MainWindow::CreatePages<CTarnlowServerDlg, CConnections, CComms>(*this);
-    m_pConnectionsPage->m_pMainDlg = this;
+    m_pHandler = std::make_unique<CRequestHandler>(*m_pLogPage);
+    m_pConnectionsPage->SetModel(m_pHandler->Connections(), *m_pLogPage);
     m_pLogPage->AddEntry("Program started");
     if (!RunsAsAdministrator())
         m_pLogPage->AddEntry("The server does not run as an administrator, so it cannot change "
@@ -84,17 +80,13 @@ bool CTarnlowServerDlg::InitialiseServer()
         m_pLogPage->AddEntry("TCP/IP: Failed", CLog::EPriority::Warning);
         return false;
     }
-    m_strHostName = m_Sockets.GetLocalHostName();
-    // Each server has a stop event of its own, so that closing one never stops another.
-    m_hStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    m_hAdviceEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_pHandler->SetHostName(m_Sockets.GetLocalHostName());
     m_pLogPage->AddEntry("TCP/IP: Started");
     // With no interface at all the listener takes any address, and the label keeps "none". From
     // now on only the listener reads the interface list.
-    if (m_Sockets.GetLocalAddressCount() > 0)
-        m_strListenAddress = m_Sockets.GetLocalAddress(0);
-    const std::string strAddress = m_strListenAddress;
-    if (!StartServerThread()) {
+    const std::string strAddress =
+        m_Sockets.GetLocalAddressCount() > 0 ? m_Sockets.GetLocalAddress(0) : std::string();
+    if (!StartServerThread(strAddress)) {
         m_pLogPage->AddEntry("Failed to start listening for clients", CLog::EPriority::Warning);
         return false;
     }
@@ -103,13 +95,42 @@ bool CTarnlowServerDlg::InitialiseServer()
         m_pConnectionsPage->SetIPAddress(strAddress);
     // Another firewall of the machine may keep the LAN's clients away from the port; the service
     // checks again after each sharing. What it does of its own accord wakes the listener.
-    {
-        std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
-        m_pConnectionsPage->m_NetConnection.SetClientPort(m_pCommsPage->GetReceivePort());
-        m_pConnectionsPage->m_NetConnection.SetAdviceEvent(m_hAdviceEvent);
-    }
-    LogSharingWarnings();
+    m_pHandler->Connections().With([this](CMyNetConnection& manager) {
+        manager.SetClientPort(m_pCommsPage->GetReceivePort());
+        manager.SetAdviceEvent(m_pListener->AdviceEvent());
+    });
+    m_pHandler->LogSharingAdvice();
     return true;
+}
+
+bool CTarnlowServerDlg::StartServerThread(const std::string& strAddress)
+{
+    m_pListener = std::make_unique<CListener>(m_Sockets, *m_pHandler, *m_pLogPage,
+                                              ListenerReports(), CUiApplication::IsHeadless());
+    return m_pListener->Start(m_pCommsPage->GetReceivePort(), strAddress);
+}
+
+void CTarnlowServerDlg::StopServerThread()
+{
+    if (m_pListener)
+        m_pListener->Stop();
+}
+
+CListener::SReports CTarnlowServerDlg::ListenerReports()
+{
+    CConnections* pPage = m_pConnectionsPage;
+    return {[pPage](const std::string& strShown) {
+                pPage->PostCall([pPage, strShown] { pPage->SetIPAddress(strShown); });
+            },
+            [pPage] { pPage->RefreshConnectionList(); },
+            // With a window, the user sees the log and decides; without one, the server closes,
+            // for its service manager.
+            [this] {
+                if (!CUiApplication::IsHeadless())
+                    return;
+                m_bStartFailed = true;
+                PostMessage(WM_CLOSE);
+            }};
 }
 
 void CTarnlowServerDlg::CleanClose()
@@ -119,17 +140,17 @@ void CTarnlowServerDlg::CleanClose()
         return;
     m_bClosing = true;
     OutputDebugStringA("CTarnlowServerDlg::CleanClose()\n");
+    if (m_pConnectionsPage != nullptr)
+        m_pConnectionsPage->SetClosing();
     StopServerThread();
     // The listener may be waiting for this thread (a log entry, a refresh): keep serving it.
-    if (m_pServerThread != nullptr)
-        WaitForSingleObjectPumping(m_pServerThread, kListenerStopWaitMs);
+    if (m_pListener && m_pListener->Thread() != nullptr)
+        WaitForSingleObjectPumping(m_pListener->Thread(), kListenerStopWaitMs);
     if (m_Sockets.GetSocketsInit())
         m_Sockets.ShutdownSockets();
     // The service's objects go while COM is still there to take them back.
-    if (m_pConnectionsPage != nullptr) {
-        std::lock_guard lock(m_pConnectionsPage->NetConnectionMutex());
-        m_pConnectionsPage->m_NetConnection.ReleaseService();
-    }
+    if (m_pHandler)
+        m_pHandler->Connections().With([](CMyNetConnection& manager) { manager.ReleaseService(); });
     if (m_bCOMInitialised)
         CoUninitialize();
 }

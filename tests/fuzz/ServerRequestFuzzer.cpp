@@ -1,97 +1,100 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Any bytes as a request received by the server's window, against the in-memory sharing
-// service: the reply, captured on the other end of a socket pair instead of sent, and the log
-// must be what the protocol says for the command the bytes hold.
+// Any bytes as a request received by the server's request handler, alone (no window, no toolkit),
+// against the build's in-memory sharing service: the reply, captured by the sender instead of
+// sent, and the log must be what the protocol says for the command the bytes hold.
 #include "ControlProtocol.h"
 #include "FuzzCheck.h"
-#include "ServerResources.h"
+#include "RequestHandler.h"
 #include "SharingRegistration.h"
-#include "TarnlowServerDlg.h"
-#include "UiApplication.h"
 
-#include <QCoreApplication>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <deque>
 
 using namespace ControlProtocol;
 
 namespace
 {
 
-CUiApplication* g_pApplication = nullptr;
-CSharingRegistration* g_pSharing = nullptr;
-CTarnlowServerDlg* g_pDlg = nullptr;
-
-std::string ReadAll(int nFd)
+// The handler's log: its last few entries.
+class CRecentEntries : public ILogSink
 {
-    std::string strText;
-    char cBuffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(nFd, cBuffer, sizeof cBuffer)) > 0)
-        strText.append(cBuffer, static_cast<std::size_t>(n));
-    return strText;
-}
+public:
+    void AddEntry(std::string strText, EPriority) override
+    {
+        m_Entries.push_back(std::move(strText));
+        if (m_Entries.size() > 4)
+            m_Entries.pop_front();
+    }
+
+    bool Holds(const std::string& strEntry) const
+    {
+        return std::find(m_Entries.begin(), m_Entries.end(), strEntry) != m_Entries.end();
+    }
+
+private:
+    void HoldEntries() override {}
+    void ReleaseEntries() override {}
+
+    std::deque<std::string> m_Entries;
+};
+
+CSharingRegistration* g_pSharing = nullptr;
+CRecentEntries* g_pLog = nullptr;
+CRequestHandler* g_pHandler = nullptr;
 
 std::string ProcessAndCapture(const std::uint8_t* pData, std::size_t nSize, bool& bProcessed)
 {
-    int nPair[2];
-    FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, nPair) == 0);
     // As the listener receives: at most one buffer's worth, into a zeroed buffer.
     char cBuffer[kRequestBytes] = {};
     const std::size_t nReceived = std::min(nSize, sizeof cBuffer);
     std::memcpy(cBuffer, pData, nReceived);
-    bProcessed = g_pDlg->ProcessRequest(nPair[0], cBuffer, static_cast<int>(nReceived));
-    ::close(nPair[0]);
-    const std::string strReply = ReadAll(nPair[1]);
-    ::close(nPair[1]);
+    std::string strReply;
+    bProcessed = g_pHandler->ProcessRequest(cBuffer, static_cast<int>(nReceived), "127.0.0.1",
+                                            [&strReply](const std::string& strSent) {
+                                                strReply += strSent;
+                                                return true;
+                                            });
     return strReply;
 }
 
 // Among the last few entries, byte for byte.
 bool WasLogged(const std::string& strEntry)
 {
-    CListCtrl& log = g_pDlg->m_pLogPage->m_LogList;
-    const int nCount = log.GetItemCount();
-    for (int i = std::max(0, nCount - 4); i < nCount; ++i) {
-        if (log.GetItemText(i, 1) == strEntry)
-            return true;
-    }
-    return false;
+    return g_pLog->Holds(strEntry);
 }
 
 void CheckList(const std::string& strReply)
 {
     std::vector<SConnectionEntry> entries;
     FUZZ_CHECK(ReadConnectionListReply(strReply, entries));
-    std::lock_guard lock(g_pDlg->m_pConnectionsPage->NetConnectionMutex());
-    CMyNetConnection& connections = g_pDlg->m_pConnectionsPage->m_NetConnection;
-    FUZZ_CHECK(entries.size() == static_cast<std::size_t>(connections.ConnectionCount()));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const int nIndex = static_cast<int>(i);
-        FUZZ_CHECK(entries[i].strName == connections.GetName(nIndex));
-        FUZZ_CHECK(entries[i].bShared == (connections.IsShared(nIndex) != 0));
-    }
+    g_pHandler->Connections().With([&entries](CMyNetConnection& connections) {
+        FUZZ_CHECK(entries.size() == static_cast<std::size_t>(connections.ConnectionCount()));
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const int nIndex = static_cast<int>(i);
+            FUZZ_CHECK(entries[i].strName == connections.GetName(nIndex));
+            FUZZ_CHECK(entries[i].bShared == (connections.IsShared(nIndex) != 0));
+        }
+    });
 }
 
 void CheckSharing(const std::string& strPart, const std::string& strReply, bool bShare)
 {
-    const std::string& strHost = g_pDlg->m_strHostName;
+    const std::string& strHost = g_pHandler->HostName();
     FUZZ_CHECK(strReply == BuildReply(strHost, kOkay) || strReply == BuildReply(strHost, kFailed));
     if (strReply != BuildReply(strHost, kOkay))
         return;
     const int nIndex = ReadIndex(strPart);
-    std::lock_guard lock(g_pDlg->m_pConnectionsPage->NetConnectionMutex());
-    CMyNetConnection& connections = g_pDlg->m_pConnectionsPage->m_NetConnection;
-    FUZZ_CHECK(nIndex >= 0 && nIndex < connections.ConnectionCount());
-    FUZZ_CHECK((connections.IsShared(nIndex) != 0) == bShare);
+    g_pHandler->Connections().With([nIndex, bShare](CMyNetConnection& connections) {
+        FUZZ_CHECK(nIndex >= 0 && nIndex < connections.ConnectionCount());
+        FUZZ_CHECK((connections.IsShared(nIndex) != 0) == bShare);
+    });
 }
 
 void CheckReply(const std::string& strRequest, const std::string& strReply)
 {
-    const std::string& strHost = g_pDlg->m_strHostName;
+    const std::string& strHost = g_pHandler->HostName();
     const std::string strPart = CommandPart(strRequest);
     switch (RecogniseCommand(strPart)) {
     case ECommand::Greeting:
@@ -121,17 +124,15 @@ void CheckReply(const std::string& strRequest, const std::string& strReply)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* pArgc, char*** pArgv)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    // They live until the process ends: libFuzzer leaves by exit(), after which Qt's objects
-    // cannot be taken down in order.
-    g_pApplication = new CUiApplication(*pArgc, *pArgv);
+    // They live until the process ends: libFuzzer leaves by exit().
     g_pSharing = new CSharingRegistration;
-    CResources::SetCurrent(&ServerResources());
-    g_pDlg = new CTarnlowServerDlg;
-    FUZZ_CHECK(g_pDlg->Create(CTarnlowServerDlg::IDD));
+    g_pLog = new CRecentEntries;
+    g_pHandler = new CRequestHandler(*g_pLog);
+    g_pHandler->SetHostName("SERVER1");
+    g_pHandler->Connections().With(
+        [](CMyNetConnection& connections) { return connections.QueryConnections(); });
     return 0;
 }
 
@@ -145,6 +146,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
                        static_cast<int>(std::min<std::size_t>(nSize, kRequestBytes)));
     FUZZ_CHECK(WasLogged("Message Received: " + strRequest) || nSize == 0);
     CheckReply(strRequest, strReply);
-    QCoreApplication::processEvents();
     return 0;
 }

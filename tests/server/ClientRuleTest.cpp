@@ -45,7 +45,7 @@ protected:
     {
         if (!m_pRegistration)
             return;
-        m_Manager.ReleaseService();
+        m_Connections.With([](CMyNetConnection& manager) { manager.ReleaseService(); });
         m_pRegistration.reset();
         CoUninitialize();
         Winsock::WSACleanup();
@@ -57,20 +57,18 @@ protected:
         auto connection = TestConnection(pszName, type);
         connection.strGuid.assign(strGuid.begin(), strGuid.end());
         const int nId = m_pService->AddConnection(connection);
-        m_Manager.QueryConnections();
+        m_Connections.With([](CMyNetConnection& manager) { return manager.QueryConnections(); });
         return nId;
     }
 
     std::string UplinkTowards(const char* pszLocal, const char* pszClient)
     {
-        return CClientRule::UplinkTowards(Address(pszLocal), Address(pszClient), m_Manager,
-                                          m_Mutex);
+        return CClientRule::UplinkTowards(Address(pszLocal), Address(pszClient), m_Connections);
     }
 
     std::shared_ptr<CMemorySharingService> m_pService;
     std::unique_ptr<CRegisteredService> m_pRegistration;
-    CMyNetConnection m_Manager;
-    std::mutex m_Mutex;
+    CSharedConnections m_Connections;
 };
 
 // Loopback's adapter stands in for an uplink: a client whose replies leave through a dial-up

@@ -344,7 +344,8 @@ TEST_F(ServerWindowTest, replyThatCannotBeSentIsReported)
     const int nBefore = LogCount();
     const char cRequest[] = "PC7:Share:0";
     CTraceCapture capture;
-    EXPECT_FALSE(m_pDlg->ProcessRequest(INVALID_SOCKET, cRequest, sizeof cRequest - 1));
+    EXPECT_FALSE(m_pDlg->m_pHandler->ProcessRequest(cRequest, sizeof cRequest - 1, "127.0.0.1",
+                                                    [](const std::string&) { return false; }));
     EXPECT_NE(
         capture.Text().find("CTarnlowServerDlg::ProcessRequest(): error replying to client\n"),
         std::string::npos);
@@ -456,9 +457,8 @@ TEST(ServerStartFailureTest, winsockThatCannotStartIsLoggedAndEndsTheProgram)
     ASSERT_EQ(log.GetItemCount(), 4);
     EXPECT_EQ(log.GetItemText(2, 1), "TCP/IP: Starting");
     EXPECT_EQ(log.GetItemText(3, 1), "TCP/IP: Failed");
-    EXPECT_EQ(pDlg->m_pServerThread, nullptr);
+    EXPECT_EQ(pDlg->m_pListener, nullptr) << "no listener, no thread";
     EXPECT_TRUE(pDlg->StartFailed());
-    EXPECT_EQ(pDlg->m_hStopEvent, nullptr);
     EXPECT_FALSE(pDlg->IsWindowVisible());
     pDlg.reset();
     registration.reset();

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The listener thread of CTarnlowServerDlg: it accepts one client at a time, reads its one
-// request and hands it to ProcessRequest, until the stop event is signalled.
-#include "TarnlowServerDlg.h"
+// The listener's thread keeps the traces of the window's listener thread that it was first, word
+// for word: "CTarnlowServerDlg::ServerThread()".
+#include "Listener.h"
 
 #include "ControlProtocol.h"
 #include "Format.h"
-#include "UiApplication.h"
 
 #include <chrono>
 #include <cstring>
@@ -42,30 +41,49 @@ std::string ErrorText(const char* pszCall)
 
 } // namespace
 
-bool CTarnlowServerDlg::StartServerThread()
+CListener::CListener(CSockets& sockets, CRequestHandler& handler, ILogSink& log, SReports reports,
+                     bool bHeadless)
+    : m_Sockets(sockets), m_Handler(handler), m_Log(log), m_Reports(std::move(reports)),
+      m_bHeadless(bHeadless)
 {
-    m_bServerRunning = true;
-    m_pServerThread = CreateThread(nullptr, 0, ServerThreadProc, this, 0, nullptr);
-    if (m_pServerThread == nullptr)
-        m_bServerRunning = false;
-    return m_bServerRunning;
 }
 
-void CTarnlowServerDlg::StopServerThread()
+CListener::~CListener()
 {
-    m_bServerRunning = false;
+    for (const HANDLE hHandle : {m_hThread, m_hStopEvent, m_hAdviceEvent}) {
+        if (hHandle != nullptr)
+            CloseHandle(hHandle);
+    }
+}
+
+bool CListener::Start(int nPort, const std::string& strAddress)
+{
+    m_nPort = nPort;
+    m_strListenAddress = strAddress;
+    // Each server has a stop event of its own, so that closing one never stops another.
+    m_hStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_hAdviceEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_bRunning = true;
+    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
+    if (m_hThread == nullptr)
+        m_bRunning = false;
+    return m_bRunning;
+}
+
+void CListener::Stop()
+{
+    m_bRunning = false;
     if (m_hStopEvent != nullptr)
         SetEvent(m_hStopEvent);
 }
 
-DWORD CTarnlowServerDlg::ServerThreadProc(LPVOID pParam)
+DWORD CListener::ThreadProc(LPVOID pParam)
 {
-    auto* pDlg = static_cast<CTarnlowServerDlg*>(pParam);
-    pDlg->ServerThread(pDlg);
+    static_cast<CListener*>(pParam)->ServerThread();
     return 0;
 }
 
-void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
+void CListener::ServerThread()
 {
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Start\n");
     // The sharing service's objects are used from here too: this thread joins their apartment.
@@ -74,22 +92,23 @@ void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
     bool bWaited = false;
     try {
         // Asked for before the socket is bound, so that no change of address goes unseen.
-        pDlg->ArmAddressWatch();
-        pDlg->OpenListeningSocket();
+        ArmAddressWatch();
+        OpenListeningSocket();
         // An address that came while the server started is followed at once.
-        pDlg->FollowAddressChange();
-        while (pDlg->m_bServerRunning)
-            pDlg->RunListenerCycle(hClient, bWaited);
+        FollowAddressChange();
+        while (m_bRunning)
+            RunListenerCycle(hClient, bWaited);
     } catch (const std::string& strThrown) {
         const std::string strError = strThrown + "Server Thread is exiting\n";
         OutputDebugStringA(strError.c_str());
         // The log says that the server no longer listens, whether it never started or stopped.
-        pDlg->m_pLogPage->AddEntry(bWaited ? "Stopped listening for clients"
-                                           : "Failed to start listening for clients",
-                                   CLog::EPriority::Warning);
-        pDlg->CloseIfHeadless();
+        m_Log.AddEntry(bWaited ? "Stopped listening for clients"
+                               : "Failed to start listening for clients",
+                       ILogSink::EPriority::Warning);
+        if (m_bRunning)
+            m_Reports.Ended();
     }
-    pDlg->m_AddressWatch.Disarm();
+    m_AddressWatch.Disarm();
     if (hClient != INVALID_SOCKET)
         Winsock::closesocket(hClient);
     if (SUCCEEDED(hrCom))
@@ -97,7 +116,7 @@ void CTarnlowServerDlg::ServerThread(CTarnlowServerDlg* pDlg)
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Finish\n");
 }
 
-void CTarnlowServerDlg::OpenListeningSocket()
+void CListener::OpenListeningSocket()
 {
     if (!m_Sockets.SocketCreate())
         throw ErrorText("socket create");
@@ -105,7 +124,7 @@ void CTarnlowServerDlg::OpenListeningSocket()
     const int nExclusive = 1;
     m_Sockets.SocketSetOption(SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
                               reinterpret_cast<const char*>(&nExclusive), sizeof nExclusive);
-    const int nPort = m_pCommsPage->GetReceivePort();
+    const int nPort = m_nPort;
     m_Sockets.SocketAddressClear();
     m_Sockets.SocketAddressSetFamily(AF_INET);
     m_Sockets.SocketAddressSetPort(static_cast<unsigned short>(nPort));
@@ -128,7 +147,7 @@ void CTarnlowServerDlg::OpenListeningSocket()
     }
 }
 
-void CTarnlowServerDlg::FailListener(const std::string& strError, WSAEVENT hEvent)
+void CListener::FailListener(const std::string& strError, WSAEVENT hEvent)
 {
     if (hEvent != WSA_INVALID_EVENT)
         Winsock::WSACloseEvent(hEvent);
@@ -137,7 +156,7 @@ void CTarnlowServerDlg::FailListener(const std::string& strError, WSAEVENT hEven
     throw strError;
 }
 
-void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
+void CListener::RunListenerCycle(SOCKET& hClient, bool& bWaited)
 {
     const WSAEVENT hEvent = Winsock::WSACreateEvent();
     if (hEvent == WSA_INVALID_EVENT)
@@ -146,7 +165,7 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
         FailListener(ErrorText("WSAEventSelect()"), hEvent);
     // A client kept away leaves no trace of its own in the log, so the wait goes on unsaid.
     if (!std::exchange(m_bClientKeptAway, false))
-        m_pLogPage->AddEntry("Waiting for a socket event");
+        m_Log.AddEntry("Waiting for a socket event");
     bWaited = true;
     const DWORD dwResult = WaitForListenerEvent(hEvent);
     if (dwResult == kRebound) {
@@ -171,14 +190,14 @@ void CTarnlowServerDlg::RunListenerCycle(SOCKET& hClient, bool& bWaited)
         OutputDebugStringA(strTrace.c_str());
         return;
     }
-    m_pLogPage->AddEntry("Unhandled socket event", CLog::EPriority::Warning);
+    m_Log.AddEntry("Unhandled socket event", ILogSink::EPriority::Warning);
     FailListener(FormatText("CTarnlowServerDlg::ServerThread(): Unexpected return code from "
                             "WaitForMultipleObjects() :%d : error : %d...\n",
                             static_cast<int>(dwResult), static_cast<int>(GetLastError())),
                  hEvent);
 }
 
-DWORD CTarnlowServerDlg::WaitForListenerEvent(WSAEVENT hEvent)
+DWORD CListener::WaitForListenerEvent(WSAEVENT hEvent)
 {
     for (;;) {
         const HANDLE handles[] = {hEvent, m_hStopEvent, m_hAdviceEvent, m_AddressWatch.Event()};
@@ -187,8 +206,8 @@ DWORD CTarnlowServerDlg::WaitForListenerEvent(WSAEVENT hEvent)
         const DWORD dwResult = WaitForMultipleObjects(nHandles, handles, FALSE, dwTimeout);
         if (dwResult == kAdvised) {
             // The service kept or restored a sharing: the list shows it at once.
-            LogSharingWarnings();
-            m_pConnectionsPage->RefreshConnectionList();
+            m_Handler.LogSharingAdvice();
+            m_Reports.SharingChanged();
             continue;
         }
         if (dwResult != kAddressChanged && dwResult != WAIT_TIMEOUT)
@@ -204,17 +223,17 @@ DWORD CTarnlowServerDlg::WaitForListenerEvent(WSAEVENT hEvent)
     }
 }
 
-void CTarnlowServerDlg::ArmAddressWatch()
+void CListener::ArmAddressWatch()
 {
     if (!m_AddressWatch.Arm() && !std::exchange(m_bWatchFailureSaid, true))
-        m_pLogPage->AddEntry("The server cannot follow changes of its address",
-                             CLog::EPriority::Warning);
+        m_Log.AddEntry("The server cannot follow changes of its address",
+                       ILogSink::EPriority::Warning);
 }
 
 // Entry 0 of the interface list is where the server listens. Where it cannot listen yet at a new
 // address, it listens on at the old one and tries again every 2 seconds for a minute, and at the
 // next change; without a window it then gives up, so that its service manager starts it again.
-CTarnlowServerDlg::EFollowed CTarnlowServerDlg::FollowAddressChange()
+CListener::EFollowed CListener::FollowAddressChange()
 {
     // Asked for again first, so that a change while this one is followed is not missed.
     ArmAddressWatch();
@@ -227,40 +246,37 @@ CTarnlowServerDlg::EFollowed CTarnlowServerDlg::FollowAddressChange()
         m_strPendingAddress = strAddress;
         m_PendingSince = std::chrono::steady_clock::now();
         m_bPendingSaid = false;
-        m_pLogPage->AddEntry(
-            FormatText("The server's address is now %s", Shown(strAddress).c_str()));
+        m_Log.AddEntry(FormatText("The server's address is now %s", Shown(strAddress).c_str()));
     }
     const EListened listened = ListenAt(strAddress);
     if (listened == EListened::There) {
         m_strPendingAddress.clear();
-        m_pLogPage->AddEntry("Listening for clients");
-        CConnections* pPage = m_pConnectionsPage;
-        pPage->PostCall([pPage, strShown = Shown(strAddress)] { pPage->SetIPAddress(strShown); });
+        m_Log.AddEntry("Listening for clients");
+        m_Reports.Moved(Shown(strAddress));
         return EFollowed::Rebound;
     }
     if (!std::exchange(m_bPendingSaid, true))
-        m_pLogPage->AddEntry(FormatText("The server cannot listen at %s yet, and listens at %s",
-                                        Shown(strAddress).c_str(),
-                                        Shown(m_strListenAddress).c_str()),
-                             CLog::EPriority::Warning);
+        m_Log.AddEntry(FormatText("The server cannot listen at %s yet, and listens at %s",
+                                  Shown(strAddress).c_str(), Shown(m_strListenAddress).c_str()),
+                       ILogSink::EPriority::Warning);
     // A socket made anew at the old address is selected anew, as a rebound one is.
     const EFollowed kept =
         listened == EListened::Reopened ? EFollowed::Rebound : EFollowed::Unchanged;
     if (std::chrono::steady_clock::now() - m_PendingSince < kRebindPatience)
         return kept;
     m_strPendingAddress.clear();
-    if (CUiApplication::IsHeadless())
+    if (m_bHeadless)
         return EFollowed::Deaf;
-    m_pLogPage->AddEntry(FormatText("The server stays at %s: it could not listen at %s",
-                                    Shown(m_strListenAddress).c_str(), Shown(strAddress).c_str()),
-                         CLog::EPriority::Warning);
+    m_Log.AddEntry(FormatText("The server stays at %s: it could not listen at %s",
+                              Shown(m_strListenAddress).c_str(), Shown(strAddress).c_str()),
+                   ILogSink::EPriority::Warning);
     return kept;
 }
 
 // The new socket is bound before the old one goes, so that the server is never deaf. A socket on
 // every address holds the port on each, so one of them cannot be bound beside it: the old one
 // goes first there, and comes back if the new one cannot be had.
-CTarnlowServerDlg::EListened CTarnlowServerDlg::ListenAt(const std::string& strAddress)
+CListener::EListened CListener::ListenAt(const std::string& strAddress)
 {
     const std::string strOld = std::exchange(m_strListenAddress, strAddress);
     const bool bBeside = !strOld.empty() && !strAddress.empty();
@@ -285,27 +301,18 @@ CTarnlowServerDlg::EListened CTarnlowServerDlg::ListenAt(const std::string& strA
     return EListened::There;
 }
 
-std::string CTarnlowServerDlg::Shown(const std::string& strAddress)
+std::string CListener::Shown(const std::string& strAddress)
 {
     return strAddress.empty() ? std::string(kNoAddress) : strAddress;
 }
 
-std::string CTarnlowServerDlg::LocalAddressNow()
+std::string CListener::LocalAddressNow()
 {
     m_Sockets.QueryLocalAddresses();
     return m_Sockets.GetLocalAddressCount() > 0 ? m_Sockets.GetLocalAddress(0) : std::string();
 }
 
-void CTarnlowServerDlg::CloseIfHeadless()
-{
-    // With a window, the user sees the log and decides.
-    if (!CUiApplication::IsHeadless() || !m_bServerRunning)
-        return;
-    m_bStartFailed = true;
-    PostMessage(WM_CLOSE);
-}
-
-void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
+void CListener::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
 {
     if (!AcceptClient(hEvent, hClient))
         return;
@@ -313,29 +320,36 @@ void CTarnlowServerDlg::ServeClient(WSAEVENT hEvent, SOCKET& hClient)
     // a changed list, once the client has its reply, so that its work never competes with it.
     Sleep(kRequestPauseMs);
     AnswerClient(hClient);
-    if (std::exchange(m_bRefreshAfterReply, false))
-        m_pConnectionsPage->RefreshConnectionList();
+    if (m_Handler.TakeSharingChanged())
+        m_Reports.SharingChanged();
 }
 
-void CTarnlowServerDlg::AnswerClient(SOCKET& hClient)
+void CListener::AnswerClient(SOCKET& hClient)
 {
-    const CLog::CEntryHold hold(*m_pLogPage);
+    const ILogSink::CEntryHold hold(m_Log);
     char cBuffer[ControlProtocol::kRequestBytes];
     std::memset(cBuffer, 0, sizeof cBuffer);
     const int nReceived = m_Sockets.SocketReceive(hClient, cBuffer, sizeof cBuffer, 0);
     if (nReceived == SOCKET_ERROR) {
         // A client that is silent, slow or gone costs its own connection, not the listener.
         OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Error receiving on socket\n");
-        m_pLogPage->AddEntry("Communication with client garbled", CLog::EPriority::Warning);
-    } else if (nReceived > 0 && !ProcessRequest(hClient, cBuffer, nReceived)) {
-        m_pLogPage->AddEntry("Communication with client garbled", CLog::EPriority::Warning);
+        m_Log.AddEntry("Communication with client garbled", ILogSink::EPriority::Warning);
+    } else if (nReceived > 0 &&
+               !m_Handler.ProcessRequest(cBuffer, nReceived, LocalAddressText(hClient),
+                                         [this, hClient](const std::string& strReply) {
+                                             return m_Sockets.SocketSend(
+                                                        hClient, strReply.data(),
+                                                        static_cast<int>(strReply.size()),
+                                                        0) != SOCKET_ERROR;
+                                         })) {
+        m_Log.AddEntry("Communication with client garbled", ILogSink::EPriority::Warning);
     }
     CloseClient(hClient);
 }
 
-bool CTarnlowServerDlg::AcceptClient(WSAEVENT hEvent, SOCKET& hClient)
+bool CListener::AcceptClient(WSAEVENT hEvent, SOCKET& hClient)
 {
-    const CLog::CEntryHold hold(*m_pLogPage);
+    const ILogSink::CEntryHold hold(m_Log);
     WSANETWORKEVENTS networkEvents{};
     if (!m_Sockets.SocketWSAEnumNetworkEvents(hEvent, &networkEvents))
         FailListener(ErrorText("WSAEnumNetworkEvents()"), hEvent);
@@ -346,7 +360,7 @@ bool CTarnlowServerDlg::AcceptClient(WSAEVENT hEvent, SOCKET& hClient)
     hClient = m_Sockets.SocketAccept(m_Sockets, reinterpret_cast<sockaddr*>(&peer), &nPeerLength);
     if (hClient == INVALID_SOCKET) {
         const std::string strError = ErrorText("accept()");
-        m_pLogPage->AddEntry("Socket accept request received");
+        m_Log.AddEntry("Socket accept request received");
         if (!ClientWentAway(Winsock::WSAGetLastError()))
             FailListener(strError, hEvent);
         OutputDebugStringA(strError.c_str());
@@ -355,34 +369,32 @@ bool CTarnlowServerDlg::AcceptClient(WSAEVENT hEvent, SOCKET& hClient)
     // The entries are held until the client is answered, so they still come in their order.
     if (!AdmitClient(hClient, peer))
         return false;
-    m_pLogPage->AddEntry("Socket accept request received");
-    m_pLogPage->AddEntry(
-        FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
+    m_Log.AddEntry("Socket accept request received");
+    m_Log.AddEntry(FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
     return true;
 }
 
-bool CTarnlowServerDlg::AdmitClient(SOCKET& hClient, const sockaddr_in& peer)
+bool CListener::AdmitClient(SOCKET& hClient, const sockaddr_in& peer)
 {
     const sockaddr_in local = LocalAddressOf(hClient);
     const std::string strUplink =
         local.sin_family == AF_INET
-            ? CClientRule::UplinkTowards(local, peer, m_pConnectionsPage->m_NetConnection,
-                                         m_pConnectionsPage->NetConnectionMutex())
+            ? CClientRule::UplinkTowards(local, peer, m_Handler.Connections())
             : std::string();
     if (strUplink.empty())
         return true;
     const std::string strAddress = Winsock::inet_ntoa(peer.sin_addr);
     if (m_ClientRule.IsToBeNamed(strAddress))
-        m_pLogPage->AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
-                                        strAddress.c_str(), strUplink.c_str()),
-                             CLog::EPriority::Warning);
+        m_Log.AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
+                                  strAddress.c_str(), strUplink.c_str()),
+                       ILogSink::EPriority::Warning);
     Winsock::closesocket(hClient);
     hClient = INVALID_SOCKET;
     m_bClientKeptAway = true;
     return false;
 }
 
-void CTarnlowServerDlg::CloseClient(SOCKET& hClient)
+void CListener::CloseClient(SOCKET& hClient)
 {
     // Closing with unread bytes resets the connection, and a reset makes many clients throw
     // away the reply they have not read yet. So the reply is ended with an orderly shutdown and
@@ -397,4 +409,20 @@ void CTarnlowServerDlg::CloseClient(SOCKET& hClient)
     }
     Winsock::closesocket(hClient);
     hClient = INVALID_SOCKET;
+}
+
+sockaddr_in CListener::LocalAddressOf(SOCKET hClient)
+{
+    sockaddr_in local{};
+    int nLength = sizeof local;
+    if (Winsock::getsockname(hClient, reinterpret_cast<sockaddr*>(&local), &nLength) ==
+        SOCKET_ERROR)
+        local.sin_family = AF_UNSPEC;
+    return local;
+}
+
+std::string CListener::LocalAddressText(SOCKET hClient)
+{
+    const sockaddr_in local = LocalAddressOf(hClient);
+    return local.sin_family == AF_INET ? Winsock::inet_ntoa(local.sin_addr) : std::string();
 }

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RequestHandler.h"
+
+#include "ControlProtocol.h"
+#include "Format.h"
+#include "Kernel.h"
+
+#include <utility>
+
+using namespace ControlProtocol;
+
+CRequestHandler::CRequestHandler(ILogSink& log) : m_Log(log) {}
+
+bool CRequestHandler::ProcessRequest(const char* pBuffer, int nBytes,
+                                     const std::string& strLocalAddress, const Sender& send)
+{
+    OutputDebugStringA("CTarnlowServerDlg::ProcessRequest()\n");
+    const std::string strRequest = TextOfReceived(pBuffer, nBytes);
+    m_Log.AddEntry("Message Received: " + strRequest);
+    const std::string strCommandPart = CommandPart(strRequest);
+    switch (RecogniseCommand(strCommandPart)) {
+    case ECommand::Greeting:
+        return ReplyAndLog(send, BuildReply(m_strHostName, kHello));
+    case ECommand::ConnectionList:
+        return SendReply(send, ConnectionListReply());
+    case ECommand::Share:
+        return ChangeSharing(send, strCommandPart, "Share request for connection %d", 1,
+                             strLocalAddress);
+    case ECommand::Unshare:
+        return ChangeSharing(send, strCommandPart, "Unshare request for connection %d", 0,
+                             strLocalAddress);
+    case ECommand::Connect:
+        return Acknowledge(send, "Connect request for connection %d");
+    case ECommand::Disconnect:
+        return Acknowledge(send, "Disconnect request for connection %d");
+    case ECommand::Farewell:
+        return true;
+    case ECommand::Unknown:
+        return SendReply(send, BuildReply(m_strHostName, kUnknown));
+    }
+    return true;
+}
+
+std::string CRequestHandler::ConnectionListReply()
+{
+    return m_Connections.With([this](CMyNetConnection& manager) {
+        return BuildConnectionListReply(m_strHostName, manager.ConnectionCount(),
+                                        ConnectionEntries(manager));
+    });
+}
+
+// The caller holds the sharing manager's lock.
+std::string CRequestHandler::ConnectionEntries(CMyNetConnection& manager)
+{
+    std::string strEntries;
+    for (int i = 0; i < manager.ConnectionCount(); ++i) {
+        // The four questions in the entry's order, each answered by the service afresh.
+        const std::string strName = manager.GetName(i);
+        const std::string strStatus = StatusText(manager.GetStatus(i));
+        const std::string strType = MediaTypeText(manager.GetMediaType(i));
+        strEntries +=
+            BuildConnectionEntry(strName, strStatus, strType, manager.IsShared(i) != VARIANT_FALSE);
+    }
+    return strEntries;
+}
+
+bool CRequestHandler::SendReply(const Sender& send, const std::string& strReply)
+{
+    if (!send(strReply)) {
+        OutputDebugStringA("CTarnlowServerDlg::ProcessRequest(): error replying to client\n");
+        return false;
+    }
+    return true;
+}
+
+bool CRequestHandler::ReplyAndLog(const Sender& send, const std::string& strReply)
+{
+    if (!SendReply(send, strReply))
+        return false;
+    m_Log.AddEntry("Replied with: " + strReply);
+    return true;
+}
+
+// The local address is the one at which the client reached this server: its adapter is the LAN's
+// side.
+bool CRequestHandler::ChangeSharing(const Sender& send, const std::string& strCommandPart,
+                                    const char* pszLogFormat, VARIANT_BOOL bShared,
+                                    const std::string& strLocalAddress)
+{
+    const int nIndex = ReadIndex(strCommandPart);
+    m_Log.AddEntry(FormatText(pszLogFormat, nIndex));
+    const char* pszChange = bShared != VARIANT_FALSE ? "share" : "unshare";
+    const CMyNetConnection::SOutcome outcome = m_Connections.With([&](CMyNetConnection& manager) {
+        return manager.SetShared(nIndex, bShared, strLocalAddress);
+    });
+    for (const std::string& strSideChange : outcome.sideChanges)
+        m_Log.AddEntry(strSideChange);
+    if (!outcome.strRefusal.empty())
+        m_Log.AddEntry(FormatText("The system refused to %s connection %d: %s", pszChange, nIndex,
+                                  outcome.strRefusal.c_str()),
+                       ILogSink::EPriority::Warning);
+    LogSharingAdvice();
+    if (!ReplyAndLog(send, BuildReply(m_strHostName, outcome.bDone ? kOkay : kFailed)))
+        return false;
+    m_bSharingChanged = true;
+    return true;
+}
+
+void CRequestHandler::LogSharingAdvice()
+{
+    const std::vector<CMyNetConnection::SAdvice> advice =
+        m_Connections.With([](CMyNetConnection& manager) { return manager.TakeAdvice(); });
+    for (const CMyNetConnection::SAdvice& said : advice)
+        m_Log.AddEntry(said.strText,
+                       said.bWarning ? ILogSink::EPriority::Warning : ILogSink::EPriority::Info);
+}
+
+bool CRequestHandler::Acknowledge(const Sender& send, const char* pszLogFormat)
+{
+    // Connect and disconnect read no index and change nothing.
+    m_Log.AddEntry(FormatText(pszLogFormat, 0));
+    return ReplyAndLog(send, BuildReply(m_strHostName, kOkay));
+}
