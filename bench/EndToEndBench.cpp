@@ -259,7 +259,7 @@ void MeasureClientConnect()
         if (!QTest::qWaitFor([&] { return list.GetItemCount() > 0; }, 5000))
             std::fprintf(stderr, "Connect %d did not fill the list within 5 s\n", i);
         connectMs.push_back(MsSince(start));
-        pDlg->Worker().WaitUntilIdle();
+        pDlg->m_pExchange->Worker().WaitUntilIdle();
     }
     pDlg->SendMessage(WM_CLOSE);
     pDlg.reset();

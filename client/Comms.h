@@ -7,8 +7,6 @@
 
 #include <string>
 
-class CTarnlowClientDlg;
-
 class CComms : public CDialog
 {
 public:

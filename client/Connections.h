@@ -9,8 +9,6 @@
 
 #include <string>
 
-class CTarnlowClientDlg;
-
 class CConnections : public CDialog
 {
 public:

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The exchanges of CTarnlowClientDlg with the server: one request on a connection of its own,
-// run on the worker thread, with every step logged.
-#include "TarnlowClientDlg.h"
+#include "ServerExchange.h"
 
 #include "ControlProtocol.h"
 #include "Format.h"
@@ -10,12 +8,41 @@
 
 using namespace ControlProtocol;
 
-CTarnlowClientDlg::SServerAddress CTarnlowClientDlg::ServerAddress() const
+CServerExchange::CServerExchange(CSockets& sockets, ILogSink& log, ListShower showList)
+    : m_Sockets(sockets), m_Log(log), m_ShowList(std::move(showList))
 {
-    return SServerAddress{m_pCommsPage->GetServerIPAddress(), m_pCommsPage->GetServerPort()};
 }
 
-bool CTarnlowClientDlg::ConnectTarnlowServer(const SServerAddress& server)
+CServerExchange::~CServerExchange()
+{
+    m_Worker.Stop();
+}
+
+void CServerExchange::Connect(const SServerAddress& server)
+{
+    m_Worker.Post([this, server] { ConnectSequence(server); });
+}
+
+void CServerExchange::ChangeSharing(const SServerAddress& server, std::string strCommand)
+{
+    m_Worker.Post([this, server, strCommand = std::move(strCommand)] {
+        if (RequestTarnlowServer(strCommand, server) && !m_Worker.IsStopping())
+            ConnectSequence(server);
+    });
+}
+
+void CServerExchange::Interrupt()
+{
+    {
+        std::lock_guard lock(m_SocketMutex);
+        m_Worker.RequestStop();
+        if (m_Sockets.SocketIsOpen())
+            m_Sockets.SocketShutdown();
+    }
+    m_Worker.Stop();
+}
+
+bool CServerExchange::ConnectTarnlowServer(const SServerAddress& server)
 {
     OutputDebugStringA("CTarnlowClientDlg::ConnectTarnlowServer()\n");
     bool bCreated = false;
@@ -57,7 +84,7 @@ bool CTarnlowClientDlg::ConnectTarnlowServer(const SServerAddress& server)
     return true;
 }
 
-bool CTarnlowClientDlg::DisconnectTarnlowServer()
+bool CServerExchange::DisconnectTarnlowServer()
 {
     OutputDebugStringA("CTarnlowClientDlg::DisconnectTarnlowServer()\n");
     std::lock_guard lock(m_SocketMutex);
@@ -65,7 +92,7 @@ bool CTarnlowClientDlg::DisconnectTarnlowServer()
     return true;
 }
 
-bool CTarnlowClientDlg::SendTarnlowServer(const std::string& strText)
+bool CServerExchange::SendTarnlowServer(const std::string& strText)
 {
     OutputDebugStringA(
         FormatText("CTarnlowClientDlg::SendTarnlowServer(): Sending \"%s\"\n", strText.c_str())
@@ -78,7 +105,7 @@ bool CTarnlowClientDlg::SendTarnlowServer(const std::string& strText)
     return true;
 }
 
-bool CTarnlowClientDlg::ReceiveTarnlowServer(std::string& strReply)
+bool CServerExchange::ReceiveTarnlowServer(std::string& strReply)
 {
     // The whole reply, however long or however cut up: read until the server closes.
     std::string strReceived;
@@ -102,17 +129,17 @@ bool CTarnlowClientDlg::ReceiveTarnlowServer(std::string& strReply)
     return true;
 }
 
-bool CTarnlowClientDlg::SendLocalMessage(const std::string& strRequest)
+bool CServerExchange::SendLocalMessage(const std::string& strRequest)
 {
     const std::string strLocalMessage = BuildRequest(m_strHostName, strRequest);
     if (!SendTarnlowServer(strLocalMessage))
         return false;
-    m_pLogPage->AddEntry(strLocalMessage + " sent to Verrow");
+    m_Log.AddEntry(strLocalMessage + " sent to Verrow");
     return true;
 }
 
-bool CTarnlowClientDlg::RequestTarnlowServer(const std::string& strRequest,
-                                             const SServerAddress& server)
+bool CServerExchange::RequestTarnlowServer(const std::string& strRequest,
+                                           const SServerAddress& server)
 {
     // A window that is closing starts no more exchanges.
     if (m_Worker.IsStopping())
@@ -122,7 +149,7 @@ bool CTarnlowClientDlg::RequestTarnlowServer(const std::string& strRequest,
                                   server.strAddress.c_str(), server.nPort);
         return FailExchange(m_strMessage);
     }
-    m_pLogPage->AddEntry("Success connecting to Verrow");
+    m_Log.AddEntry("Success connecting to Verrow");
     if (!SendLocalMessage(strRequest))
         return FailExchange("Failed to send request to Verrow");
     const bool bReceived = ReceiveTarnlowServer(m_strReply);
@@ -133,62 +160,27 @@ bool CTarnlowClientDlg::RequestTarnlowServer(const std::string& strRequest,
         m_strReply.clear();
         return FailExchange("Failed to receive reply from Verrow");
     }
-    m_pLogPage->AddEntry(m_strReply + " received from Verrow");
+    m_Log.AddEntry(m_strReply + " received from Verrow");
     DisconnectTarnlowServer();
     return true;
 }
 
-bool CTarnlowClientDlg::FailExchange(const std::string& strEntry)
+bool CServerExchange::FailExchange(const std::string& strEntry)
 {
     // An exchange that the close interrupted logs nothing more.
     if (!m_Worker.IsStopping())
-        m_pLogPage->AddEntry(strEntry, CLog::EPriority::Warning);
+        m_Log.AddEntry(strEntry, ILogSink::EPriority::Warning);
     DisconnectTarnlowServer();
     return false;
 }
 
-bool CTarnlowClientDlg::ConnectSequence(const SServerAddress& server)
+bool CServerExchange::ConnectSequence(const SServerAddress& server)
 {
     if (!RequestTarnlowServer(kHello, server) || m_Worker.IsStopping())
         return false;
     if (!RequestTarnlowServer(kConnectionList, server))
         return false;
     const std::string strReply = m_strReply;
-    m_pConnectionsPage->SendCall(
-        [this, strReply] { m_pConnectionsPage->PopulateConnectionList(strReply); });
+    m_ShowList(strReply);
     return true;
-}
-
-void CTarnlowClientDlg::OnBnClickedConnect()
-{
-    const SServerAddress server = ServerAddress();
-    m_Worker.Post([this, server] { ConnectSequence(server); });
-}
-
-void CTarnlowClientDlg::RequestSharingChange(std::string (*pBuildCommand)(int nIndex))
-{
-    const CListCtrl& list = m_pConnectionsPage->m_ConnectionList;
-    const int nIndex = list.GetSelectionMark();
-    // A refresh while the menu was open may have left no row selected: no index to send then.
-    if (nIndex < 0 || nIndex >= list.GetItemCount()) {
-        OutputDebugStringA(
-            "CTarnlowClientDlg::RequestSharingChange(): No connection is selected, nothing sent\n");
-        return;
-    }
-    const SServerAddress server = ServerAddress();
-    const std::string strMessage = pBuildCommand(nIndex);
-    m_Worker.Post([this, server, strMessage] {
-        if (RequestTarnlowServer(strMessage, server) && !m_Worker.IsStopping())
-            ConnectSequence(server);
-    });
-}
-
-void CTarnlowClientDlg::OnShareThisConnection()
-{
-    RequestSharingChange(ShareCommand);
-}
-
-void CTarnlowClientDlg::OnDisableThisShare()
-{
-    RequestSharingChange(UnshareCommand);
 }

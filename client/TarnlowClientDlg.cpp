@@ -2,6 +2,7 @@
 #include "TarnlowClientDlg.h"
 
 #include "ClientResources.h"
+#include "ControlProtocol.h"
 #include "Format.h"
 #include "MainWindow.h"
 #include "MessageBox.h"
@@ -19,7 +20,8 @@ CTarnlowClientDlg::CTarnlowClientDlg(CWnd* pParent)
 
 CTarnlowClientDlg::~CTarnlowClientDlg()
 {
-    m_Worker.Stop();
+    // Its running exchange may still call on the pages: it ends while they are there.
+    m_pExchange.reset();
 }
 
 void CTarnlowClientDlg::DoDataExchange(CDataExchange* pDX)
@@ -43,15 +45,18 @@ BOOL CTarnlowClientDlg::OnInitDialog()
 bool CTarnlowClientDlg::InitialiseClient()
 {
     MainWindow::CreatePages<CTarnlowClientDlg, CConnections, CComms>(*this);
+    m_pExchange = std::make_unique<CServerExchange>(
+        m_Sockets, *m_pLogPage,
+        [this](const std::string& strReply) { ShowConnectionList(strReply); });
     if (!m_Sockets.StartSockets()) {
         MessageBox(this, "Failed to start TCP/IP", "Info", MB_ICONSTOP | MB_OK);
         return false;
     }
     if (m_Sockets.GetLocalAddressCount() > 0) {
-        m_strMessage = FormatText("Using interface %s\n", m_Sockets.GetLocalAddress(0).c_str());
-        OutputDebugStringA(m_strMessage.c_str());
+        OutputDebugStringA(
+            FormatText("Using interface %s\n", m_Sockets.GetLocalAddress(0).c_str()).c_str());
     }
-    m_strHostName = m_Sockets.GetLocalHostName();
+    m_pExchange->SetHostName(m_Sockets.GetLocalHostName());
     return true;
 }
 
@@ -71,15 +76,49 @@ void CTarnlowClientDlg::OnClose()
     if (!m_bClosed) {
         m_bClosed = true;
         // An exchange waiting on a silent server is woken, and ends before Winsock stops.
-        {
-            std::lock_guard lock(m_SocketMutex);
-            m_Worker.RequestStop();
-            if (m_Sockets.SocketIsOpen())
-                m_Sockets.SocketShutdown();
-        }
-        m_Worker.Stop();
+        if (m_pExchange)
+            m_pExchange->Interrupt();
         if (m_Sockets.GetSocketsInit())
             m_Sockets.ShutdownSockets();
     }
     CDialog::OnClose();
+}
+
+CServerExchange::SServerAddress CTarnlowClientDlg::ServerAddress() const
+{
+    return {m_pCommsPage->GetServerIPAddress(), m_pCommsPage->GetServerPort()};
+}
+
+void CTarnlowClientDlg::ShowConnectionList(const std::string& strReply)
+{
+    m_pConnectionsPage->SendCall(
+        [this, strReply] { m_pConnectionsPage->PopulateConnectionList(strReply); });
+}
+
+void CTarnlowClientDlg::OnBnClickedConnect()
+{
+    m_pExchange->Connect(ServerAddress());
+}
+
+void CTarnlowClientDlg::RequestSharingChange(std::string (*pBuildCommand)(int nIndex))
+{
+    const CListCtrl& list = m_pConnectionsPage->m_ConnectionList;
+    const int nIndex = list.GetSelectionMark();
+    // A refresh while the menu was open may have left no row selected: no index to send then.
+    if (nIndex < 0 || nIndex >= list.GetItemCount()) {
+        OutputDebugStringA(
+            "CTarnlowClientDlg::RequestSharingChange(): No connection is selected, nothing sent\n");
+        return;
+    }
+    m_pExchange->ChangeSharing(ServerAddress(), pBuildCommand(nIndex));
+}
+
+void CTarnlowClientDlg::OnShareThisConnection()
+{
+    RequestSharingChange(ControlProtocol::ShareCommand);
+}
+
+void CTarnlowClientDlg::OnDisableThisShare()
+{
+    RequestSharingChange(ControlProtocol::UnshareCommand);
 }

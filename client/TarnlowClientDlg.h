@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CTarnlowClientDlg: Tarnlow Client's main window. It holds the three pages and the Connect
-// button, owns the socket wrapper, and runs the exchanges with the server on its worker thread.
+// button and the socket wrapper; it asks its exchange with the server for what the user does, and
+// shows what comes back.
 #pragma once
 
-#include "ExchangeWorker.h"
 #include "Log.h"
 #include "PageTabCtrl.h"
+#include "ServerExchange.h"
 #include "Sockets.h"
 #include "client/Comms.h"
 #include "client/Connections.h"
 
-#include <mutex>
+#include <memory>
 #include <string>
 
 class CTarnlowClientDlg : public CDialog
@@ -18,24 +19,10 @@ class CTarnlowClientDlg : public CDialog
 public:
     static constexpr UINT IDD = 102;
 
-    // Where the server is, as the settings page said when the user acted.
-    struct SServerAddress {
-        std::string strAddress;
-        int nPort;
-    };
-
     explicit CTarnlowClientDlg(CWnd* pParent = nullptr);
     ~CTarnlowClientDlg() override;
 
     bool InitialiseClient();
-
-    // The exchanges, run on the worker thread.
-    bool ConnectTarnlowServer(const SServerAddress& server);
-    bool DisconnectTarnlowServer();
-    bool SendTarnlowServer(const std::string& strText);
-    bool ReceiveTarnlowServer(std::string& strReply);
-    bool SendLocalMessage(const std::string& strRequest);
-    bool RequestTarnlowServer(const std::string& strRequest, const SServerAddress& server);
 
     // The user's actions, on the window's thread: they read the settings and the selection now
     // and queue the exchanges.
@@ -43,17 +30,14 @@ public:
     void OnShareThisConnection();
     void OnDisableThisShare();
 
-    CExchangeWorker& Worker() { return m_Worker; }
-
     CPageTabCtrl m_tabCtrl;
     CConnections* m_pConnectionsPage = nullptr;
     CComms* m_pCommsPage = nullptr;
     CLog* m_pLogPage = nullptr;
     CSockets m_Sockets;
     HICON m_hIcon;
-    std::string m_strMessage;
-    std::string m_strHostName;
-    std::string m_strReply;
+    // Made with the pages, whose Log page it writes to.
+    std::unique_ptr<CServerExchange> m_pExchange;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -63,14 +47,9 @@ protected:
     void OnClose() override;
 
 private:
-    SServerAddress ServerAddress() const;
+    CServerExchange::SServerAddress ServerAddress() const;
     void RequestSharingChange(std::string (*pBuildCommand)(int nIndex));
-    // Ends a failed exchange: logs the entry, unless the close interrupted it, and closes.
-    bool FailExchange(const std::string& strEntry);
-    bool ConnectSequence(const SServerAddress& server);
+    void ShowConnectionList(const std::string& strReply);
 
-    // Guards the exchange's socket between the worker and a closing window.
-    std::mutex m_SocketMutex;
-    CExchangeWorker m_Worker;
     bool m_bClosed = false;
 };

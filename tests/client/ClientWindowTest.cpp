@@ -68,7 +68,7 @@ protected:
         const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
         QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(IDC_CONNECT)),
                           Qt::LeftButton);
-        m_pDlg->Worker().WaitUntilIdle();
+        m_pDlg->m_pExchange->Worker().WaitUntilIdle();
         QCoreApplication::processEvents();
         return Messages(nBefore);
     }
@@ -207,7 +207,7 @@ TEST_F(ClientWindowTest, goodConnectLogsSixEntriesAndFillsTheList)
                              kExampleReply + " received from Verrow"}));
     EXPECT_EQ(server.Requests(),
               (std::vector<std::string>{m_strHost + ":Hello", m_strHost + ":ConnectionList"}));
-    EXPECT_EQ(m_pDlg->m_strReply, kExampleReply);
+    EXPECT_EQ(m_pDlg->m_pExchange->LastReply(), kExampleReply);
     EXPECT_EQ(Row(1), "B|Dialup|Disconnected|No");
 }
 
@@ -220,7 +220,7 @@ TEST_F(ClientWindowTest, menuCommandsShareOrUnshareTheMarkedRowAndRefresh)
     SelectRow(1);
     OpenMenu(POINT{50, 50}, kShare);
     ASSERT_TRUE(WaitFor([&] { return server.Requests().size() == 5; }));
-    m_pDlg->Worker().WaitUntilIdle();
+    m_pDlg->m_pExchange->Worker().WaitUntilIdle();
     EXPECT_EQ(server.Requests()[2], m_strHost + ":Share:1");
     EXPECT_EQ(server.Requests()[3], m_strHost + ":Hello");
     SelectRow(0);
@@ -241,7 +241,7 @@ TEST_F(ClientWindowTest, emptyAndLongRepliesAreWholeExchanges)
     const std::vector<std::string> logged = Connect();
     ASSERT_EQ(logged.size(), 6u);
     EXPECT_EQ(logged[2], " received from Verrow");
-    EXPECT_EQ(m_pDlg->m_strReply, strLong);
+    EXPECT_EQ(m_pDlg->m_pExchange->LastReply(), strLong);
     ASSERT_EQ(List().GetItemCount(), 10);
     EXPECT_EQ(List().GetItemText(9, 0), std::string(150, 'j'));
 }
@@ -321,7 +321,7 @@ TEST_F(ClientWindowTest, closingWithoutAnExchangeWakesNoSocket)
     EXPECT_NE(strTrace.find("CSockets::ShutdownSockets()"), std::string::npos) << strTrace;
     // Exchanges asked for after the close make no socket and report nothing.
     const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
-    EXPECT_FALSE(m_pDlg->ConnectTarnlowServer({"127.0.0.1", 1}));
+    EXPECT_FALSE(m_pDlg->m_pExchange->ConnectTarnlowServer({"127.0.0.1", 1}));
     EXPECT_EQ(capture.Text().find("Failed to create the socket"), std::string::npos);
     EXPECT_EQ(m_pDlg->m_pLogPage->m_LogList.GetItemCount(), nBefore);
 }
@@ -344,7 +344,7 @@ TEST_F(ClientWindowTest, refreshWhileTheMenuIsOpenSendsNoIndexThatNoRowHas)
                             pPage->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(pPage, &event);
     Settle();
-    m_pDlg->Worker().WaitUntilIdle();
+    m_pDlg->m_pExchange->Worker().WaitUntilIdle();
     EXPECT_EQ(server.Requests().size(), 2u);
     EXPECT_NE(capture.Text().find("CTarnlowClientDlg::RequestSharingChange(): No connection is "
                                   "selected, nothing sent\n"),
@@ -389,7 +389,7 @@ TEST_F(ClientWindowTest, aboutBoxIsModalWithoutMinimiseAndEndsWithTheWindow)
     EXPECT_FALSE(*pTimedOut);
     ASSERT_NE(pAbout, nullptr);
     EXPECT_FALSE(bMenuShown);
-    m_pDlg->Worker().WaitUntilIdle();
+    m_pDlg->m_pExchange->Worker().WaitUntilIdle();
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_FALSE(m_pDlg->IsWindowVisible());
 }
@@ -455,7 +455,7 @@ TEST_F(ClientWindowTest, hostileListRepliesShowOnlyWholeEntries)
         strLong += "(" + std::string(10000, static_cast<char>('a' + i)) + ":Connected:Lan:True:)";
     setList(strLong);
     ASSERT_EQ(Connect().size(), 6u);
-    EXPECT_EQ(m_pDlg->m_strReply.size(), 65536u);
+    EXPECT_EQ(m_pDlg->m_pExchange->LastReply().size(), 65536u);
     ASSERT_EQ(List().GetItemCount(), 6);
     EXPECT_EQ(List().GetItemText(5, 0), std::string(10000, 'f'));
 
@@ -488,7 +488,7 @@ TEST_F(ClientWindowTest, serverThatResetsFailsTheExchangeAndKeepsTheRows)
     ASSERT_EQ(logged.size(), 3u);
     EXPECT_EQ(logged[2], "Failed to receive reply from Verrow");
     EXPECT_EQ(List().GetItemCount(), 2);
-    EXPECT_EQ(m_pDlg->m_strReply, "");
+    EXPECT_EQ(m_pDlg->m_pExchange->LastReply(), "");
 }
 
 TEST_F(ClientWindowTest, closingWhileTheConnectItselfHangsEndsQuickly)
@@ -511,10 +511,10 @@ TEST_F(ClientWindowTest, closingWhileTheConnectItselfHangsEndsQuickly)
     SetPort(ntohs(address.sin_port));
     const int nBefore = m_pDlg->m_pLogPage->m_LogList.GetItemCount();
     CTraceCapture capture;
-    const int nTaken = m_pDlg->Worker().TakenJobs();
+    const int nTaken = m_pDlg->m_pExchange->Worker().TakenJobs();
     QTest::mouseClick(qobject_cast<QPushButton*>(m_pDlg->GetDlgItem(IDC_CONNECT)), Qt::LeftButton);
     // The exchange has started: its connect now waits, and nothing comes of it meanwhile.
-    ASSERT_TRUE(WaitFor([&] { return m_pDlg->Worker().TakenJobs() > nTaken; }));
+    ASSERT_TRUE(WaitFor([&] { return m_pDlg->m_pExchange->Worker().TakenJobs() > nTaken; }));
     Settle();
     EXPECT_EQ(Messages(nBefore), std::vector<std::string>{}) << "the connect did not wait";
     const auto start = std::chrono::steady_clock::now();

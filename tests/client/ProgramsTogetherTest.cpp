@@ -45,7 +45,7 @@ protected:
     {
         QTest::mouseClick(qobject_cast<QPushButton*>(m_pClient->GetDlgItem(IDC_CONNECT)),
                           Qt::LeftButton);
-        m_pClient->Worker().WaitUntilIdle();
+        m_pClient->m_pExchange->Worker().WaitUntilIdle();
         QCoreApplication::processEvents();
     }
 
@@ -60,12 +60,12 @@ protected:
         QWidget* pPage = m_pClient->m_pConnectionsPage->GetSafeHwnd();
         QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
                                 pPage->mapToGlobal(QPoint(5, 5)));
-        const int nTaken = m_pClient->Worker().TakenJobs();
+        const int nTaken = m_pClient->m_pExchange->Worker().TakenJobs();
         QApplication::sendEvent(pPage, &event);
         // The command reaches the worker through the window's messages: its exchange has started
         // before the wait for the worker to be idle means anything.
-        ASSERT_TRUE(WaitFor([&] { return m_pClient->Worker().TakenJobs() > nTaken; }));
-        m_pClient->Worker().WaitUntilIdle();
+        ASSERT_TRUE(WaitFor([&] { return m_pClient->m_pExchange->Worker().TakenJobs() > nTaken; }));
+        m_pClient->m_pExchange->Worker().WaitUntilIdle();
         QCoreApplication::processEvents();
     }
 
