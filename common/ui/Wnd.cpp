@@ -71,6 +71,43 @@ void CWnd::Default()
         *m_pHandled->pDefault ? (*m_pHandled->pDefault)() : SystemDefault(*m_pHandled);
 }
 
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        return TakenOrDefault(OnCommand(wParam, lParam));
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_CONTEXTMENU: {
+        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        return TakenOrDefault(OnContextMenu(FromHandle(reinterpret_cast<HWND>(wParam)), point));
+    }
+    case WM_NOTIFY: {
+        // A control's notification goes to its parent, which hands it back to the control.
+        const auto* pHeader = reinterpret_cast<const NMHDR*>(lParam);
+        CWnd* pChild = FromHandle(pHeader->hwndFrom);
+        return TakenOrDefault(pChild != nullptr && pChild != this &&
+                              pChild->OnChildNotify(pHeader));
+    }
+    default:
+        Default();
+        return 0;
+    }
+}
+
+// What no handler took gets the platform's handling. The result tells the sender whether one
+// did: our own layer's senders read it, and the system ignores it for these messages.
+LRESULT CWnd::TakenOrDefault(BOOL bTaken)
+{
+    if (!bTaken)
+        Default();
+    return bTaken;
+}
+
 BOOL CWnd::PreTranslateMessage(MSG*)
 {
     return FALSE;

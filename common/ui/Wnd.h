@@ -109,6 +109,7 @@ private:
     // Windows): whether it was taken, none for the others.
     std::optional<bool> TakePlatformMessage(UINT message, WPARAM wParam, LPARAM lParam,
                                             LRESULT& lResult);
+    LRESULT TakenOrDefault(BOOL bTaken);
     // The system's own handling of the message, where no other is given.
     LRESULT SystemDefault(const SHandledMessage& handled);
 

@@ -83,9 +83,11 @@ void CTabCtrl::SState::Hook(CTabCtrl& tabs)
                             });
         });
     pTabBar->installEventFilter(tabs.m_pState->pPressFilter.get());
+    // As the system's tab control does: the change is a notification to the parent.
     QObject::connect(pTabBar, &QTabBar::currentChanged, pTabBar, [pTabs] {
         const NMHDR header{pTabs->GetSafeHwnd(), 0, TCN_SELCHANGE};
-        pTabs->OnChildNotify(&header);
+        if (CWnd* pParent = pTabs->GetParent())
+            pParent->SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
     });
 }
 

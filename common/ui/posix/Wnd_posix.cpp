@@ -193,26 +193,7 @@ LRESULT CWnd::SystemDefault(const SHandledMessage&)
     return 0;
 }
 
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_COMMAND:
-        return OnCommand(wParam, lParam);
-    case WM_SYSCOMMAND:
-        OnSysCommand(static_cast<UINT>(wParam), lParam);
-        return 0;
-    case WM_CLOSE:
-        OnClose();
-        return 0;
-    case WM_CONTEXTMENU: {
-        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        return OnContextMenu(FromHandle(reinterpret_cast<HWND>(wParam)), point);
-    }
-    default:
-        return 0;
-    }
-}
-
+// The system has no handling of its own here: the layer minimises, and closes by WM_CLOSE.
 void CWnd::OnSysCommand(UINT nID, LPARAM)
 {
     if ((nID & 0xFFF0) == SC_MINIMIZE)
@@ -221,6 +202,7 @@ void CWnd::OnSysCommand(UINT nID, LPARAM)
         SendMessage(WM_CLOSE);
 }
 
+// As the system's handling does: the window goes from the screen; the object stays.
 void CWnd::OnClose()
 {
     ShowWindow(SW_HIDE);

@@ -217,38 +217,6 @@ CWnd* TargetOf(const MSG* pMsg)
     return CWnd::FromHandleOrAncestor(pMsg->hwnd);
 }
 
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_COMMAND:
-        if (!OnCommand(wParam, lParam))
-            Default();
-        return 0;
-    case WM_SYSCOMMAND:
-        OnSysCommand(static_cast<UINT>(wParam), lParam);
-        return 0;
-    case WM_CLOSE:
-        OnClose();
-        return 0;
-    case WM_CONTEXTMENU: {
-        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (!OnContextMenu(FromHandle(reinterpret_cast<HWND>(wParam)), point))
-            Default();
-        return 0;
-    }
-    case WM_NOTIFY: {
-        const auto* pHeader = reinterpret_cast<const NMHDR*>(lParam);
-        CWnd* pChild = FromHandle(pHeader->hwndFrom);
-        if (pChild == nullptr || pChild == this || !pChild->OnChildNotify(pHeader))
-            Default();
-        return 0;
-    }
-    default:
-        Default();
-        return 0;
-    }
-}
-
 // The system's own handling: minimise, move, close (which sends WM_CLOSE) and the rest.
 void CWnd::OnSysCommand(UINT, LPARAM)
 {
