@@ -4,7 +4,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "win/UiTypes_win.h"
+#include "win/UiTypes.h"
 #else
-#include "posix/UiTypes_posix.h"
+#include "qt/UiTypes.h"
 #endif

@@ -3,7 +3,7 @@
 // Winsock's INTERFACE_INFO records.
 #include "WinSockLayer_posix.h"
 
-#include "NetDeviceType.h"
+#include "NetDeviceType_posix.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include "ServerResources.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
-#include "posix/DialogUnits.h"
+#include "qt/DialogUnits.h"
 
 #include <QHeaderView>
 #include <QPushButton>

@@ -8,5 +8,5 @@
 #ifdef _WIN32
 #include "LayerDriver_win.h"
 #else
-#include "LayerDriver_posix.h"
+#include "LayerDriver_qt.h"
 #endif

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "UiTypes.h"
-#include "win/WindowThread_win.h"
+#include "win/WindowThread.h"
 
 #include <functional>
 #include <memory>

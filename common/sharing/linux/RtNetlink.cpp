@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RtNetlink.h"
 
-#include "NetDeviceType.h"
+#include "NetDeviceType_posix.h"
 
 #include <algorithm>
 #include <cerrno>

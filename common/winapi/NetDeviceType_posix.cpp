@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "NetDeviceType.h"
+#include "NetDeviceType_posix.h"
 
 #include <fstream>
 

@@ -3,7 +3,7 @@
 #include "Wnd.h"
 
 #include "CodePageText.h"
-#include "win/WindowThread_win.h"
+#include "win/WindowThread.h"
 
 #include <atomic>
 #include <memory>

@@ -3,8 +3,8 @@
 // dialog keys and a stand-in for the system menu.
 #include "Dialog.h"
 
-#include "posix/DialogControls_posix.h"
-#include "posix/DialogUnits.h"
+#include "qt/DialogControls.h"
+#include "qt/DialogUnits.h"
 
 #include <QApplication>
 #include <QDialog>

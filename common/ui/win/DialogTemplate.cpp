@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "win/DialogTemplate_win.h"
+#include "win/DialogTemplate.h"
 
 #include "CodePageText.h"
 

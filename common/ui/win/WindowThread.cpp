@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window thread on Windows: calls that other threads post or send to a window travel as
 // registered messages, and a thread that waits for the window thread runs them.
-#include "win/WindowThread_win.h"
+#include "win/WindowThread.h"
 
 #include "Wnd.h"
 

@@ -6,7 +6,7 @@
 #include "LayerDriver.h"
 #include "MessageBox.h"
 #include "TraceCapture.h"
-#include "posix/DialogUnits.h"
+#include "qt/DialogUnits.h"
 
 #include <QContextMenuEvent>
 #include <QMessageBox>

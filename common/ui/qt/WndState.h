@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Wnd.h"
-#include "posix/WndBridge_posix.h"
+#include "qt/WndBridge.h"
 
 #include <QPointer>
 #include <QWidget>

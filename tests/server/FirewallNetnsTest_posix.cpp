@@ -3,7 +3,7 @@
 // Docker's chains made with iptables), each set up as its users set it up, inside the gateway
 // namespace with private copies of its configuration: the server names what stops the LAN's
 // traffic and its clients, and the README's remedies, run word for word, let them through.
-#include "GatewayNetnsTest.h"
+#include "GatewayNetnsTest_posix.h"
 
 #include <cstdio>
 #include <regex>

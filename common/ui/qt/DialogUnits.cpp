@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "posix/DialogUnits.h"
+#include "qt/DialogUnits.h"
 
 #include <QApplication>
 #include <QFontMetrics>

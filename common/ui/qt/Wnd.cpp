@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A window's operations on Linux, over its widget.
-#include "posix/KeyRouter_posix.h"
-#include "posix/WndState_posix.h"
+#include "qt/KeyRouter.h"
+#include "qt/WndState.h"
 
 #include <QApplication>
 #include <QIcon>

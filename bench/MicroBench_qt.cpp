@@ -10,7 +10,7 @@
 #include "FirewallCheck.h"
 #include "FirewallRecording.h"
 #include "LinuxSharingService.h"
-#include "ServerWindowFixture.h"
+#include "ServerWindowFixture_qt.h"
 #include "UiApplication.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "posix/KeyRouter_posix.h"
+#include "qt/KeyRouter.h"
 
 #include "Wnd.h"
 

@@ -2,7 +2,7 @@
 // The window thread on Linux: messages and calls that other threads post or send to a window
 // travel through its widget's bridge, and a thread that waits for the window thread runs them.
 #include "Kernel.h"
-#include "posix/WndState_posix.h"
+#include "qt/WndState.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -3,9 +3,9 @@
 // with the system's dialog keys and system menu.
 #include "Dialog.h"
 
-#include "win/DialogTemplate_win.h"
-#include "win/DpiScaling_win.h"
-#include "win/WindowThread_win.h"
+#include "win/DialogTemplate.h"
+#include "win/DpiScaling.h"
+#include "win/WindowThread.h"
 
 struct CDialog::SState {
     bool bModal = false;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "posix/WndBridge_posix.h"
+#include "qt/WndBridge.h"
 
 #include "Wnd.h"
 

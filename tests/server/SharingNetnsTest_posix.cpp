@@ -2,7 +2,7 @@
 // Real sharing through the gateway: the list of its interfaces, sharing and unsharing the uplink,
 // a restart, a sharing kept against other programs, the MSS through a narrow uplink, a host beyond
 // the uplink kept away, and a hand-written table of another firewall in the way.
-#include "GatewayNetnsTest.h"
+#include "GatewayNetnsTest_posix.h"
 
 #include <map>
 #include <netinet/tcp.h>

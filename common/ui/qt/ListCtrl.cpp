@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ListCtrl.h"
 
-#include "posix/DialogUnits.h"
-#include "posix/ListModel.h"
+#include "qt/DialogUnits.h"
+#include "qt/ListModel.h"
 
 #include <QHeaderView>
 #include <QTableView>

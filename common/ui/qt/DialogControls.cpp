@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "posix/DialogControls_posix.h"
+#include "qt/DialogControls.h"
 
-#include "posix/DialogUnits.h"
-#include "posix/ListModel.h"
+#include "qt/DialogUnits.h"
+#include "qt/ListModel.h"
 
 #include <QFrame>
 #include <QHeaderView>

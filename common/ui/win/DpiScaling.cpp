@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "win/DpiScaling_win.h"
+#include "win/DpiScaling.h"
 
 #include <commctrl.h>
 

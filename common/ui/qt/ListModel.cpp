@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "posix/ListModel.h"
+#include "qt/ListModel.h"
 
 #include <cstring>
 
