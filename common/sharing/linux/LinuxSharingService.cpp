@@ -299,12 +299,18 @@ bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
     std::lock_guard lock(m_Mutex);
     if (!m_Shared || m_bGaveUp)
         return false;
-    CNftSharingTable::SState state;
-    if (FAILED(m_Table.Read(state))) {
-        OutputDebugStringA("CLinuxSharingService::KeepSharing(): the table could not be read\n");
-        return true;
+    // A table undone by a transaction that is not in this batch is put right when that
+    // transaction's own notification comes, which names its program.
+    bool bTableKept = true;
+    if (change.bRuleset) {
+        CNftSharingTable::SState state;
+        if (FAILED(m_Table.Read(state))) {
+            OutputDebugStringA(
+                "CLinuxSharingService::KeepSharing(): the table could not be read\n");
+            return true;
+        }
+        bTableKept = state.bComplete && state.strInterface == m_Shared->strInterface;
     }
-    const bool bTableKept = state.bComplete && state.strInterface == m_Shared->strInterface;
     bool bForwarding = true;
     CForwardingSwitch::Read(bForwarding);
     if (bTableKept && bForwarding)
