@@ -4,24 +4,28 @@
 #include "ClientResources.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
+#include "TestPlatform.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
-#include "qt/DialogUnits.h"
 
-#include <QHeaderView>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScrollBar>
-#include <QTableView>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <map>
+#include <regex>
 #include <thread>
 
 namespace
 {
 
-const QRegularExpression kTimestamp(QStringLiteral("^\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
+constexpr int kStandardOutput = 1;
+
+const std::regex kTimestamp(R"(\d\d-\d\d-\d{4} \d\d:\d\d:\d\d)");
+
+bool IsTimestamp(const std::string& strText)
+{
+    return std::regex_match(strText, kTimestamp);
+}
 
 class LogTest : public ::testing::Test
 {
@@ -30,12 +34,12 @@ protected:
     {
         m_Resources = WithTestWindows(programResources);
         CResources::SetCurrent(&m_Resources);
+        m_Variant = variant;
         m_pLog = new CLog(variant);
         m_pWindow = std::make_unique<CTestMainWindow>(m_pLog);
         ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
         m_pWindow->ShowWindow(SW_SHOW);
-        m_pWindow->GetSafeHwnd()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow->GetSafeHwnd()));
+        ASSERT_TRUE(ActivateWindow(m_pWindow->GetSafeHwnd()));
     }
 
     void TearDown() override
@@ -45,32 +49,31 @@ protected:
         CResources::SetCurrent(nullptr);
     }
 
-    QTableView* List() const { return ListViewOf(m_pLog->m_LogList); }
-    QPushButton* Button(const char* pszName) const
-    {
-        return m_pLog->GetSafeHwnd()->findChild<QPushButton*>(pszName);
-    }
+    HWND List() const { return m_pLog->m_LogList.GetSafeHwnd(); }
+    HWND Clear() const { return m_pLog->GetDlgItem(m_Variant.nClearId); }
+    HWND Print() const { return m_pLog->GetDlgItem(m_Variant.nPrintId); }
+    HWND Save() const { return m_pLog->GetDlgItem(m_Variant.nSaveId); }
     std::string Message(int nRow) const { return m_pLog->m_LogList.GetItemText(nRow, 1); }
 
     // Adds entries with standard output captured, and returns what was written there.
     std::string AddEntries(const std::vector<std::string>& texts)
     {
-        CTraceCapture capture(STDOUT_FILENO);
+        CTraceCapture capture(kStandardOutput);
         for (const std::string& strText : texts)
             m_pLog->AddEntry(strText);
         return capture.Text();
     }
 
-    void PressKey(QWidget* pWidget, Qt::Key key)
+    void PressKeyAt(HWND hControl, WPARAM nVirtualKey)
     {
-        pWidget->setFocus();
-        ASSERT_TRUE(WaitFor([&] { return pWidget->hasFocus(); }));
-        QTest::keyClick(pWidget, key);
-        QTest::qWait(0);
-        QCoreApplication::processEvents();
+        FocusControl(hControl);
+        ASSERT_TRUE(WaitFor([&] { return FocusIn(m_pWindow->GetSafeHwnd()) == hControl; }));
+        PressKey(hControl, nVirtualKey);
+        RunPending();
     }
 
     CResources m_Resources;
+    SLogVariant m_Variant{};
     CLog* m_pLog = nullptr;
     std::unique_ptr<CTestMainWindow> m_pWindow;
 };
@@ -79,34 +82,21 @@ protected:
 
 TEST_F(LogTest, timestampIsDayMonthYearAndTime)
 {
-    setenv("TZ", "UTC", 1);
-    tzset();
+    SetTimeZone("UTC");
     EXPECT_EQ(CLog::FormatTimestamp(1078495629), "05-03-2004 14:07:09");
     EXPECT_EQ(CLog::FormatTimestamp(0), "01-01-1970 00:00:00");
-    unsetenv("TZ");
-    tzset();
+    SetTimeZone(nullptr);
 }
 
-TEST_F(LogTest, pageHasTheTemplateSizesAndItsTwoColumns)
+TEST_F(LogTest, pageHasItsButtonsAndItsTwoColumns)
 {
     Open(ServerResources(), kServerLogVariant);
-    const QFont font = m_pLog->GetSafeHwnd()->font();
-    const RECT rcList = MapDialogRect(DialogUnits(7, 7, 298, 146), font);
-    EXPECT_EQ(List()->geometry(), QRect(rcList.left, rcList.top, rcList.right - rcList.left,
-                                        rcList.bottom - rcList.top));
-    const RECT rcSave = MapDialogRect(DialogUnits(275, 157, 30, 12), font);
-    EXPECT_EQ(Button("IDC_LOG_SAVE")->geometry().topLeft(), QPoint(rcSave.left, rcSave.top));
-    EXPECT_EQ(Button("IDC_LOG_PRINT")->text(), "Print");
-    ASSERT_EQ(List()->model()->columnCount(), 2);
+    EXPECT_EQ(ControlText(Print()), "Print");
+    EXPECT_EQ(ControlText(Save()), "Save");
+    EXPECT_EQ(ControlText(Clear()), "Clear");
     EXPECT_EQ(m_pLog->m_LogList.GetColumnHeading(0), "Date & Time");
     EXPECT_EQ(m_pLog->m_LogList.GetColumnHeading(1), "Message");
-    // The widths of the original dialog font, kept for the text of this platform's font.
-    EXPECT_EQ(List()->horizontalHeader()->sectionSize(0), ScaleDialogPixels(110, List()->font()));
-    EXPECT_EQ(List()->horizontalHeader()->sectionSize(1), ScaleDialogPixels(330, List()->font()));
-    EXPECT_GE(List()->horizontalHeader()->sectionSize(0), 110);
-    const QString strTimestamp = QString::fromStdString(CLog::FormatTimestamp(0));
-    EXPECT_LT(QFontMetrics(List()->font()).horizontalAdvance(strTimestamp),
-              List()->horizontalHeader()->sectionSize(0));
+    EXPECT_EQ(m_pLog->m_LogList.GetColumnHeading(2), "");
 }
 
 TEST_F(LogTest, entriesAppendWithTimestampWithoutSelectingOrScrolling)
@@ -120,13 +110,12 @@ TEST_F(LogTest, entriesAppendWithTimestampWithoutSelectingOrScrolling)
     EXPECT_EQ(Message(0), "Program started");
     EXPECT_EQ(Message(1), "");
     EXPECT_EQ(Message(201), "Entry 199");
-    const QString strTime = QString::fromStdString(m_pLog->m_LogList.GetItemText(0, 0));
-    EXPECT_TRUE(kTimestamp.match(strTime).hasMatch()) << strTime.toStdString();
-    EXPECT_TRUE(!List()->selectionModel()->hasSelection());
-    EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
+    const std::string strTime = m_pLog->m_LogList.GetItemText(0, 0);
+    EXPECT_TRUE(IsTimestamp(strTime)) << strTime;
+    EXPECT_FALSE(ListHasSelection(m_pLog->m_LogList));
+    EXPECT_EQ(ListTopRow(m_pLog->m_LogList), 0);
     // Each entry is also a line on standard output: timestamp, a space, the message.
-    EXPECT_EQ(strOutput.substr(0, strTime.size() + 17),
-              strTime.toStdString() + " Program started\n");
+    EXPECT_EQ(strOutput.substr(0, strTime.size() + 17), strTime + " Program started\n");
     EXPECT_NE(strOutput.find(" Entry 199\n"), std::string::npos);
 }
 
@@ -135,7 +124,7 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
     Open(ServerResources(), kServerLogVariant);
     constexpr int kEach = 300;
     std::atomic<int> nDone{0};
-    CTraceCapture capture(STDOUT_FILENO);
+    CTraceCapture capture(kStandardOutput);
     auto add = [&](const char* pszThread) {
         for (int i = 0; i < kEach; ++i)
             m_pLog->AddEntry(std::string(pszThread) + " " + std::to_string(i));
@@ -158,8 +147,7 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
         ASSERT_NE(nSpace, std::string::npos) << strText;
         const std::string strThread = strText.substr(0, nSpace);
         EXPECT_EQ(std::stoi(strText.substr(nSpace + 1)), next[strThread]++) << strText;
-        EXPECT_TRUE(kTimestamp.match(QString::fromStdString(m_pLog->m_LogList.GetItemText(nRow, 0)))
-                        .hasMatch());
+        EXPECT_TRUE(IsTimestamp(m_pLog->m_LogList.GetItemText(nRow, 0)));
     }
 }
 
@@ -168,7 +156,7 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
 TEST_F(LogTest, heldEntriesAppearTogetherWhenTheHoldEnds)
 {
     Open(ServerResources(), kServerLogVariant);
-    CTraceCapture capture(STDOUT_FILENO);
+    CTraceCapture capture(kStandardOutput);
     std::atomic<bool> bAdded{false};
     std::atomic<bool> bLooked{false};
     std::thread listener([&] {
@@ -213,6 +201,8 @@ TEST_F(LogTest, entryFromAnotherThreadWhileThePageIsMadeIsNeverLost)
 {
     m_Resources = WithTestWindows(ServerResources());
     CResources::SetCurrent(&m_Resources);
+    // A page is a child window: it needs a parent on every platform.
+    CPlainWindow parent;
     CRacingLog log(kServerLogVariant);
     std::atomic<bool> bMakeWindow{false};
     std::atomic<bool> bMade{false};
@@ -223,10 +213,10 @@ TEST_F(LogTest, entryFromAnotherThreadWhileThePageIsMadeIsNeverLost)
         while (!bMade && std::chrono::steady_clock::now() < until)
             std::this_thread::yield();
     };
-    CTraceCapture capture(STDOUT_FILENO);
+    CTraceCapture capture(kStandardOutput);
     std::thread listener([&] { log.AddEntry("Accepted a connection from 127.0.0.1"); });
     ASSERT_TRUE(WaitFor([&] { return bMakeWindow.load(); }));
-    ASSERT_TRUE(log.Create(CLog::IDD));
+    ASSERT_TRUE(log.Create(CLog::IDD, &parent));
     bMade = true;
     listener.join();
     EXPECT_TRUE(WaitFor([&] { return log.m_LogList.GetItemCount() == 1; }, 1000));
@@ -238,22 +228,23 @@ TEST_F(LogTest, wipBoxTakesEnterAndEscapeItselfAndNothingReachesTheWindow)
 {
     Open(ServerResources(), kServerLogVariant);
     SetMessageBoxHook([](const SMessageBox& box) { return RunMessageBox(box); });
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        auto pTimedOut = OnMessageBox([&](QWidget* pBox) { PressKeyIn(pBox, key); });
-        QTest::mouseClick(Button("IDC_LOG_PRINT"), Qt::LeftButton);
-        EXPECT_FALSE(*pTimedOut) << key;
+    for (const WPARAM nKey : {VK_RETURN, VK_ESCAPE}) {
+        auto pTimedOut =
+            OnShown([] { return ShownWindow("WIP"); }, [&](HWND hBox) { PressKeyIn(hBox, nKey); });
+        ClickButton(Print());
+        EXPECT_FALSE(*pTimedOut) << nKey;
     }
-    EXPECT_EQ(ShownMessageBox(), nullptr);
+    EXPECT_EQ(ShownWindow("WIP"), nullptr);
     EXPECT_TRUE(m_pWindow->m_Keys.empty());
 }
 
 TEST_F(LogTest, clearEmptiesTheListAndNewEntriesStartAtTheTop)
 {
     Open(ServerResources(), kServerLogVariant);
-    QTest::mouseClick(Button("IDC_LOG_CLEAR"), Qt::LeftButton);
+    ClickButton(Clear());
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
     AddEntries({"one", "two"});
-    QTest::mouseClick(Button("IDC_LOG_CLEAR"), Qt::LeftButton);
+    ClickButton(Clear());
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
     AddEntries({"three"});
     ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
@@ -269,9 +260,9 @@ TEST_F(LogTest, printAndSaveShowTheWipBoxEveryTimeAndChangeNothing)
         boxes.push_back(box);
         return IDOK;
     });
-    QTest::mouseClick(Button("IDC_LOG_PRINT"), Qt::LeftButton);
-    QTest::mouseClick(Button("IDC_LOG_SAVE"), Qt::LeftButton);
-    QTest::mouseClick(Button("IDC_LOG_PRINT"), Qt::LeftButton);
+    ClickButton(Print());
+    ClickButton(Save());
+    ClickButton(Print());
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].strCaption, "WIP");
     EXPECT_EQ(boxes[0].strText, "Print the log");
@@ -281,14 +272,6 @@ TEST_F(LogTest, printAndSaveShowTheWipBoxEveryTimeAndChangeNothing)
     EXPECT_EQ(boxes[2].strText, "Print the log");
     ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
     EXPECT_EQ(Message(0), "kept");
-}
-
-TEST_F(LogTest, withoutAScreenTheBoxGoesToStandardError)
-{
-    Open(ServerResources(), kServerLogVariant);
-    CTraceCapture capture;
-    QTest::mouseClick(Button("IDC_LOG_SAVE"), Qt::LeftButton);
-    EXPECT_EQ(capture.Text(), "WIP: Save the log\n");
 }
 
 TEST_F(LogTest, keepsOnlyTheNewestEntries)
@@ -307,12 +290,12 @@ TEST_F(LogTest, serverPageSwallowsEnterAndSendsEscapeToTheMainWindow)
 {
     Open(ServerResources(), kServerLogVariant);
     AddEntries({"row"});
-    PressKey(List(), Qt::Key_Return);
-    PressKey(Button("IDC_LOG_CLEAR"), Qt::Key_Return);
+    PressKeyAt(List(), VK_RETURN);
+    PressKeyAt(Clear(), VK_RETURN);
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
     EXPECT_TRUE(m_pLog->IsWindowVisible());
     EXPECT_TRUE(m_pWindow->m_Keys.empty());
-    PressKey(List(), Qt::Key_Escape);
+    PressKeyAt(List(), VK_ESCAPE);
     ASSERT_TRUE(WaitFor([&] { return !m_pWindow->m_Keys.empty(); }));
     EXPECT_EQ(m_pWindow->m_Keys, std::vector<WPARAM>{VK_ESCAPE});
     EXPECT_TRUE(m_pLog->IsWindowVisible());
@@ -322,16 +305,16 @@ TEST_F(LogTest, clientPageKeepsTheDialogKeysButStaysShown)
 {
     Open(ClientResources(), kClientLogVariant);
     EXPECT_EQ(m_pLog->GetDlgItem(1003), List());
-    EXPECT_EQ(Button("IDC_LOG_PRINT"), nullptr);
+    EXPECT_EQ(m_pLog->GetDlgItem(kServerLogVariant.nPrintId), nullptr);
     AddEntries({"row"});
-    PressKey(List(), Qt::Key_Return);
-    PressKey(List(), Qt::Key_Escape);
+    PressKeyAt(List(), VK_RETURN);
+    PressKeyAt(List(), VK_ESCAPE);
     Settle();
     EXPECT_TRUE(m_pLog->IsWindowVisible());
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
     EXPECT_TRUE(m_pWindow->m_Keys.empty());
     // Enter on the focused Clear button presses it.
-    PressKey(Button("IDC_LOG_CLEAR"), Qt::Key_Return);
+    PressKeyAt(Clear(), VK_RETURN);
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
     EXPECT_TRUE(m_pLog->IsWindowVisible());
 }

@@ -2,9 +2,12 @@
 // The layer's tests driven through the system's messages, as its input would send them.
 #pragma once
 
+#include "ListCtrl.h"
+#include "TabCtrl.h"
 #include "UiTypes.h"
 #include "win/WindowThread.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,7 +32,9 @@ inline bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = 300
         const ULONGLONG nNow = ::GetTickCount64();
         if (nNow >= nEnd)
             return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(nEnd - nNow),
+        // Another thread may bring the condition about without a message: look again soon.
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE,
+                                    static_cast<DWORD>(std::min<ULONGLONG>(nEnd - nNow, 10)),
                                     QS_ALLINPUT);
     }
 }
@@ -144,4 +149,63 @@ inline std::shared_ptr<bool> OnShown(std::function<HWND()> find, std::function<v
     const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 10, look);
     watches.emplace_back(nTimer, std::move(pWatch));
     return pTimedOut;
+}
+
+// Gives the time that "nothing happened" checks wait for what should not come.
+inline void Settle(int nMs = 50)
+{
+    const ULONGLONG nEnd = ::GetTickCount64() + static_cast<ULONGLONG>(nMs);
+    WaitFor([nEnd] { return ::GetTickCount64() >= nEnd; }, nMs + 1000);
+}
+
+// A plain window of the system's making, child of the given one if any.
+inline HWND NewPlainWindow(HWND hParent = nullptr)
+{
+    const DWORD dwStyle = hParent != nullptr ? WS_CHILD : WS_OVERLAPPEDWINDOW;
+    return ::CreateWindowExW(0, L"STATIC", L"", dwStyle, 0, 0, 100, 100, hParent, nullptr,
+                             ::GetModuleHandleW(nullptr), nullptr);
+}
+
+inline void DestroyPlainWindow(HWND hWnd)
+{
+    ::DestroyWindow(hWnd);
+}
+
+// Makes the window the active one and waits until it is.
+inline bool ActivateWindow(HWND hWindow)
+{
+    ::SetForegroundWindow(hWindow);
+    ::SetActiveWindow(hWindow);
+    return WaitFor([hWindow] { return ::GetActiveWindow() == hWindow; });
+}
+
+// Where the keys go when the tab row has the focus: the system's tab control itself.
+inline HWND TabRowOf(const CTabCtrl& tabs)
+{
+    return tabs.GetSafeHwnd();
+}
+
+// The window's place in its parent's client area.
+inline RECT ChildRect(HWND hWnd)
+{
+    RECT rect{};
+    ::GetWindowRect(hWnd, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+inline HWND ParentOf(HWND hWnd)
+{
+    return ::GetParent(hWnd);
+}
+
+inline bool ListHasSelection(const CListCtrl& list)
+{
+    return ::SendMessageA(list.GetSafeHwnd(), LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+}
+
+// The row at the top of the list's visible rows.
+inline int ListTopRow(const CListCtrl& list)
+{
+    return static_cast<int>(::SendMessageA(list.GetSafeHwnd(), LVM_GETTOPINDEX, 0, 0));
 }

@@ -1,20 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The debug strings of this process, caught as OutputDebugStringA raises them, before any
-// debugger sees them.
+// debugger sees them; or, given descriptor 1, what the process writes to standard output.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <io.h>
 #include <mutex>
+#include <sstream>
 #include <string>
 
 class CTraceCapture
 {
 public:
-    // The descriptor of the other platforms' capture has no meaning here.
-    explicit CTraceCapture(int = 2)
+    // Standard error is where the other platforms write traces: here they are debug strings.
+    explicit CTraceCapture(int nFd = 2)
     {
+        if (nFd == 1) {
+            RedirectStandardOutput();
+            return;
+        }
         Active() = this;
         m_hHandler = ::AddVectoredExceptionHandler(1, Handler);
     }
@@ -52,8 +60,32 @@ private:
         return EXCEPTION_CONTINUE_EXECUTION;
     }
 
+    void RedirectStandardOutput()
+    {
+        char cDir[MAX_PATH] = {};
+        ::GetTempPathA(sizeof cDir, cDir);
+        char cPath[MAX_PATH] = {};
+        ::GetTempFileNameA(cDir, "out", 0, cPath);
+        m_strPath = cPath;
+        std::fflush(stdout);
+        m_nSavedStdout = ::_dup(1);
+        std::FILE* pFile = std::fopen(cPath, "wb");
+        ::_dup2(::_fileno(pFile), 1);
+        std::fclose(pFile);
+    }
+
     void Restore()
     {
+        if (m_nSavedStdout >= 0) {
+            std::fflush(stdout);
+            ::_dup2(m_nSavedStdout, 1);
+            ::_close(m_nSavedStdout);
+            m_nSavedStdout = -1;
+            std::ostringstream text;
+            text << std::ifstream(m_strPath, std::ios::binary).rdbuf();
+            m_strText = text.str();
+            ::DeleteFileA(m_strPath.c_str());
+        }
         if (m_hHandler == nullptr)
             return;
         ::RemoveVectoredExceptionHandler(m_hHandler);
@@ -62,6 +94,8 @@ private:
     }
 
     PVOID m_hHandler = nullptr;
+    int m_nSavedStdout = -1;
+    std::string m_strPath;
     std::mutex m_Mutex;
     std::string m_strText;
 };

@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the widget tests share: a main window with a tab control that records the keys that
-// reach it, placeholder pages, and a resource set that holds them beside a program's own.
+// What the window tests share on every platform: a main window with a tab control that records
+// the keys that reach it, placeholder pages, a resource set that holds them beside a program's
+// own, and clicks on a list's row or a tab.
 #pragma once
 
 #include "Dialog.h"
+#include "LayerDriver.h"
 #include "ListCtrl.h"
 #include "PageTabCtrl.h"
 
-#include <QApplication>
-#include <QPointer>
-#include <QTabBar>
-#include <QTableView>
-#include <QTest>
-#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -48,6 +44,23 @@ inline CResources WithTestWindows(const CResources& programResources)
     }
     return resources;
 }
+
+// A plain window that the test makes and destroys, for the layer's windows to live in.
+class CPlainWindow : public CWnd
+{
+public:
+    explicit CPlainWindow(CWnd* pParent = nullptr)
+    {
+        Attach(NewPlainWindow(pParent != nullptr ? pParent->GetSafeHwnd() : nullptr));
+    }
+    ~CPlainWindow() override
+    {
+        const HWND hWnd = GetSafeHwnd();
+        Detach();
+        if (hWnd != nullptr)
+            DestroyPlainWindow(hWnd);
+    }
+};
 
 class CPlaceholderPage : public CDialog
 {
@@ -105,94 +118,26 @@ protected:
     }
 };
 
-// The Qt widgets behind the layer's controls, for clicks and keys as the user gives them.
-inline QTableView* ListViewOf(const CListCtrl& list)
-{
-    return qobject_cast<QTableView*>(list.GetSafeHwnd());
-}
-
-inline QTabBar* TabBarOf(const CTabCtrl& tabs)
-{
-    return tabs.GetSafeHwnd()->findChild<QTabBar*>(QStringLiteral("tabs"),
-                                                   Qt::FindDirectChildrenOnly);
-}
-
 // Clicks a row of a list in its first column, as the user selects it.
 inline void ClickRow(const CListCtrl& list, int nRow)
 {
     RECT rcRow{};
     list.GetItemRect(nRow, &rcRow, LVIR_LABEL);
-    QTest::mouseClick(ListViewOf(list)->viewport(), Qt::LeftButton, {},
-                      QPoint((rcRow.left + rcRow.right) / 2, (rcRow.top + rcRow.bottom) / 2));
+    ClickAt(list.GetSafeHwnd(),
+            POINT{(rcRow.left + rcRow.right) / 2, (rcRow.top + rcRow.bottom) / 2});
 }
 
-// The time allowed is only a bound for a condition that never comes: a slow or busy machine
-// (a sanitizer build, tests running side by side) must not fail a test by it.
-inline bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = 30000)
+// Clicks a tab of the tab row.
+inline void ClickTab(const CTabCtrl& tabs, int nTab)
 {
-    return QTest::qWaitFor(condition, nTimeoutMs);
-}
-
-// Gives the time that "nothing happened" checks wait for what should not come.
-inline void Settle(int nMs = 50)
-{
-    QTest::qWait(nMs);
-}
-
-// The message box on screen, if there is one.
-inline QWidget* ShownMessageBox()
-{
-    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
-        if (pWidget->isVisible() && pWidget->inherits("QMessageBox"))
-            return pWidget;
-    }
-    return nullptr;
-}
-
-// Runs the action on a window that a modal loop shows, from inside that loop, once the finder
-// finds it on screen. A window still open after the time-out is closed, so that a failing test
-// ends; the flag says whether that was needed.
-inline std::shared_ptr<bool> OnShownWindow(std::function<QWidget*()> find,
-                                           std::function<void(QWidget*)> action,
-                                           int nTimeoutMs = 5000)
-{
-    auto pTimedOut = std::make_shared<bool>(false);
-    auto* pPoll = new QTimer;
-    QObject::connect(pPoll, &QTimer::timeout, pPoll, [=] {
-        QWidget* pShown = find();
-        if (pShown == nullptr || !pShown->isVisible())
-            return;
-        pPoll->stop();
-        pPoll->deleteLater();
-        QTimer::singleShot(nTimeoutMs, [pWindow = QPointer<QWidget>(pShown), pTimedOut] {
-            if (pWindow != nullptr && pWindow->isVisible()) {
-                *pTimedOut = true;
-                pWindow->close();
-            }
-        });
-        action(pShown);
-    });
-    pPoll->start(10);
-    return pTimedOut;
-}
-
-inline std::shared_ptr<bool> OnMessageBox(std::function<void(QWidget*)> action)
-{
-    return OnShownWindow(ShownMessageBox, std::move(action));
+    RECT rcTab{};
+    tabs.GetItemRect(nTab, &rcTab);
+    ClickAt(tabs.GetSafeHwnd(),
+            POINT{(rcTab.left + rcTab.right) / 2, (rcTab.top + rcTab.bottom) / 2});
 }
 
 // Presses a key in a window as the user would: at the control that has its focus.
-inline void PressKeyIn(QWidget* pWindow, Qt::Key key)
+inline void PressKeyIn(HWND hWindow, WPARAM nVirtualKey)
 {
-    QWidget* pFocus = pWindow->focusWidget();
-    QTest::keyClick(pFocus != nullptr ? pFocus : pWindow, key);
-}
-
-// Clicks a control through the window system, which drops input to windows that a modal one
-// blocks.
-inline void ClickThroughWindow(QWidget* pControl)
-{
-    QWidget* pWindow = pControl->window();
-    QTest::mouseClick(pWindow->windowHandle(), Qt::LeftButton, {},
-                      pControl->mapTo(pWindow, pControl->rect().center()));
+    PressKey(FocusIn(hWindow), nVirtualKey);
 }

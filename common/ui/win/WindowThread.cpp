@@ -122,7 +122,9 @@ void PumpMessage(MSG& msg)
         RunPostedCall(msg);
         return;
     }
-    if (msg.message == WM_KEYDOWN && CWnd::WalkPreTranslateTree(&msg))
+    // Every queued message is offered up the window's parents first, as the Qt port does; the
+    // hooks themselves pick the messages they take.
+    if (CWnd::WalkPreTranslateTree(&msg))
         return;
     HWND hRoot = msg.hwnd != nullptr ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (hRoot != nullptr && ::IsDialogMessageW(hRoot, &msg))

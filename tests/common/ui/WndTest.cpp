@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Wnd.h"
 
-#include <QThread>
-#include <atomic>
-#include <gtest/gtest.h>
-#include <thread>
-
 #include "ThreadState.h"
 #include "UiTestSupport.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
 
 namespace
 {
@@ -15,14 +15,10 @@ namespace
 constexpr UINT kTestMessage = 0x0400;
 
 // A window that records the messages it is offered and handles.
-class CRecordingWnd : public CWnd
+class CRecordingWnd : public CPlainWindow
 {
 public:
-    CRecordingWnd() { AttachOwned(new QWidget, 0); }
-    explicit CRecordingWnd(CWnd* pParent)
-    {
-        AttachOwned(new QWidget(pParent->GetSafeHwnd()), WS_CHILD);
-    }
+    using CPlainWindow::CPlainWindow;
 
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
@@ -80,7 +76,7 @@ TEST(WndTest, callFromAnotherThreadRunsOnTheWindowThreadWhileTheCallerWaits)
 TEST(WndTest, destroyingTheWindowReleasesAWaitingCaller)
 {
     auto pWindow = std::make_unique<CRecordingWnd>();
-    std::atomic<pid_t> nCaller{0};
+    std::atomic<ThreadId> nCaller{0};
     std::atomic<int> nResult{-1};
     std::thread caller([&] {
         nCaller = KernelThreadId();
@@ -91,8 +87,9 @@ TEST(WndTest, destroyingTheWindowReleasesAWaitingCaller)
     while (nCaller == 0)
         std::this_thread::yield();
     ASSERT_TRUE(WaitUntilThreadSleeps(nCaller));
-    CRecordingWnd* pRaw = pWindow.get();
-    delete pRaw->GetSafeHwnd();
+    DestroyPlainWindow(pWindow->GetSafeHwnd());
+    // The window thread runs again, as it would after the window went.
+    EXPECT_TRUE(WaitFor([&] { return nResult != -1; }));
     caller.join();
     EXPECT_EQ(nResult.load(), 0);
 }
@@ -102,7 +99,7 @@ TEST(WndTest, noMessageReachesAWindowThatHasGone)
     CRecordingWnd parent;
     auto pChild = std::make_unique<CRecordingWnd>(&parent);
     CWnd* pChildWnd = pChild.get();
-    delete parent.GetSafeHwnd();
+    DestroyPlainWindow(parent.GetSafeHwnd());
     EXPECT_FALSE(pChildWnd->IsWindow());
     EXPECT_FALSE(pChildWnd->PostMessage(kTestMessage, 1, 0));
     EXPECT_FALSE(pChildWnd->SendCall([] {}));

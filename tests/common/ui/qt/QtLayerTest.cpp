@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the windowing layer does over Qt in its own right: dialog units through Qt's fonts, the
 // modality that the window system enforces, the message boxes' icons and their headless text,
-// stand-ins for the system menu, and the list's model and look.
+// stand-ins for the system menu, the list's model and look, and the names that screen readers
+// read; and the pages' sizes and headless boxes as Qt gives them.
 #include "../ExchangeDialog.h"
-#include "LayerDriver.h"
+#include "Log.h"
 #include "MessageBox.h"
+#include "ServerResources.h"
 #include "TraceCapture.h"
+#include "UiTestSupport.h"
 #include "qt/DialogUnits.h"
 
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace
 {
@@ -22,6 +27,39 @@ protected:
         SetMessageBoxHook(nullptr);
         CExchangeDialogTest::TearDown();
     }
+};
+
+// The server's main window with its Log page, as the programs make theirs.
+class QtPagesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Resources = WithTestWindows(ServerResources());
+        CResources::SetCurrent(&m_Resources);
+        m_pLog = new CLog(kServerLogVariant);
+        m_pWindow = std::make_unique<CTestMainWindow>(m_pLog);
+        ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
+        m_pWindow->ShowWindow(SW_SHOW);
+        ASSERT_TRUE(ActivateWindow(m_pWindow->GetSafeHwnd()));
+    }
+
+    void TearDown() override
+    {
+        m_pWindow.reset();
+        CResources::SetCurrent(nullptr);
+    }
+
+    CPageTabCtrl& Tabs() { return m_pWindow->m_tabCtrl; }
+    QTableView* List() const { return ListViewOf(m_pLog->m_LogList); }
+    QPushButton* Button(const char* pszName) const
+    {
+        return m_pLog->GetSafeHwnd()->findChild<QPushButton*>(pszName);
+    }
+
+    CResources m_Resources;
+    CLog* m_pLog = nullptr;
+    std::unique_ptr<CTestMainWindow> m_pWindow;
 };
 
 } // namespace
@@ -51,7 +89,7 @@ TEST_F(QtLayerTest, aModalDialogOrBoxBlocksClicksOnItsOwner)
                              [&](HWND hModal) {
                                  EXPECT_EQ(QApplication::activeModalWidget(), hModal);
                                  ClickThroughWindow(pGo);
-                                 PressKeyIn(hModal, Qt::Key_Escape);
+                                 PressKeyIn(hModal, VK_ESCAPE);
                              });
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_FALSE(*pTimedOut);
@@ -64,7 +102,7 @@ TEST_F(QtLayerTest, aModalDialogOrBoxBlocksClicksOnItsOwner)
         pTimedOut = OnMessageBox([&](QWidget* pBox) {
             shown = qobject_cast<QMessageBox*>(pBox)->icon();
             ClickThroughWindow(pGo);
-            PressKeyIn(pBox, Qt::Key_Return);
+            PressKeyIn(pBox, VK_RETURN);
         });
         EXPECT_EQ(RunMessageBox({&m_Dialog, "Failed to initialise COM!", "Fatal error", nType}),
                   IDOK);
@@ -181,4 +219,45 @@ TEST_F(QtLayerTest, aColumnPutInFrontMovesTheTextsAlong)
     EXPECT_EQ(list.GetItemText(0, 2), "up");
     EXPECT_TRUE(list.SetItemText(0, 0, ""));
     EXPECT_EQ(list.GetItemText(0, 2), "up");
+}
+
+TEST_F(QtPagesTest, logPageHasTheTemplateSizesAndItsColumnWidths)
+{
+    const QFont font = m_pLog->GetSafeHwnd()->font();
+    const RECT rcList = MapDialogRect(DialogUnits(7, 7, 298, 146), font);
+    EXPECT_EQ(List()->geometry(), QRect(rcList.left, rcList.top, rcList.right - rcList.left,
+                                        rcList.bottom - rcList.top));
+    const RECT rcSave = MapDialogRect(DialogUnits(275, 157, 30, 12), font);
+    EXPECT_EQ(Button("IDC_LOG_SAVE")->geometry().topLeft(), QPoint(rcSave.left, rcSave.top));
+    EXPECT_EQ(Button("IDC_LOG_PRINT")->text(), "Print");
+    ASSERT_EQ(List()->model()->columnCount(), 2);
+    EXPECT_EQ(m_pLog->m_LogList.GetColumnHeading(0), "Date & Time");
+    EXPECT_EQ(m_pLog->m_LogList.GetColumnHeading(1), "Message");
+    // The widths of the original dialog font, kept for the text of this platform's font.
+    EXPECT_EQ(List()->horizontalHeader()->sectionSize(0), ScaleDialogPixels(110, List()->font()));
+    EXPECT_EQ(List()->horizontalHeader()->sectionSize(1), ScaleDialogPixels(330, List()->font()));
+    EXPECT_GE(List()->horizontalHeader()->sectionSize(0), 110);
+    const QString strTimestamp = QString::fromStdString(CLog::FormatTimestamp(0));
+    EXPECT_LT(QFontMetrics(List()->font()).horizontalAdvance(strTimestamp),
+              List()->horizontalHeader()->sectionSize(0));
+}
+
+TEST_F(QtPagesTest, withoutAScreenTheLogPagesBoxGoesToStandardError)
+{
+    CTraceCapture capture;
+    ClickButton(Button("IDC_LOG_SAVE"));
+    EXPECT_EQ(capture.Text(), "WIP: Save the log\n");
+}
+
+TEST_F(QtPagesTest, pagesAndTheirListsAreNamedByTheirTabs)
+{
+    EXPECT_EQ(Tabs().m_pPages[0]->GetSafeHwnd()->accessibleName(), "Connections");
+    EXPECT_EQ(Tabs().m_pPages[2]->GetSafeHwnd()->accessibleName(), "Log");
+    auto* pLogList = Tabs().m_pPages[2]->GetSafeHwnd()->findChild<QTableView*>();
+    ASSERT_NE(pLogList, nullptr);
+    EXPECT_EQ(pLogList->accessibleName(), "Log");
+    // A control named by its own label keeps that name; this edit has none.
+    auto* pEdit = Tabs().m_pPages[0]->GetSafeHwnd()->findChild<QLineEdit*>();
+    EXPECT_TRUE(pEdit->accessibleName().isEmpty());
+    EXPECT_EQ(TabBarOf(Tabs())->accessibleName(), "Pages");
 }
