@@ -18,9 +18,7 @@ protected:
         CResources::SetCurrent(&m_Resources);
         m_pWindow =
             std::make_unique<CTestMainWindow>(new CLog(kServerLogVariant), &m_bPageDestroyed);
-        ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
-        m_pWindow->ShowWindow(SW_SHOW);
-        ASSERT_TRUE(ActivateWindow(m_pWindow->GetSafeHwnd()));
+        ASSERT_TRUE(m_pWindow->Open());
     }
 
     void TearDown() override

@@ -90,6 +90,15 @@ public:
     {
     }
 
+    // Made, shown and active, as the user finds it.
+    bool Open()
+    {
+        if (!Create(kTestMainWindowId))
+            return false;
+        ShowWindow(SW_SHOW);
+        return ActivateWindow(GetSafeHwnd());
+    }
+
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
         if (pMsg->message == WM_KEYDOWN && TargetOf(pMsg) == this)

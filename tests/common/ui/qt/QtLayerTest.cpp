@@ -39,9 +39,7 @@ protected:
         CResources::SetCurrent(&m_Resources);
         m_pLog = new CLog(kServerLogVariant);
         m_pWindow = std::make_unique<CTestMainWindow>(m_pLog);
-        ASSERT_TRUE(m_pWindow->Create(kTestMainWindowId));
-        m_pWindow->ShowWindow(SW_SHOW);
-        ASSERT_TRUE(ActivateWindow(m_pWindow->GetSafeHwnd()));
+        ASSERT_TRUE(m_pWindow->Open());
     }
 
     void TearDown() override
