@@ -11,13 +11,11 @@
 #include "ServerResources.h"
 #include "SharingServiceDoubles.h"
 #include "TarnlowServerDlg.h"
+#include "TestPlatform.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
 #include "server/resource.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <atomic>
 #include <future>
 #include <gtest/gtest.h>
@@ -34,6 +32,8 @@ class ServerWindowTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        if (!OnlyLoopback())
+            GTEST_SKIP() << kNotLoopbackOnly;
         CResources::SetCurrent(&ServerResources());
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
         m_pService = CMemorySharingService::Create();
@@ -46,6 +46,9 @@ protected:
 
     void TearDown() override
     {
+        // Skipped before COM began.
+        if (m_pService == nullptr)
+            return;
         if (m_pDlg != nullptr && !m_pDlg->IsClosing())
             m_pDlg->SendMessage(WM_CLOSE);
         m_pDlg.reset();
@@ -129,14 +132,15 @@ TEST_F(ServerWindowTest, opensOnTheLogPageWithTheConnectionsListed)
     EXPECT_EQ(Row(0), "LAN 1|Lan|Connected|No");
     EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
     EXPECT_EQ(Row(2), "|Unknown|Unknown|No");
-    auto* pAddress = qobject_cast<QLabel*>(m_pDlg->m_pConnectionsPage->GetDlgItem(IDC_IP_ADDRESS));
-    EXPECT_EQ(pAddress->text(), "127.0.0.1");
+    EXPECT_EQ(ControlText(m_pDlg->m_pConnectionsPage->GetDlgItem(IDC_IP_ADDRESS)), "127.0.0.1");
     EXPECT_TRUE(m_Boxes.empty());
 }
 
 TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhileComIsThere)
 {
     auto pRecord = std::make_shared<SServiceRecord>();
+    // One registration of the class at a time: the system's COM gives the first one it has.
+    m_pRegistration.reset();
     const CRegisteredService recorded(new CRecordedFactory(pRecord, m_pService));
     ASSERT_EQ(recorded.Result(), S_OK);
     m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
@@ -159,8 +163,10 @@ TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhi
     EXPECT_EQ(Row(1), "My ISP|Dialup|Connected|Yes");
     EXPECT_EQ(Request("client:ConnectionList"),
               m_strHost + ":2:(LAN:Connected:Lan:False:)(My ISP:Connected:Dialup:True:)");
-    // Before it is answered, the client's way back is looked for among the connections' adapters.
-    std::vector<std::string> answered = {"props", "props"};
+    // Before it is answered, the client's way back is looked for among the connections' adapters,
+    // where the system tells the way (Wine has no GetBestRoute2).
+    std::vector<std::string> answered =
+        UnderWine() ? std::vector<std::string>{} : std::vector<std::string>{"props", "props"};
     answered.insert(answered.end(), rows.begin(), rows.end());
     EXPECT_EQ(pRecord->TakeCalls(), answered);
 
@@ -183,6 +189,8 @@ TEST_F(ServerWindowTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhi
 // minute; the listener serves on.
 TEST_F(ServerWindowTest, aClientBeyondTheDialupConnectionGetsNothingAndIsNamedOnce)
 {
+    if (UnderWine())
+        GTEST_SKIP() << "Wine has no GetBestRoute2";
     const std::string strLoopback = AdapterGuidOf("127.0.0.1");
     auto dialup = TestConnection(L"My ISP", NCM_PHONE);
     dialup.strGuid.assign(strLoopback.begin(), strLoopback.end());
@@ -330,9 +338,7 @@ TEST_F(ServerWindowTest, withoutDialupTheNoticeNeverHoldsTheListener)
     EXPECT_TRUE(WaitFor([&] { return m_Boxes.size() == 2; }));
     EXPECT_EQ(Request("PC7:ConnectionList"), m_strHost + ":1:(LAN:Connected:Lan:False:)");
     // Refresh asks again, and the list stays empty.
-    QTest::mouseClick(
-        qobject_cast<QPushButton*>(m_pDlg->m_pConnectionsPage->GetDlgItem(IDC_REFRESH)),
-        Qt::LeftButton);
+    ClickButton(m_pDlg->m_pConnectionsPage->GetDlgItem(IDC_REFRESH));
     EXPECT_EQ(m_Boxes.size(), 3u);
     EXPECT_EQ(m_pDlg->m_pConnectionsPage->m_ConnectionList.GetItemCount(), 0);
 }
@@ -358,33 +364,33 @@ TEST_F(ServerWindowTest, keysSettingsAndSystemMenu)
     m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
     Open();
     CComms* pComms = m_pDlg->m_pCommsPage;
-    auto* pPort = qobject_cast<QLineEdit*>(pComms->GetDlgItem(IDC_RECEIVE_PORT));
-    auto* pTimeout = qobject_cast<QLineEdit*>(pComms->GetDlgItem(IDC_RESPONSE_TIMEOUT));
-    EXPECT_EQ(pPort->text(), "10000");
-    EXPECT_EQ(pTimeout->text(), "500");
-    pPort->setText("12345");
+    HWND hPort = pComms->GetDlgItem(IDC_RECEIVE_PORT);
+    EXPECT_EQ(ControlText(hPort), "10000");
+    EXPECT_EQ(ControlText(pComms->GetDlgItem(IDC_RESPONSE_TIMEOUT)), "500");
+    SetControlText(hPort, "12345");
     EXPECT_EQ(pComms->GetReceivePort(), 12345);
-    pPort->setText("");
+    SetControlText(hPort, "");
     EXPECT_EQ(pComms->GetReceivePort(), 12345);
     // The listener keeps the port it started with.
     EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
 
     const std::vector<CMenu::SItem>& items = m_pDlg->GetSystemMenu(FALSE)->Items();
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_NE(items[2].nFlags & MF_SEPARATOR, 0u);
-    EXPECT_EQ(items[3].strText, "&About Tarnlow Server...");
-    EXPECT_EQ(items[3].nId, 0x0010u);
+    // The system's own items come first.
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_NE(items[items.size() - 2].nFlags & MF_SEPARATOR, 0u);
+    EXPECT_EQ(items.back().strText, "&About Tarnlow Server...");
+    EXPECT_EQ(items.back().nId, 0x0010u);
 
     m_pDlg->ShowWindow(SW_SHOW);
     const int nRows = LogCount();
     m_pDlg->PostMessage(WM_KEYDOWN, VK_RETURN, 0);
     m_pDlg->m_tabCtrl.PostMessage(WM_KEYDOWN, VK_RETURN, 0);
     Settle();
-    EXPECT_FALSE(m_pDlg->GetSafeHwnd()->isMinimized());
+    EXPECT_FALSE(IsMinimised(m_pDlg->GetSafeHwnd()));
     EXPECT_TRUE(m_pDlg->IsWindowVisible());
     EXPECT_EQ(LogCount(), nRows);
     m_pDlg->m_pLogPage->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(WaitFor([&] { return m_pDlg->GetSafeHwnd()->isMinimized(); }));
+    EXPECT_TRUE(WaitFor([&] { return IsMinimised(m_pDlg->GetSafeHwnd()); }));
 }
 
 namespace
@@ -425,6 +431,10 @@ TEST(ServerStartFailureTest, comThatCannotBeInitialisedEndsTheProgram)
 // own attempt is the process's, and the server starts with it.
 TEST(ServerStartFailureTest, comSecuritySetBeforeTheWindowIsKept)
 {
+    if (!OnlyLoopback())
+        GTEST_SKIP() << kNotLoopbackOnly;
+    if (UnderWine())
+        GTEST_SKIP() << "Wine's CoInitializeSecurity takes a second call as the first";
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     ASSERT_EQ(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
                                    RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr),
@@ -446,6 +456,8 @@ TEST(ServerStartFailureTest, comSecuritySetBeforeTheWindowIsKept)
 
 TEST(ServerStartFailureTest, winsockThatCannotStartIsLoggedAndEndsTheProgram)
 {
+    if (!OnlyLoopback())
+        GTEST_SKIP() << kNotLoopbackOnly;
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     auto registration =
         std::make_unique<CRegisteredService>(CMemorySharingService::CreateWithDefaultConnections());
@@ -500,7 +512,7 @@ TEST_F(ServerWindowTest, shareStormWhileTheListRefreshesKeepsTheListTrueToTheSer
         const CListCtrl& list = m_pDlg->m_pConnectionsPage->m_ConnectionList;
         nBadLists +=
             list.GetItemCount() == 2 && Row(0) == "Local Area Connection|Lan|Connected|No" ? 0 : 1;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        RunPending();
     }
     for (std::thread& client : clients)
         client.join();

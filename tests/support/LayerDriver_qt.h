@@ -9,6 +9,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTabBar>
@@ -106,6 +107,8 @@ inline std::string ControlText(HWND hControl)
         return pEdit->text().toStdString();
     if (auto* pButton = qobject_cast<QAbstractButton*>(hControl))
         return pButton->text().toStdString();
+    if (auto* pLabel = qobject_cast<QLabel*>(hControl))
+        return pLabel->text().toStdString();
     return hControl->windowTitle().toStdString();
 }
 
@@ -239,6 +242,11 @@ inline RECT ChildRect(HWND hWnd)
 {
     const QRect rect = hWnd->geometry();
     return RECT{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+}
+
+inline bool IsMinimised(HWND hWnd)
+{
+    return hWnd->isMinimized();
 }
 
 inline HWND ParentOf(HWND hWnd)

@@ -194,6 +194,11 @@ inline RECT ChildRect(HWND hWnd)
     return rect;
 }
 
+inline bool IsMinimised(HWND hWnd)
+{
+    return ::IsIconic(hWnd) != FALSE;
+}
+
 inline HWND ParentOf(HWND hWnd)
 {
     return ::GetParent(hWnd);
