@@ -30,8 +30,9 @@ bool Succeeded(int nResult)
 } // namespace
 
 CSockets::CSockets()
-    : m_bSocketsRunning(false), m_hSocket(INVALID_SOCKET), m_saAddress{},
-      m_nPort(0), m_pLocalAddresses{}, m_nLocalAddressIndex(0), m_nLocalAddressCount(0)
+    : m_bSocketsRunning(false), m_hSocket(INVALID_SOCKET), m_saAddress{}, m_nPort(0),
+      m_hShutDown(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_pLocalAddresses{},
+      m_nLocalAddressIndex(0), m_nLocalAddressCount(0)
 {
     OutputDebugStringA("CSockets::CSockets()\n");
 }
@@ -40,6 +41,8 @@ CSockets::~CSockets()
 {
     OutputDebugStringA("CSockets::~CSockets()\n");
     ClearLocalAddresses();
+    if (m_hShutDown != nullptr)
+        CloseHandle(m_hShutDown);
 }
 
 bool CSockets::StartSockets()
@@ -74,6 +77,8 @@ bool CSockets::GetSocketsInit()
 bool CSockets::SocketCreate()
 {
     OutputDebugStringA("CSockets::SocketCreate()\n");
+    if (m_hShutDown != nullptr)
+        ResetEvent(m_hShutDown);
     m_hSocket = Winsock::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     return m_hSocket != INVALID_SOCKET;
 }
@@ -147,6 +152,8 @@ bool CSockets::SocketSetListen()
 bool CSockets::SocketShutdown()
 {
     OutputDebugStringA("CSockets::SocketShutdown()\n");
+    if (m_hShutDown != nullptr)
+        SetEvent(m_hShutDown);
     return Succeeded(Winsock::shutdown(m_hSocket, SD_BOTH));
 }
 
@@ -170,13 +177,47 @@ SOCKET CSockets::SocketAccept(CSockets& listening, sockaddr* pAddress, int* pAdd
 
 bool CSockets::SocketConnect()
 {
-    if (Succeeded(Winsock::connect(m_hSocket, reinterpret_cast<const sockaddr*>(&m_saAddress),
-                                   kAddressRecordLength)))
+    const int nError = ConnectUnlessShutDown();
+    if (nError == 0)
         return true;
-    m_strTrace = FormatText("CSockets::SocketConnect(): connect() returned %d\n",
-                            Winsock::WSAGetLastError());
+    m_strTrace = FormatText("CSockets::SocketConnect(): connect() returned %d\n", nError);
     OutputDebugStringA(m_strTrace.c_str());
+    Winsock::WSASetLastError(nError);
     return false;
+}
+
+// A connect that gets no answer waits as long as the system allows (Windows' shutdown does not
+// end it): it waits for its answer or for SocketShutdown, whichever comes first.
+int CSockets::ConnectUnlessShutDown()
+{
+    const WSAEVENT hConnected = Winsock::WSACreateEvent();
+    if (hConnected == WSA_INVALID_EVENT || m_hShutDown == nullptr)
+        return WSAENOBUFS;
+    int nError = 0;
+    if (!Succeeded(Winsock::WSAEventSelect(m_hSocket, hConnected, FD_CONNECT)))
+        nError = Winsock::WSAGetLastError();
+    else if (!Succeeded(Winsock::connect(m_hSocket, reinterpret_cast<const sockaddr*>(&m_saAddress),
+                                         kAddressRecordLength)))
+        nError = Winsock::WSAGetLastError();
+    if (nError == WSAEWOULDBLOCK)
+        nError = AwaitConnect(hConnected);
+    // The exchange's sends and receives block, as they did before the connect.
+    Winsock::WSAEventSelect(m_hSocket, nullptr, 0);
+    unsigned long nBlocking = 0;
+    Winsock::ioctlsocket(m_hSocket, FIONBIO, &nBlocking);
+    Winsock::WSACloseEvent(hConnected);
+    return nError;
+}
+
+int CSockets::AwaitConnect(WSAEVENT hConnected)
+{
+    const HANDLE handles[2] = {hConnected, m_hShutDown};
+    if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0)
+        return WSAEINTR;
+    WSANETWORKEVENTS events{};
+    if (!Succeeded(Winsock::WSAEnumNetworkEvents(m_hSocket, hConnected, &events)))
+        return Winsock::WSAGetLastError();
+    return events.iErrorCode[FD_CONNECT_BIT];
 }
 
 int CSockets::SocketSend(const char* pBuffer, int nLength, int nFlags)

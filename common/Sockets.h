@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CSockets: the one networking class of both programs. It starts and stops Winsock for the
 // process, wraps one TCP socket with one IPv4 address record, and keeps the machine's own IPv4
-// addresses. Every operation is one synchronous Winsock call and writes a trace line.
+// addresses. Every operation is one synchronous Winsock call and writes a trace line; a connect
+// waits for its answer in a way that SocketShutdown, from another thread, ends at once.
 #pragma once
 
 #include "WinSock.h"
@@ -16,7 +17,8 @@ public:
     static constexpr int kMaxLocalAddresses = 10;
 
     CSockets();
-    // Frees the address list only: the socket and Winsock are the caller's to close and stop.
+    // Frees the address list and the connect's wake-up only: the socket and Winsock are the
+    // caller's to close and stop.
     ~CSockets();
     CSockets(const CSockets&) = delete;
     CSockets& operator=(const CSockets&) = delete;
@@ -36,6 +38,7 @@ public:
     void SocketAddressSetPort(unsigned short nPort);
     void SocketAddressSetAddress(std::string strAddress);
     bool SocketSetListen();
+    // Also ends a connect that is waiting for its answer.
     bool SocketShutdown();
     // Whether the object holds a socket; no trace, no Winsock call.
     bool SocketIsOpen() const { return m_hSocket != INVALID_SOCKET; }
@@ -60,12 +63,17 @@ public:
 
 private:
     void ClearLocalAddresses();
+    // A connect's Winsock error, 0 when it connected; the socket is blocking again afterwards.
+    int ConnectUnlessShutDown();
+    int AwaitConnect(WSAEVENT hConnected);
 
     bool m_bSocketsRunning;
     SOCKET m_hSocket;
     sockaddr_in m_saAddress;
     int m_nPort;
     std::string m_strTrace;
+    // Set by SocketShutdown, cleared when a socket is made.
+    HANDLE m_hShutDown;
     std::unique_ptr<std::string> m_pLocalAddresses[kMaxLocalAddresses];
     int m_nLocalAddressIndex;
     int m_nLocalAddressCount;

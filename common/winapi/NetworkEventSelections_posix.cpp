@@ -60,6 +60,12 @@ void CNetworkEventSelections::MarkConnecting(SOCKET s)
     WakeWaiters(it->second.hEvent);
 }
 
+bool CNetworkEventSelections::IsSelected(SOCKET s)
+{
+    std::lock_guard lock(m_Mutex);
+    return m_Selections.count(s) != 0;
+}
+
 void CNetworkEventSelections::Forget(SOCKET s)
 {
     std::lock_guard lock(m_Mutex);

@@ -26,6 +26,7 @@ public:
     void Inherit(SOCKET sListening, SOCKET sAccepted);
     void Reenable(SOCKET s, long lNetworkEvents);
     void MarkConnecting(SOCKET s);
+    bool IsSelected(SOCKET s);
     // A closed socket is no longer watched; a wait that watched it looks again.
     void Forget(SOCKET s);
     // Reports what has occurred since the last call, including what is the case right now.

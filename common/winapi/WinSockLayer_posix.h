@@ -51,6 +51,12 @@ inline bool SetNonBlocking(SOCKET s)
     return nFlags >= 0 && ::fcntl(s, F_SETFL, nFlags | O_NONBLOCK) == 0;
 }
 
+inline bool SetBlocking(SOCKET s)
+{
+    const int nFlags = ::fcntl(s, F_GETFL);
+    return nFlags >= 0 && ::fcntl(s, F_SETFL, nFlags & ~O_NONBLOCK) == 0;
+}
+
 inline bool IsNonBlocking(SOCKET s)
 {
     const int nFlags = ::fcntl(s, F_GETFL);

@@ -157,6 +157,19 @@ int shutdown(SOCKET s, int how)
     return Result(::shutdown(s, how));
 }
 
+int ioctlsocket(SOCKET s, long cmd, unsigned long* argp)
+{
+    if (!IsSocket(s))
+        return Fail(WSAENOTSOCK);
+    if (cmd != static_cast<long>(FIONBIO) || argp == nullptr)
+        return Fail(WSAEINVAL);
+    if (*argp != 0)
+        return SetNonBlocking(s) ? 0 : FailFromErrno();
+    if (CNetworkEventSelections::Instance().IsSelected(s))
+        return Fail(WSAEINVAL);
+    return SetBlocking(s) ? 0 : FailFromErrno();
+}
+
 int gethostname(char* name, int namelen)
 {
     if (name == nullptr || namelen <= 0)

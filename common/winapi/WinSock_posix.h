@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 // The byte-order conversions are functions, as in Winsock, not the C library's macros.
@@ -151,6 +152,8 @@ int getsockname(SOCKET s, sockaddr* name, int* namelen);
 int send(SOCKET s, const char* buf, int len, int flags);
 int recv(SOCKET s, char* buf, int len, int flags);
 int shutdown(SOCKET s, int how);
+// FIONBIO only: a socket selected onto an event object cannot be made blocking again.
+int ioctlsocket(SOCKET s, long cmd, unsigned long* argp);
 int gethostname(char* name, int namelen);
 // The IPv4 addresses of a host name or dotted address; null when it does not resolve. The record
 // belongs to the calling thread and lasts until its next call.

@@ -27,6 +27,7 @@ using ::htonl;
 using ::htons;
 using ::inet_addr;
 using ::inet_ntoa;
+using ::ioctlsocket;
 using ::listen;
 using ::ntohl;
 using ::ntohs;

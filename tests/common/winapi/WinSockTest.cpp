@@ -216,6 +216,33 @@ TEST_F(WinSockTest, nonBlockingConnectReportsConnectAndWrite)
     }
 }
 
+// A socket selected onto an event is non-blocking; it is made blocking again only once the
+// selection is cleared, and then a receive waits for the peer.
+TEST_F(WinSockTest, aSelectedSocketIsMadeBlockingAgainOnlyOnceUnselected)
+{
+    const unsigned short nPort = FreeLoopbackPort();
+    const SOCKET hListener = Listener(nPort);
+    const SOCKET hClient = Connected(nPort);
+    const SOCKET hServer = Accepted(hListener);
+    ASSERT_EQ(Winsock::WSAEventSelect(hClient, m_hEvent, FD_READ), 0);
+    unsigned long nBlocking = 0;
+    EXPECT_EQ(Winsock::ioctlsocket(hClient, FIONBIO, &nBlocking), SOCKET_ERROR);
+    EXPECT_EQ(Winsock::WSAGetLastError(), WSAEINVAL);
+    ASSERT_EQ(Winsock::WSAEventSelect(hClient, nullptr, 0), 0);
+    char cByte = 0;
+    EXPECT_EQ(Winsock::recv(hClient, &cByte, 1, 0), SOCKET_ERROR);
+    EXPECT_EQ(Winsock::WSAGetLastError(), WSAEWOULDBLOCK);
+    ASSERT_EQ(Winsock::ioctlsocket(hClient, FIONBIO, &nBlocking), 0);
+    const ThreadId nReader = KernelThreadId();
+    std::thread peer([&] {
+        EXPECT_TRUE(WaitUntilThreadSleeps(nReader));
+        Winsock::send(hServer, "x", 1, 0);
+    });
+    EXPECT_EQ(Winsock::recv(hClient, &cByte, 1, 0), 1);
+    EXPECT_EQ(cByte, 'x');
+    peer.join();
+}
+
 TEST_F(WinSockTest, enumerationWithAClosedEventFails)
 {
     if (UnderWine())
