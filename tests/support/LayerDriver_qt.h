@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -242,6 +243,40 @@ inline RECT ChildRect(HWND hWnd)
 {
     const QRect rect = hWnd->geometry();
     return RECT{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+}
+
+// Asks the window for its context menu, as a right-click at a point of its client area, or the
+// keyboard's menu key (Shift+F10), would.
+inline void ContextMenuAt(HWND hWnd, POINT point)
+{
+    const QPoint local(point.x, point.y);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, local, hWnd->mapToGlobal(local));
+    QApplication::sendEvent(hWnd, &event);
+}
+
+inline void ContextMenuKey(HWND hWnd)
+{
+    const QPoint local(10, 10);
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, local, hWnd->mapToGlobal(local));
+    QApplication::sendEvent(hWnd, &event);
+}
+
+inline bool ListTakesManyRows(const CListCtrl& list)
+{
+    return ListViewOf(list)->selectionMode() == QAbstractItemView::ExtendedSelection;
+}
+
+inline bool HasMinimiseOrMaximiseBox(HWND hWnd)
+{
+    const Qt::WindowFlags flags = hWnd->windowFlags();
+    return flags.testFlag(Qt::WindowMinimizeButtonHint) ||
+           flags.testFlag(Qt::WindowMaximizeButtonHint);
+}
+
+// The name that screen readers are given for the control.
+inline std::string AccessibleName(HWND hControl)
+{
+    return hControl->accessibleName().toStdString();
 }
 
 inline bool IsMinimised(HWND hWnd)

@@ -194,6 +194,44 @@ inline RECT ChildRect(HWND hWnd)
     return rect;
 }
 
+// Asks the window for its context menu, as a right-click at a point of its client area, or the
+// keyboard's menu key (Shift+F10), would.
+inline void ContextMenuAt(HWND hWnd, POINT point)
+{
+    ::ClientToScreen(hWnd, &point);
+    ::SendMessageW(hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hWnd),
+                   MAKELPARAM(point.x, point.y));
+}
+
+inline void ContextMenuKey(HWND hWnd)
+{
+    ::SendMessageW(hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hWnd), static_cast<LPARAM>(-1));
+}
+
+inline bool ListTakesManyRows(const CListCtrl& list)
+{
+    return (::GetWindowLongW(list.GetSafeHwnd(), GWL_STYLE) & LVS_SINGLESEL) == 0;
+}
+
+inline bool HasMinimiseOrMaximiseBox(HWND hWnd)
+{
+    return (::GetWindowLongW(hWnd, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0;
+}
+
+// The name that screen readers are given for the control: the system's accessibility names a
+// control without a caption of its own by the label just before it, without its mnemonic mark.
+inline std::string AccessibleName(HWND hControl)
+{
+    const HWND hLabel = ::GetWindow(hControl, GW_HWNDPREV);
+    char cClass[16] = {};
+    if (hLabel == nullptr || ::GetClassNameA(hLabel, cClass, sizeof cClass) == 0 ||
+        ::lstrcmpiA(cClass, "Static") != 0)
+        return {};
+    std::string strName = ControlText(hLabel);
+    std::erase(strName, '&');
+    return strName;
+}
+
 inline bool IsMinimised(HWND hWnd)
 {
     return ::IsIconic(hWnd) != FALSE;

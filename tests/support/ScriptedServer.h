@@ -3,16 +3,13 @@
 // reads what arrives, and then replies, says nothing, or stays silent until released.
 #pragma once
 
-#include <arpa/inet.h>
+#include "TestSockets.h"
+
 #include <atomic>
 #include <functional>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 class CScriptedServer
@@ -26,12 +23,12 @@ public:
 
     explicit CScriptedServer(Answer answer) : m_Answer(std::move(answer))
     {
-        m_nListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_nListener = NewTestSocket();
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         ::bind(m_nListener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t nLength = sizeof address;
+        TestSocketLength nLength = sizeof address;
         ::getsockname(m_nListener, reinterpret_cast<sockaddr*>(&address), &nLength);
         m_nPort = ntohs(address.sin_port);
         ::listen(m_nListener, 16);
@@ -41,9 +38,9 @@ public:
     ~CScriptedServer()
     {
         m_bStop = true;
-        ::shutdown(m_nListener, SHUT_RDWR);
+        WakeAccept(m_nListener);
         m_Thread.join();
-        ::close(m_nListener);
+        CloseTestSocket(m_nListener);
     }
 
     unsigned short Port() const { return m_nPort; }
@@ -57,9 +54,11 @@ public:
 private:
     void Serve()
     {
+        // Read once: the close that wakes the accept may change the member.
+        const TestSocket nListener = m_nListener;
         while (!m_bStop) {
-            const int nClient = ::accept(m_nListener, nullptr, nullptr);
-            if (nClient < 0)
+            TestSocket nClient = ::accept(nListener, nullptr, nullptr);
+            if (nClient == kNoTestSocket)
                 return;
             const std::string strRequest = ReadRequest(nClient);
             {
@@ -69,31 +68,31 @@ private:
             const std::string strReply = m_Answer(strRequest);
             if (strReply == kSilent) {
                 // Stay silent until the client gives up or the test ends.
-                pollfd fd{nClient, POLLIN, 0};
-                while (!m_bStop && ::poll(&fd, 1, 50) == 0) {
+                while (!m_bStop && !WaitReadable(nClient, 50)) {
                 }
             } else if (strReply == kReset) {
                 const linger abort{1, 0};
-                ::setsockopt(nClient, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                ::setsockopt(nClient, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+                             sizeof abort);
             } else if (!strReply.empty()) {
-                ::send(nClient, strReply.data(), strReply.size(), MSG_NOSIGNAL);
+                SendAll(nClient, strReply);
             }
-            ::close(nClient);
+            CloseTestSocket(nClient);
         }
     }
 
-    static std::string ReadRequest(int nClient)
+    static std::string ReadRequest(TestSocket nClient)
     {
         char cBuffer[4096];
-        pollfd fd{nClient, POLLIN, 0};
-        if (::poll(&fd, 1, 2000) <= 0)
+        if (!WaitReadable(nClient, 2000))
             return std::string();
-        const ssize_t n = ::recv(nClient, cBuffer, sizeof cBuffer, 0);
+        const auto n = ::recv(nClient, cBuffer, sizeof cBuffer, 0);
         return n > 0 ? std::string(cBuffer, static_cast<std::size_t>(n)) : std::string();
     }
 
+    CTestSockets m_Sockets;
     Answer m_Answer;
-    int m_nListener = -1;
+    TestSocket m_nListener = kNoTestSocket;
     unsigned short m_nPort = 0;
     std::atomic<bool> m_bStop{false};
     std::mutex m_Mutex;
