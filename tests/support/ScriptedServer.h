@@ -3,7 +3,7 @@
 // reads what arrives, and then replies, says nothing, or stays silent until released.
 #pragma once
 
-#include "TestSockets.h"
+#include "LoopbackListener.h"
 
 #include <atomic>
 #include <functional>
@@ -24,14 +24,7 @@ public:
     explicit CScriptedServer(Answer answer) : m_Answer(std::move(answer))
     {
         m_nListener = NewTestSocket();
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_nListener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        TestSocketLength nLength = sizeof address;
-        ::getsockname(m_nListener, reinterpret_cast<sockaddr*>(&address), &nLength);
-        m_nPort = ntohs(address.sin_port);
-        ::listen(m_nListener, 16);
+        m_nPort = ListenOnLoopback(m_nListener, 16);
         m_Thread = std::thread([this] { Serve(); });
     }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -45,4 +46,9 @@ inline bool WaitReadable(TestSocket s, int nTimeoutMs)
 inline void SendAll(TestSocket s, const std::string& strData)
 {
     ::send(s, strData.data(), strData.size(), MSG_NOSIGNAL);
+}
+
+inline void SetTestSocketNonBlocking(TestSocket s)
+{
+    ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK);
 }

@@ -52,3 +52,9 @@ inline void SendAll(TestSocket s, const std::string& strData)
 {
     ::send(s, strData.data(), static_cast<int>(strData.size()), 0);
 }
+
+inline void SetTestSocketNonBlocking(TestSocket s)
+{
+    u_long nNonBlocking = 1;
+    ::ioctlsocket(s, FIONBIO, &nNonBlocking);
+}
