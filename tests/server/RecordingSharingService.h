@@ -33,12 +33,14 @@ struct SServiceRecord {
 };
 
 // COM is there while a class can be asked for: without it the answer is CO_E_NOTINITIALIZED.
+// Asked in the process only: a class that is nowhere would otherwise be looked for by starting
+// servers for it, which Wine takes seconds to give up on.
 inline bool ComIsThere()
 {
     constexpr CLSID kNoSuchClass = {
         0x7A3E51C0, 0x1D2B, 0x4C5E, {0x9F, 0x10, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70}};
     IUnknown* pUnknown = nullptr;
-    const HRESULT hr = CoCreateInstance(kNoSuchClass, nullptr, CLSCTX_ALL, IID_IUnknown,
+    const HRESULT hr = CoCreateInstance(kNoSuchClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                         reinterpret_cast<void**>(&pUnknown));
     if (pUnknown != nullptr)
         pUnknown->Release();
