@@ -190,8 +190,10 @@ bool CSockets::SocketConnect()
 // end it): it waits for its answer or for SocketShutdown, whichever comes first.
 int CSockets::ConnectUnlessShutDown()
 {
+    if (m_hShutDown == nullptr)
+        return WSAENOBUFS;
     const WSAEVENT hConnected = Winsock::WSACreateEvent();
-    if (hConnected == WSA_INVALID_EVENT || m_hShutDown == nullptr)
+    if (hConnected == WSA_INVALID_EVENT)
         return WSAENOBUFS;
     int nError = 0;
     if (!Succeeded(Winsock::WSAEventSelect(m_hSocket, hConnected, FD_CONNECT)))
