@@ -60,15 +60,16 @@ TEST_F(ServerEndToEndTest, shareAndUnshareChangeTheNextConnectionList)
 TEST_F(ServerEndToEndTest, silentVanishingAndHostileClientsAreDroppedAndServiceGoesOn)
 {
     Start();
-    const TestSocket hSilent = ConnectLoopback(kServerPort);
-    ASSERT_NE(hSilent, kNoSocket);
+    TestSocket hSilent = ConnectLoopback(kServerPort);
+    ASSERT_NE(hSilent, kNoTestSocket);
     EXPECT_TRUE(m_pServer->WaitForLine("Communication with client garbled", m_Patience));
     EXPECT_EQ(ReadUntilClosed(hSilent), "");
-    CloseSocket(hSilent);
+    CloseTestSocket(hSilent);
     EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
 
     const std::size_t nBefore = m_pServer->Lines().size();
-    CloseSocket(ConnectLoopback(kServerPort));
+    TestSocket hVanishing = ConnectLoopback(kServerPort);
+    CloseTestSocket(hVanishing);
     EXPECT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nBefore + 1));
     EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
 
@@ -82,12 +83,12 @@ TEST_F(ServerEndToEndTest, silentVanishingAndHostileClientsAreDroppedAndServiceG
 TEST_F(ServerEndToEndTest, closingWhileServingAClientStillEndsCleanly)
 {
     Start();
-    const TestSocket hClient = ConnectLoopback(kServerPort);
-    ASSERT_NE(hClient, kNoSocket);
+    TestSocket hClient = ConnectLoopback(kServerPort);
+    ASSERT_NE(hClient, kNoTestSocket);
     ASSERT_TRUE(m_pServer->WaitForLine("Accepted a connection from 127.0.0.1", m_Patience));
-    SendText(hClient, "PC7:ConnectionList");
+    SendAll(hClient, "PC7:ConnectionList");
     StopAndExpectCleanExit();
-    CloseSocket(hClient);
+    CloseTestSocket(hClient);
     if (const std::optional<std::string> strTrace = m_pServer->Trace()) {
         EXPECT_NE(strTrace->find("CTarnlowServerDlg::ServerThread(): Finish\n"), std::string::npos);
     }

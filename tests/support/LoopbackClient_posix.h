@@ -2,28 +2,11 @@
 // The tests' TCP client over BSD sockets.
 #pragma once
 
-#include <arpa/inet.h>
+#include "TestSockets.h"
+
 #include <cerrno>
 #include <ifaddrs.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
-
-using TestSocket = int;
-inline constexpr TestSocket kNoSocket = -1;
-
-inline void CloseSocket(TestSocket s)
-{
-    ::close(s);
-}
-
-inline void SendText(TestSocket s, const std::string& strText)
-{
-    ::send(s, strText.data(), strText.size(), MSG_NOSIGNAL);
-}
 
 // The machine's name, as the server gives it in its replies.
 inline std::string HostName()
@@ -50,29 +33,27 @@ inline bool OnlyLoopback()
     return bOnlyLoopback;
 }
 
-// Connects to the address (the test's own namespace's) and port; -1 on failure.
-inline int ConnectTo(const char* pszAddress, unsigned short nPort)
+// Connects to the address (the test's own namespace's) and port; kNoTestSocket on failure.
+inline TestSocket ConnectTo(const char* pszAddress, unsigned short nPort)
 {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    TestSocket s = NewTestSocket();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(nPort);
     ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(s);
-        return -1;
-    }
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        CloseTestSocket(s);
     return s;
 }
 
-inline int ConnectLoopback(unsigned short nPort)
+inline TestSocket ConnectLoopback(unsigned short nPort)
 {
     return ConnectTo("127.0.0.1", nPort);
 }
 
 // Everything the peer sends until it closes, or until nothing has come for nTimeoutMs; says
 // whether the peer reset the connection instead of closing it.
-inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000, bool* pReset = nullptr)
+inline std::string ReadUntilClosed(TestSocket s, int nTimeoutMs = 5000, bool* pReset = nullptr)
 {
     std::string strReply;
     char cBuffer[4096];
@@ -92,17 +73,17 @@ inline std::string ReadUntilClosed(int s, int nTimeoutMs = 5000, bool* pReset = 
 inline std::string Exchange(const std::string& strRequest, unsigned short nPort,
                             bool* pReset = nullptr, const char* pszAddress = "127.0.0.1")
 {
-    const int s = ConnectTo(pszAddress, nPort);
-    if (s < 0)
+    TestSocket s = ConnectTo(pszAddress, nPort);
+    if (s == kNoTestSocket)
         return "(no connection)";
-    ::send(s, strRequest.data(), strRequest.size(), MSG_NOSIGNAL);
+    SendAll(s, strRequest);
     std::string strReply = ReadUntilClosed(s, 5000, pReset);
-    ::close(s);
+    CloseTestSocket(s);
     return strReply;
 }
 
 // Closes the connection with a reset instead of the orderly close.
-inline void ResetConnection(int s)
+inline void ResetConnection(TestSocket s)
 {
     const linger abort{1, 0};
     ::setsockopt(s, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
@@ -113,15 +94,15 @@ inline void ResetConnection(int s)
 inline std::string ExchangeInPieces(const std::vector<std::string>& pieces, int nPauseMs,
                                     unsigned short nPort)
 {
-    const int s = ConnectLoopback(nPort);
-    if (s < 0)
+    TestSocket s = ConnectLoopback(nPort);
+    if (s == kNoTestSocket)
         return "(no connection)";
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (i > 0)
             ::poll(nullptr, 0, nPauseMs);
-        ::send(s, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL);
+        SendAll(s, pieces[i]);
     }
     std::string strReply = ReadUntilClosed(s);
-    ::close(s);
+    CloseTestSocket(s);
     return strReply;
 }

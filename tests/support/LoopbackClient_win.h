@@ -2,32 +2,14 @@
 // The tests' TCP client over the system's Winsock.
 #pragma once
 
-#include <winsock2.h>
+#include "TestSockets.h"
+
 #include <ws2tcpip.h>
-
-#include <string>
-
-using TestSocket = SOCKET;
-inline const TestSocket kNoSocket = INVALID_SOCKET;
 
 // Winsock is started once for the test program and stays until it ends.
 inline void StartWinsock()
 {
-    static const bool bStarted = [] {
-        WSADATA wsaData;
-        return ::WSAStartup(MAKEWORD(2, 2), &wsaData) == 0;
-    }();
-    (void)bStarted;
-}
-
-inline void CloseSocket(TestSocket s)
-{
-    ::closesocket(s);
-}
-
-inline void SendText(TestSocket s, const std::string& strText)
-{
-    ::send(s, strText.data(), static_cast<int>(strText.size()), 0);
+    static const CTestSockets sockets;
 }
 
 inline std::string HostName()
@@ -60,15 +42,13 @@ inline bool OnlyLoopback()
 inline TestSocket ConnectTo(const char* pszAddress, unsigned short nPort)
 {
     StartWinsock();
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    TestSocket s = NewTestSocket();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(nPort);
     ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::closesocket(s);
-        return INVALID_SOCKET;
-    }
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        CloseTestSocket(s);
     return s;
 }
 
@@ -94,11 +74,11 @@ inline std::string ReadUntilClosed(TestSocket s, int nTimeoutMs = 5000)
 inline std::string Exchange(const std::string& strRequest, unsigned short nPort,
                             const char* pszAddress = "127.0.0.1")
 {
-    const SOCKET s = ConnectTo(pszAddress, nPort);
-    if (s == INVALID_SOCKET)
+    TestSocket s = ConnectTo(pszAddress, nPort);
+    if (s == kNoTestSocket)
         return "(no connection)";
-    SendText(s, strRequest);
+    SendAll(s, strRequest);
     std::string strReply = ReadUntilClosed(s);
-    ::closesocket(s);
+    CloseTestSocket(s);
     return strReply;
 }

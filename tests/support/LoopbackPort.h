@@ -2,8 +2,13 @@
 // A TCP port on 127.0.0.1 that was free a moment ago, for tests that need a fixed port number.
 #pragma once
 
-#ifdef _WIN32
-#include "LoopbackPort_win.h"
-#else
-#include "LoopbackPort_posix.h"
-#endif
+#include "LoopbackListener.h"
+
+inline unsigned short FreeLoopbackPort()
+{
+    [[maybe_unused]] const CTestSockets sockets;
+    TestSocket s = NewTestSocket();
+    const unsigned short nPort = ListenOnLoopback(s, 1);
+    CloseTestSocket(s);
+    return nPort;
+}
