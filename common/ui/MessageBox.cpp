@@ -20,17 +20,19 @@ int ShowBox(const SMessageBox& box)
 {
     if (Hook())
         return Hook()(box);
-    if (CUiApplication::IsHeadless()) {
-        // What a user should have seen is a warning in the journal.
-        std::fprintf(stderr, "%s%s: %s\n", Journal::LinePrefix(Journal::EPriority::Warning, 2),
-                     box.strCaption.c_str(), box.strText.c_str());
-        std::fflush(stderr);
-        return IDOK;
-    }
-    return RunMessageBox(box);
+    return CUiApplication::IsHeadless() ? WriteMessageBox(box) : RunMessageBox(box);
 }
 
 } // namespace
+
+int WriteMessageBox(const SMessageBox& box)
+{
+    // What a user should have seen is a warning in the journal.
+    std::fprintf(stderr, "%s%s: %s\n", Journal::LinePrefix(Journal::EPriority::Warning, 2),
+                 box.strCaption.c_str(), box.strText.c_str());
+    std::fflush(stderr);
+    return IDOK;
+}
 
 int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strCaption, UINT nType)
 {

@@ -22,6 +22,8 @@ int MessageBox(CWnd* pOwner, const std::string& strText, const std::string& strC
 
 // The box itself, on any platform, screen or none: Enter and Escape close it (its OK).
 int RunMessageBox(const SMessageBox& box);
+// The box without a screen: "caption: text" on standard error, answered OK.
+int WriteMessageBox(const SMessageBox& box);
 
 // Answers every box in place of the user while set; none restores the real boxes.
 using MessageBoxHook = std::function<int(const SMessageBox& box)>;

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The windowing library's message, style and command constants as the programs use them, and its
-// rectangle and point types: the system's own on Windows, ours elsewhere.
+// rectangle and point types: the system's own on Windows, ours elsewhere, with the window type of
+// the port that the library is built for.
 #pragma once
 
-#ifdef _WIN32
+#if defined(_WIN32)
 #include "win/UiTypes.h"
+#elif defined(TARNLOW_UI_HEADLESS)
+#include "headless/UiTypes.h"
 #else
 #include "qt/UiTypes.h"
 #endif
