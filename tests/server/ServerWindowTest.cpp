@@ -487,6 +487,7 @@ TEST_F(ServerWindowTest, shareStormWhileTheListRefreshesKeepsTheListTrueToTheSer
     constexpr int kRequestsEach = 20;
     const char* const commands[] = {"Share:1", "ConnectionList", "Unshare:1"};
     std::atomic<int> nFinished{0};
+    std::atomic<int> nReplies{0};
     std::atomic<int> nBadReplies{0};
     std::vector<std::thread> clients;
     for (int c = 0; c < kClients; ++c)
@@ -502,17 +503,23 @@ TEST_F(ServerWindowTest, shareStormWhileTheListRefreshesKeepsTheListTrueToTheSer
                               entries.size() == 2 && !entries[0].bShared
                         : strReply == m_strHost + ":Okay";
                 nBadReplies += bGood ? 0 : 1;
+                ++nReplies;
             }
             ++nFinished;
         });
-    // The user keeps pressing Refresh meanwhile: the page never shows a half-made list.
+    // The user keeps pressing Refresh meanwhile, once for each reply (as fast as the clients go,
+    // and no faster, so that the log does not fill up): the page never shows a half-made list.
     int nBadLists = 0;
     while (nFinished < kClients) {
+        const int nRepliesBefore = nReplies;
         m_pDlg->m_pConnectionsPage->OnBnClickedRefresh();
         const CListCtrl& list = m_pDlg->m_pConnectionsPage->m_ConnectionList;
         nBadLists +=
             list.GetItemCount() == 2 && Row(0) == "Local Area Connection|Lan|Connected|No" ? 0 : 1;
-        RunPending();
+        if (!WaitFor([&] { return nReplies > nRepliesBefore || nFinished == kClients; })) {
+            ADD_FAILURE() << "the clients stopped getting replies";
+            break;
+        }
     }
     for (std::thread& client : clients)
         client.join();
