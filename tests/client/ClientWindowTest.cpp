@@ -7,6 +7,7 @@
 #include "MessageBox.h"
 #include "ScriptedServer.h"
 #include "TarnlowClientDlg.h"
+#include "TestPlatform.h"
 #include "TraceCapture.h"
 #include "UiTestSupport.h"
 #include "client/resource.h"
@@ -468,6 +469,8 @@ TEST_F(ClientWindowTest, hostileListRepliesShowOnlyWholeEntries)
 
 TEST_F(ClientWindowTest, serverThatResetsFailsTheExchangeAndKeepsTheRows)
 {
+    if (UnderWine())
+        GTEST_SKIP() << "Wine now and then reports a reset as an orderly close";
     m_pDlg->m_pConnectionsPage->PopulateConnectionList(kExampleReply);
     CScriptedServer server([](const std::string&) { return CScriptedServer::kReset; });
     SetPort(server.Port());
