@@ -37,16 +37,27 @@ double MsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Resident memory of a process, in MB.
-double ResidentMb(pid_t nPid)
+// A field of a process's memory, in MB: from its status (VmRSS, resident) or from its mappings'
+// sum (Pss, its share of the pages it shares with other processes).
+double MemoryMb(pid_t nPid, const char* pszFile, const std::string& strField)
 {
-    std::ifstream status("/proc/" + std::to_string(nPid) + "/status");
+    std::ifstream status("/proc/" + std::to_string(nPid) + "/" + pszFile);
     std::string strLine;
     while (std::getline(status, strLine)) {
-        if (strLine.rfind("VmRSS:", 0) == 0)
-            return std::stod(strLine.substr(6)) / 1024.0;
+        if (strLine.rfind(strField, 0) == 0)
+            return std::stod(strLine.substr(strField.size())) / 1024.0;
     }
     return 0.0;
+}
+
+double ResidentMb(pid_t nPid)
+{
+    return MemoryMb(nPid, "status", "VmRSS:");
+}
+
+double ProportionalMb(pid_t nPid)
+{
+    return MemoryMb(nPid, "smaps_rollup", "Pss:");
 }
 
 // CPU time of each of a process's threads so far, in ms (the scheduler's own nanosecond count).
@@ -99,20 +110,27 @@ void StopServer(CProcessRunner& server)
     server.WaitForExit(10s);
 }
 
-void MeasureFootprint(const std::string& strPrefix = {}, double dStartBoundMs = 400)
+// Start and memory of the server; with a memory bound, its proportional memory too.
+void MeasureFootprint(const std::string& strPrefix = {}, double dStartBoundMs = 400,
+                      double dMemoryBoundMb = 60, bool bProportional = false)
 {
     std::vector<double> startMs;
     std::vector<double> residentMb;
+    std::vector<double> proportionalMb;
     for (int i = 0; i < 5; ++i) {
         double dStartMs = 0.0;
         std::unique_ptr<CProcessRunner> pServer = StartServer(&dStartMs);
         std::this_thread::sleep_for(200ms);
         startMs.push_back(dStartMs);
         residentMb.push_back(ResidentMb(pServer->Pid()));
+        proportionalMb.push_back(ProportionalMb(pServer->Pid()));
         StopServer(*pServer);
     }
     PrintFigure(strPrefix + "Start to \"Listening for clients\"", startMs, "ms", dStartBoundMs);
-    PrintFigure(strPrefix + "Resident memory after start", residentMb, "MB", 60);
+    PrintFigure(strPrefix + "Resident memory after start", residentMb, "MB", dMemoryBoundMb);
+    if (bProportional)
+        PrintFigure(strPrefix + "Proportional memory after start", proportionalMb, "MB",
+                    dMemoryBoundMb);
 }
 
 void MeasureIdleCpu(CProcessRunner& server, const std::string& strName)
@@ -276,6 +294,22 @@ int main(int argc, char** argv)
     CUiApplication application(argc, argv);
     // The Windows server under Wine beside the Linux one, in the same run: start, memory and
     // greeting.
+    // The gateway's server without a toolkit beside the windowed one on Qt's offscreen
+    // platform, in the same run: start, memory, idle CPU and greeting.
+    if (argc == 4 && std::string(argv[1]) == "--gateway") {
+        for (const auto& [strPrefix, strPath] :
+             {std::pair<std::string, std::string>{"Qt offscreen: ", argv[2]},
+              {"Without a toolkit: ", argv[3]}}) {
+            g_strServerPath = strPath;
+            const bool bNox = strPrefix == "Without a toolkit: ";
+            MeasureFootprint(strPrefix, bNox ? 5 : 400, bNox ? 5 : 60, true);
+            std::unique_ptr<CProcessRunner> pServer = StartServer();
+            MeasureIdleCpu(*pServer, strPrefix + "Idle server CPU over 10 s");
+            MeasureRoundTrips(strPrefix + "Greeting", "PC7:Hello", kServerPort, 0.5);
+            StopServer(*pServer);
+        }
+        return 0;
+    }
     if (argc == 3 && std::string(argv[1]) == "--wine") {
         for (const auto& [strPrefix, strPath] :
              {std::pair<std::string, std::string>{"Linux: ", TARNLOW_SERVER_PATH},
