@@ -7,6 +7,7 @@
 #include "LoopbackClient.h"
 #include "ServerProcess.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -57,10 +58,12 @@ protected:
     }
 
     const std::string m_strHost = HostName();
-    // Each test keeps the server's trace in a file of its own.
+    // Each test keeps the server's trace in a file of its own, named also after the server, whose
+    // suites for another server run beside it in the same folder.
     const std::string m_strStderrPath = [] {
         const ::testing::TestInfo* pTest = ::testing::UnitTest::GetInstance()->current_test_info();
-        return std::string(pTest->test_suite_name()) + "." + pTest->name() + "-server-stderr.log";
+        return std::filesystem::path(TARNLOW_SERVER_PATH).stem().string() + "." +
+               pTest->test_suite_name() + "." + pTest->name() + "-stderr.log";
     }();
     // Only a bound for a condition that never comes: Wine starts a program slowly.
     const std::chrono::seconds m_Patience{30};
