@@ -38,7 +38,7 @@ TEST_F(HeadlessLayerTest, aMessageBoxIsALineOnStandardErrorAnsweredOkFromAnyThre
     EXPECT_TRUE(CUiApplication::IsHeadless());
     CTraceCapture capture;
     EXPECT_EQ(MessageBox(&m_Dialog, "Failed to start TCP/IP", "Info", MB_ICONSTOP | MB_OK), IDOK);
-    int nFromThread = 0;
+    std::atomic<int> nFromThread{0};
     std::thread asker([&] {
         nFromThread = MessageBox(&m_Dialog, "No dial-up connection", "Information",
                                  MB_ICONINFORMATION | MB_OK);
@@ -46,7 +46,7 @@ TEST_F(HeadlessLayerTest, aMessageBoxIsALineOnStandardErrorAnsweredOkFromAnyThre
     // The box of another thread's is shown on the window thread, which the test runs here.
     ASSERT_TRUE(WaitFor([&] { return nFromThread != 0; }));
     asker.join();
-    EXPECT_EQ(nFromThread, IDOK);
+    EXPECT_EQ(nFromThread.load(), IDOK);
     EXPECT_EQ(capture.Text(), "Info: Failed to start TCP/IP\nInformation: No dial-up connection\n");
 }
 
