@@ -4,8 +4,13 @@
 #include "Kernel.h"
 #include "NetAdmin.h"
 
+#include <cerrno>
+#include <cstring>
+#include <linux/netlink.h>
 #include <nftables/libnftables.h>
 #include <string_view>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -13,24 +18,31 @@ namespace
 constexpr std::string_view kPermissionDenied = "Operation not permitted";
 constexpr std::string_view kAbsent = "No such file or directory";
 
-void TraceError(const char* pszError)
+void TraceError(const std::string& strError)
 {
-    std::string strTrace = "CNftRunner::Run(): ";
-    strTrace += pszError != nullptr ? pszError : "";
+    std::string strTrace = "CNftRunner::Run(): " + strError;
     if (strTrace.back() != '\n')
         strTrace += '\n';
     OutputDebugStringA(strTrace.c_str());
 }
 
+// libnftables ends the whole process when it cannot open its netlink socket (a kernel without
+// netfilter's netlink, or qemu's user mode, which does not offer it): the socket is tried here
+// first, and the command fails instead.
+bool NetfilterReachable(std::string& strError)
+{
+    const int nFd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_NETFILTER);
+    if (nFd < 0) {
+        strError = std::strerror(errno);
+        return false;
+    }
+    ::close(nFd);
+    return true;
+}
+
 } // namespace
 
-CNftRunner::CNftRunner() : m_pContext(nft_ctx_new(NFT_CTX_DEFAULT))
-{
-    if (m_pContext != nullptr) {
-        nft_ctx_buffer_output(m_pContext);
-        nft_ctx_buffer_error(m_pContext);
-    }
-}
+CNftRunner::CNftRunner() = default;
 
 CNftRunner::~CNftRunner()
 {
@@ -38,16 +50,34 @@ CNftRunner::~CNftRunner()
         nft_ctx_free(m_pContext);
 }
 
+// The context is made with the first command that can reach the kernel: libnftables may open
+// its socket as it makes one.
+bool CNftRunner::MakeContext()
+{
+    if (m_pContext != nullptr)
+        return true;
+    m_pContext = nft_ctx_new(NFT_CTX_DEFAULT);
+    if (m_pContext == nullptr)
+        return false;
+    nft_ctx_buffer_output(m_pContext);
+    nft_ctx_buffer_error(m_pContext);
+    return true;
+}
+
 HRESULT CNftRunner::Run(const std::string& strCommands, EAbsence absence, EOutput output)
 {
-    if (m_pContext == nullptr)
-        return E_OUTOFMEMORY;
     // Without the capability the kernel refuses every command, and libnftables then writes its
     // own message to standard error, past its error buffer.
     if (!HasNetAdmin()) {
         m_strError.clear();
         return E_ACCESSDENIED;
     }
+    if (!NetfilterReachable(m_strError)) {
+        TraceError("the kernel's nftables cannot be reached: " + m_strError);
+        return E_FAIL;
+    }
+    if (!MakeContext())
+        return E_OUTOFMEMORY;
     nft_ctx_output_set_flags(m_pContext, output == EOutput::Json ? NFT_CTX_OUTPUT_JSON : 0);
     const bool bDone = nft_run_cmd_from_buffer(m_pContext, strCommands.c_str()) == 0;
     // Reading the buffers empties them for the next command.
@@ -58,6 +88,6 @@ HRESULT CNftRunner::Run(const std::string& strCommands, EAbsence absence, EOutpu
         return S_OK;
     if (absence == EAbsence::Allowed && error.find(kAbsent) != std::string_view::npos)
         return S_FALSE;
-    TraceError(error.data());
+    TraceError(std::string(error));
     return error.find(kPermissionDenied) != std::string_view::npos ? E_ACCESSDENIED : E_FAIL;
 }

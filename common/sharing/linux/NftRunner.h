@@ -31,7 +31,9 @@ public:
     const std::string& LastError() const { return m_strError; }
 
 private:
-    nft_ctx* m_pContext;
+    bool MakeContext();
+
+    nft_ctx* m_pContext = nullptr;
     std::string m_strOutput;
     std::string m_strError;
 };
