@@ -49,7 +49,13 @@ public:
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
             ::unsetenv("QT_QPA_PLATFORM");
+#ifdef TARNLOW_TEST_EMULATOR
+            // A program of another architecture runs under the tests' emulator (qemu's user mode).
+            ::execl(TARNLOW_TEST_EMULATOR, TARNLOW_TEST_EMULATOR, strPath.c_str(),
+                    static_cast<char*>(nullptr));
+#else
             ::execl(strPath.c_str(), strPath.c_str(), static_cast<char*>(nullptr));
+#endif
             ::_exit(127);
         }
         ::close(nPipe[1]);
@@ -86,8 +92,14 @@ public:
         return m_Lines;
     }
 
-    void Signal(int nSignal) { ::kill(m_nPid, nSignal); }
-    pid_t Pid() const { return m_nPid; }
+    void Signal(int nSignal)
+    {
+        ::kill(m_nPid, nSignal);
+    }
+    pid_t Pid() const
+    {
+        return m_nPid;
+    }
 
     // The exit status as waitpid reports it, or -1 if the process has not ended in time.
     int WaitForExit(std::chrono::milliseconds timeout)
