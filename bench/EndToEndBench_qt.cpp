@@ -295,8 +295,9 @@ int main(int argc, char** argv)
     // The Windows server under Wine beside the Linux one, in the same run: start, memory and
     // greeting.
     // The gateway's server without a toolkit beside the windowed one on Qt's offscreen
-    // platform, in the same run: start, memory, idle CPU and greeting.
-    if (argc == 4 && std::string(argv[1]) == "--gateway") {
+    // platform, in the same run: start, memory, idle CPU and greeting; then the greeting of a
+    // command that runs the arm64 build under emulation, if given.
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--gateway") {
         for (const auto& [strPrefix, strPath] :
              {std::pair<std::string, std::string>{"Qt offscreen: ", argv[2]},
               {"Without a toolkit: ", argv[3]}}) {
@@ -306,6 +307,12 @@ int main(int argc, char** argv)
             std::unique_ptr<CProcessRunner> pServer = StartServer();
             MeasureIdleCpu(*pServer, strPrefix + "Idle server CPU over 10 s");
             MeasureRoundTrips(strPrefix + "Greeting", "PC7:Hello", kServerPort, 0.5);
+            StopServer(*pServer);
+        }
+        if (argc == 5) {
+            g_strServerPath = argv[4];
+            std::unique_ptr<CProcessRunner> pServer = StartServer();
+            MeasureRoundTrips("arm64 under qemu: Greeting", "PC7:Hello", kServerPort, 5);
             StopServer(*pServer);
         }
         return 0;
