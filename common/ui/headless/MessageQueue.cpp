@@ -6,6 +6,14 @@
 
 // Ends its caller's wait when it is done with, whether it ran or was dropped with its window.
 struct CMessageQueue::SEntry {
+    SEntry(std::shared_ptr<SWndLink> pEntryLink, std::function<void()> work,
+           std::shared_ptr<SCallState> pCallState)
+        : pLink(std::move(pEntryLink)), Work(std::move(work)), pState(std::move(pCallState))
+    {
+    }
+    SEntry(const SEntry&) = delete;
+    SEntry& operator=(const SEntry&) = delete;
+
     std::shared_ptr<SWndLink> pLink;
     std::function<void()> Work;
     std::shared_ptr<SCallState> pState;
