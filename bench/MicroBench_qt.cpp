@@ -34,7 +34,7 @@ void BM_BuildConnectionListReply(benchmark::State& state)
     CServerWindowFixture server(static_cast<int>(state.range(0)));
     std::string strReply;
     for (auto _ : state) {
-        strReply = server.Dlg().m_pHandler->ConnectionListReply();
+        strReply = server.Host().Handler().ConnectionListReply();
         benchmark::DoNotOptimize(strReply);
     }
     state.counters["reply_bytes"] = static_cast<double>(strReply.size());
@@ -81,17 +81,18 @@ std::size_t HeapInUse()
     return mallinfo2().uordblks;
 }
 
-// AddEntry on the window's thread into a full log of 100,000 rows, so that every entry also
-// drops the oldest: the call alone, and with the window's work that follows (layout and paint of
-// the list, as the event loop does between entries). The heap that the rows take is reported per
-// entry.
+// AddEntry on the window's thread into a full Log page of 100,000 rows, so that every entry also
+// drops the oldest: the call alone (with its line on standard output), and with the window's work
+// that follows (layout and paint of the list, as the event loop does between entries). The heap
+// that the rows take is reported per entry.
 void BM_AddEntryToFullLog(benchmark::State& state)
 {
     CServerWindowFixture server(2);
-    CLog& log = *server.Dlg().m_pLogPage;
+    CLogFanOut& log = server.Host().Log();
+    CLog& page = *server.Dlg().m_pLogPage;
     const bool bWithWindowWork = state.range(0) != 0;
     const std::size_t nHeapBefore = HeapInUse();
-    const int nFirstRow = log.m_LogList.GetItemCount();
+    const int nFirstRow = page.m_LogList.GetItemCount();
     for (int i = nFirstRow; i < CLog::kMaxEntries; ++i)
         log.AddEntry("Message Received: PC" + std::to_string(i) + ":ConnectionList");
     QCoreApplication::processEvents();
@@ -315,7 +316,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    // Headless, the log also goes to standard output: the figures go to a copy of it instead.
+    // The log also goes to standard output: the figures go to a copy of it instead.
     std::FILE* pFigures = ::fdopen(::dup(STDOUT_FILENO), "w");
     std::freopen("/dev/null", "w", stdout);
     CUiApplication application(argc, argv);

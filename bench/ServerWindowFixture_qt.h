@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The server's window in this process over an in-memory sharing service of as many connections
-// as asked, for benchmarks of the work behind its requests. Run inside a loopback-only network
-// namespace: the window's listener starts on port 10000.
+// The windowed server in this process (its host and its window) over an in-memory sharing service
+// of as many connections as asked, for benchmarks of the work behind its requests. Run inside a
+// loopback-only network namespace: the host's listener starts on port 10000.
 #pragma once
 
 #include "MemorySharingService.h"
@@ -28,7 +28,10 @@ public:
             m_pService->AddConnection(connection);
         }
         m_pRegistration = std::make_unique<CRegisteredService>(m_pService);
-        m_pDlg = std::make_unique<CTarnlowServerDlg>();
+        CServerHost::SOptions options;
+        options.WaitForThread = WaitForSingleObjectPumping;
+        m_pHost = std::make_unique<CServerHost>(std::move(options));
+        m_pDlg = std::make_unique<CTarnlowServerDlg>(*m_pHost);
         m_pDlg->Create(CTarnlowServerDlg::IDD);
         QCoreApplication::processEvents();
     }
@@ -37,6 +40,7 @@ public:
     {
         m_pDlg->SendMessage(WM_CLOSE);
         m_pDlg.reset();
+        m_pHost.reset();
         m_pRegistration.reset();
         CoUninitialize();
         CResources::SetCurrent(nullptr);
@@ -45,10 +49,12 @@ public:
     CServerWindowFixture(const CServerWindowFixture&) = delete;
     CServerWindowFixture& operator=(const CServerWindowFixture&) = delete;
 
+    CServerHost& Host() { return *m_pHost; }
     CTarnlowServerDlg& Dlg() { return *m_pDlg; }
 
 private:
     std::shared_ptr<CMemorySharingService> m_pService;
     std::unique_ptr<CRegisteredService> m_pRegistration;
+    std::unique_ptr<CServerHost> m_pHost;
     std::unique_ptr<CTarnlowServerDlg> m_pDlg;
 };

@@ -3,6 +3,7 @@
 // exchange reads them afresh.
 #pragma once
 
+#include "ControlProtocol.h"
 #include "Dialog.h"
 
 #include <string>
@@ -21,7 +22,7 @@ public:
     void OnEnChangeServerPort();
 
     std::string m_strServerIPAddress = "192.168.0.1";
-    std::string m_strServerPort = "10000";
+    std::string m_strServerPort = std::to_string(ControlProtocol::kDefaultPort);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -22,6 +22,8 @@ CTarnlowClientDlg::~CTarnlowClientDlg()
 {
     // Its running exchange may still call on the pages: it ends while they are there.
     m_pExchange.reset();
+    if (m_pLogPage != nullptr)
+        m_Log.RemoveView(*m_pLogPage);
 }
 
 void CTarnlowClientDlg::DoDataExchange(CDataExchange* pDX)
@@ -38,16 +40,16 @@ BOOL CTarnlowClientDlg::OnInitDialog()
         SendMessage(WM_CLOSE);
         return TRUE;
     }
-    m_pLogPage->AddEntry("Initialsation successful");
+    m_Log.AddEntry("Initialsation successful");
     return TRUE;
 }
 
 bool CTarnlowClientDlg::InitialiseClient()
 {
     MainWindow::CreatePages<CTarnlowClientDlg, CConnections, CComms>(*this);
+    m_Log.AddView(*m_pLogPage);
     m_pExchange = std::make_unique<CServerExchange>(
-        m_Sockets, *m_pLogPage,
-        [this](const std::string& strReply) { ShowConnectionList(strReply); });
+        m_Sockets, m_Log, [this](const std::string& strReply) { ShowConnectionList(strReply); });
     if (!m_Sockets.StartSockets()) {
         MessageBox(this, "Failed to start TCP/IP", "Info", MB_ICONSTOP | MB_OK);
         return false;

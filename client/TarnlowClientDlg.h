@@ -30,13 +30,15 @@ public:
     void OnShareThisConnection();
     void OnDisableThisShare();
 
+    // The program's log: standard output, and the Log page once it is there.
+    CLogFanOut m_Log;
     CPageTabCtrl m_tabCtrl;
     CConnections* m_pConnectionsPage = nullptr;
     CComms* m_pCommsPage = nullptr;
     CLog* m_pLogPage = nullptr;
     CSockets m_Sockets;
     HICON m_hIcon;
-    // Made with the pages, whose Log page it writes to.
+    // Made with the pages, once the Log page hears the log.
     std::unique_ptr<CServerExchange> m_pExchange;
 
 protected:

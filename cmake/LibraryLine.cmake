@@ -4,12 +4,11 @@
 # circle cannot come back.
 set(TARNLOW_LIBRARY_RANKS
     tarnlow_winapi 0
-    tarnlow_sharing 1 tarnlow_ui 1 tarnlow_ui_nox 1 tarnlow_common 1
-    tarnlow_linux_sharing 2 tarnlow_common_ui 2 tarnlow_common_ui_nox 2
-    tarnlow_sharing_registration 3 tarnlow_server_resources 3 tarnlow_server_resources_nox 3
-    tarnlow_client_resources 3
+    tarnlow_sharing 1 tarnlow_ui 1 tarnlow_common 1
+    tarnlow_linux_sharing 2 tarnlow_common_ui 2
+    tarnlow_sharing_registration 3 tarnlow_server_resources 3 tarnlow_client_resources 3
     tarnlow_server_core 4 tarnlow_client_ui 4
-    tarnlow_server_ui 5 tarnlow_server_ui_nox 5)
+    tarnlow_server_ui 5 tarnlow_server_nox 5)
 
 function(tarnlow_rank_of target out_var)
     list(FIND TARNLOW_LIBRARY_RANKS ${target} nIndex)

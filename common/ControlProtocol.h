@@ -66,6 +66,7 @@ inline constexpr const char* kFalse = "False";
 inline constexpr int kRequestBytes = 2048;   // the server's one receive
 inline constexpr int kReceiveBytes = 1024;   // one receive of the client's
 inline constexpr int kMaxReplyBytes = 65536; // what the client reads until the server closes
+inline constexpr int kDefaultPort = 10000;   // where the server listens unless told otherwise
 inline constexpr int kMinPort = 1;
 inline constexpr int kMaxPort = 65535;
 inline constexpr int kMinListedConnections = 1;

@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CLog: the Log page of both programs, a two-column list of timestamped entries, newest at the
 // bottom. The two programs' variants differ in their control ids, their buttons, and whether
-// Enter and Escape are filtered (server) or left to the standard dialog keys (client).
+// Enter and Escape are filtered (server) or left to the standard dialog keys (client). It is a
+// view of the program's log (CLogFanOut), which stamps and writes out each entry.
 #pragma once
 
 #include "Dialog.h"
 #include "ListCtrl.h"
-#include "LogSink.h"
+#include "LogFanOut.h"
 
-#include <ctime>
 #include <deque>
 #include <mutex>
-#include <string>
-#include <thread>
 #include <vector>
 
 struct SLogVariant {
@@ -23,7 +21,7 @@ struct SLogVariant {
     bool bKeyFilter;
 };
 
-class CLog : public CDialog, public ILogSink
+class CLog : public CDialog, public ILogView
 {
 public:
     static constexpr UINT IDD = 131;
@@ -33,12 +31,11 @@ public:
 
     explicit CLog(const SLogVariant& variant, CWnd* pParent = nullptr);
 
-    // Callable from any thread without waiting for the window's thread: each entry appears
-    // whole, with the time of its call, and a thread's entries in the order of its calls.
-    // Entries made before the page has its window appear when it gets one. The window's own
-    // thread holds none of its entries.
-    void AddEntry(std::string strText, EPriority priority = EPriority::Info) override;
-    static std::string FormatTimestamp(std::time_t time);
+    // Callable from any thread without waiting for the window's thread: on the window's thread
+    // the entries are added at once; from another they follow on the window's thread, in their
+    // turn among the calls posted there. Entries shown before the page has its window appear
+    // when it gets one.
+    void ShowEntries(const std::vector<SLogEntry>& entries) override;
 
     void OnBnClickedClear();
     void OnBnClickedPrint();
@@ -52,21 +49,12 @@ protected:
     BOOL OnInitDialog() override;
 
 private:
-    struct SEntry {
-        std::string strTimestamp;
-        std::string strText;
-        EPriority Priority;
-    };
-    void HoldEntries() override;
-    void ReleaseEntries() override;
+    void AppendOrKeep(const std::vector<SLogEntry>& entries);
+    // Adds the entries kept while the page had no window.
     void AppendPendingEntries();
-    void AppendOrKeep(const SEntry& entry);
-    void KeepPending(const SEntry& entry);
-    void AppendEntry(const SEntry& entry);
+    void AppendEntry(const SLogEntry& entry);
 
     SLogVariant m_Variant;
     std::mutex m_PendingMutex;
-    std::deque<SEntry> m_PendingEntries;
-    std::thread::id m_HoldingThread;
-    std::vector<SEntry> m_HeldEntries;
+    std::deque<SLogEntry> m_PendingEntries;
 };

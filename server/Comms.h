@@ -4,6 +4,7 @@
 // reads it.
 #pragma once
 
+#include "ControlProtocol.h"
 #include "Dialog.h"
 
 #include <mutex>
@@ -12,7 +13,7 @@ class CComms : public CDialog
 {
 public:
     static constexpr UINT IDD = 130;
-    static constexpr int kDefaultReceivePort = 10000;
+    static constexpr int kDefaultReceivePort = ControlProtocol::kDefaultPort;
     static constexpr int kDefaultResponseTimeoutMs = 500;
 
     CComms();

@@ -1,30 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// CConnections: the server's Connections page. It lists the machine's connections (name, type,
-// status, shared) as the program's connection sharing manager finds them, offers Refresh, and
-// shows the server's IP address.
+// CConnections: the server's Connections page, a front of the server's host. It lists the
+// machine's connections (name, type, status, shared) as the host's last refresh read them, offers
+// Refresh, which asks the host, and shows the server's IP address.
 #pragma once
 
 #include "Dialog.h"
 #include "ListCtrl.h"
-#include "LogSink.h"
-#include "server/SharedConnections.h"
+#include "server/ServerFront.h"
 
 #include <string>
+#include <vector>
 
-class CConnections : public CDialog
+class CServerHost;
+
+class CConnections : public CDialog, public IServerFront
 {
 public:
     static constexpr UINT IDD = 129;
 
-    CConnections();
+    explicit CConnections(CServerHost& host);
 
-    // The manager whose connections the page shows, and the log that hears of each fill.
-    void SetModel(CSharedConnections& connections, ILogSink& log);
-    // A server that is closing tells no one of missing dial-up connections any more.
-    void SetClosing() { m_bClosing = true; }
-    // On the window's thread: the caller waits while it runs there.
-    void PopulateConnectionList();
-    void RefreshConnectionList();
+    // From any thread: on the window's thread at once, from another posted to it, so that the
+    // listener never waits for the window.
+    void ShowConnections(const std::vector<SConnectionRow>& rows) override;
+    void ShowNoDialupNotice() override;
+    void ShowAddress(const std::string& strShown) override;
+
+    void PopulateConnectionList(const std::vector<SConnectionRow>& rows);
     void AddConnectionToList(const std::string& strName, int nMediaType, int nStatus, bool bShared);
     static std::string GetMediaTypeString(int nMediaType);
     static std::string GetStatusString(int nStatus);
@@ -40,11 +42,8 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void Populate(bool bFromWindowThread);
-    void ShowNoDialupNotice();
+    void RaiseNoDialupNotice();
 
-    CSharedConnections* m_pConnections = nullptr;
-    ILogSink* m_pLog = nullptr;
+    CServerHost& m_Host;
     bool m_bNoticeOpen = false;
-    bool m_bClosing = false;
 };

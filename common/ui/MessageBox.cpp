@@ -5,8 +5,6 @@
 #include "UiApplication.h"
 #include "Wnd.h"
 
-#include <cstdio>
-
 namespace
 {
 
@@ -27,10 +25,7 @@ int ShowBox(const SMessageBox& box)
 
 int WriteMessageBox(const SMessageBox& box)
 {
-    // What a user should have seen is a warning in the journal.
-    std::fprintf(stderr, "%s%s: %s\n", Journal::LinePrefix(Journal::EPriority::Warning, 2),
-                 box.strCaption.c_str(), box.strText.c_str());
-    std::fflush(stderr);
+    Journal::WriteNotice(box.strCaption, box.strText);
     return IDOK;
 }
 

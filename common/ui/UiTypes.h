@@ -6,8 +6,6 @@
 
 #if defined(_WIN32)
 #include "win/UiTypes.h"
-#elif defined(TARNLOW_UI_HEADLESS)
-#include "headless/UiTypes.h"
 #else
 #include "qt/UiTypes.h"
 #endif

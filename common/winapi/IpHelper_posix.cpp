@@ -20,6 +20,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -230,7 +231,13 @@ DWORD NotifyAddrChange(PHANDLE Handle, LPOVERLAPPED overlapped)
             ::close(pWatch->nCancelFd);
         return ERROR_NOT_SUPPORTED;
     }
-    pWatch->Thread = std::thread(Watch, pWatch.get(), overlapped->hEvent);
+    try {
+        pWatch->Thread = std::thread(Watch, pWatch.get(), overlapped->hEvent);
+    } catch (const std::system_error&) {
+        ::close(pWatch->nNetlinkFd);
+        ::close(pWatch->nCancelFd);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
     *Handle = overlapped;
     std::lock_guard lock(Watches().Mutex);
     Watches().Map[overlapped] = std::move(pWatch);

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <sys/eventfd.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -331,13 +332,21 @@ HANDLE CreateThread(SECURITY_ATTRIBUTES*, std::size_t, LPTHREAD_START_ROUTINE lp
     static std::atomic<DWORD> s_dwNextThreadId{1};
     if (lpThreadId != nullptr)
         *lpThreadId = s_dwNextThreadId++;
-    std::thread([pThread, lpStartAddress, lpParameter] {
-        const DWORD dwExitCode = lpStartAddress(lpParameter);
-        std::lock_guard lock(Kernel().Mutex);
-        pThread->dwExitCode = dwExitCode;
-        pThread->bSignalled = true;
-        WakeLocked(*pThread);
-    }).detach();
+    // The system fails a thread it cannot make; the C++ library throws, which would end the
+    // process from a caller that cannot know it.
+    try {
+        std::thread([pThread, lpStartAddress, lpParameter] {
+            const DWORD dwExitCode = lpStartAddress(lpParameter);
+            std::lock_guard lock(Kernel().Mutex);
+            pThread->dwExitCode = dwExitCode;
+            pThread->bSignalled = true;
+            WakeLocked(*pThread);
+        }).detach();
+    } catch (const std::system_error&) {
+        CloseHandle(hThread);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     return hThread;
 }
 

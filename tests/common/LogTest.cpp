@@ -36,6 +36,7 @@ protected:
         CResources::SetCurrent(&m_Resources);
         m_Variant = variant;
         m_pLog = new CLog(variant);
+        m_Log.AddView(*m_pLog);
         m_pWindow = std::make_unique<CTestMainWindow>(m_pLog);
         ASSERT_TRUE(m_pWindow->Open());
     }
@@ -43,6 +44,8 @@ protected:
     void TearDown() override
     {
         SetMessageBoxHook(nullptr);
+        if (m_pLog != nullptr)
+            m_Log.RemoveView(*m_pLog);
         m_pWindow.reset();
         CResources::SetCurrent(nullptr);
     }
@@ -53,12 +56,13 @@ protected:
     HWND Save() const { return m_pLog->GetDlgItem(m_Variant.nSaveId); }
     std::string Message(int nRow) const { return m_pLog->m_LogList.GetItemText(nRow, 1); }
 
-    // Adds entries with standard output captured, and returns what was written there.
+    // Adds entries to the program's log with standard output captured, and returns what was
+    // written there.
     std::string AddEntries(const std::vector<std::string>& texts)
     {
         CTraceCapture capture(kStandardOutput);
         for (const std::string& strText : texts)
-            m_pLog->AddEntry(strText);
+            m_Log.AddEntry(strText);
         return capture.Text();
     }
 
@@ -70,6 +74,8 @@ protected:
         RunPending();
     }
 
+    // The program's log, which the page shows.
+    CLogFanOut m_Log;
     CResources m_Resources;
     SLogVariant m_Variant{};
     CLog* m_pLog = nullptr;
@@ -77,14 +83,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(LogTest, timestampIsDayMonthYearAndTime)
-{
-    SetTimeZone("UTC");
-    EXPECT_EQ(CLog::FormatTimestamp(1078495629), "05-03-2004 14:07:09");
-    EXPECT_EQ(CLog::FormatTimestamp(0), "01-01-1970 00:00:00");
-    SetTimeZone(nullptr);
-}
 
 TEST_F(LogTest, pageHasItsButtonsAndItsTwoColumns)
 {
@@ -112,7 +110,7 @@ TEST_F(LogTest, entriesAppendWithTimestampWithoutSelectingOrScrolling)
     EXPECT_TRUE(IsTimestamp(strTime)) << strTime;
     EXPECT_FALSE(ListHasSelection(m_pLog->m_LogList));
     EXPECT_EQ(ListTopRow(m_pLog->m_LogList), 0);
-    // Each entry is also a line on standard output: timestamp, a space, the message.
+    // The log writes each entry as a line on standard output too, with the same timestamp.
     EXPECT_EQ(strOutput.substr(0, strTime.size() + 17), strTime + " Program started\n");
     EXPECT_NE(strOutput.find(" Entry 199\n"), std::string::npos);
 }
@@ -125,13 +123,13 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
     CTraceCapture capture(kStandardOutput);
     auto add = [&](const char* pszThread) {
         for (int i = 0; i < kEach; ++i)
-            m_pLog->AddEntry(std::string(pszThread) + " " + std::to_string(i));
+            m_Log.AddEntry(std::string(pszThread) + " " + std::to_string(i));
         ++nDone;
     };
     std::thread first(add, "first");
     std::thread second(add, "second");
     for (int i = 0; i < kEach; ++i)
-        m_pLog->AddEntry("ui " + std::to_string(i));
+        m_Log.AddEntry("ui " + std::to_string(i));
     EXPECT_TRUE(WaitFor([&] { return nDone == 2; }, 20000));
     first.join();
     second.join();
@@ -158,9 +156,9 @@ TEST_F(LogTest, heldEntriesAppearTogetherWhenTheHoldEnds)
     std::atomic<bool> bAdded{false};
     std::atomic<bool> bLooked{false};
     std::thread listener([&] {
-        const CLog::CEntryHold hold(*m_pLog);
-        m_pLog->AddEntry("Message Received: PC7:Hello");
-        m_pLog->AddEntry("Replied with: host:Hello");
+        const ILogSink::CEntryHold hold(m_Log);
+        m_Log.AddEntry("Message Received: PC7:Hello");
+        m_Log.AddEntry("Replied with: host:Hello");
         bAdded = true;
         while (!bLooked)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -168,7 +166,7 @@ TEST_F(LogTest, heldEntriesAppearTogetherWhenTheHoldEnds)
     ASSERT_TRUE(WaitFor([&] { return bAdded.load(); }));
     Settle();
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 0);
-    m_pLog->AddEntry("Populated connection list");
+    m_Log.AddEntry("Populated connection list");
     EXPECT_EQ(m_pLog->m_LogList.GetItemCount(), 1);
     bLooked = true;
     listener.join();
@@ -202,6 +200,8 @@ TEST_F(LogTest, entryFromAnotherThreadWhileThePageIsMadeIsNeverLost)
     // A page is a child window: it needs a parent on every platform.
     CPlainWindow parent;
     CRacingLog log(kServerLogVariant);
+    CLogFanOut fanOut;
+    fanOut.AddView(log);
     std::atomic<bool> bMakeWindow{false};
     std::atomic<bool> bMade{false};
     log.m_OnFailedPost = [&] {
@@ -212,7 +212,7 @@ TEST_F(LogTest, entryFromAnotherThreadWhileThePageIsMadeIsNeverLost)
             std::this_thread::yield();
     };
     CTraceCapture capture(kStandardOutput);
-    std::thread listener([&] { log.AddEntry("Accepted a connection from 127.0.0.1"); });
+    std::thread listener([&] { fanOut.AddEntry("Accepted a connection from 127.0.0.1"); });
     ASSERT_TRUE(WaitFor([&] { return bMakeWindow.load(); }));
     ASSERT_TRUE(log.Create(CLog::IDD, &parent));
     bMade = true;

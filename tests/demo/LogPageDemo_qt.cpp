@@ -16,14 +16,17 @@ int main(int argc, char** argv)
     const CResources resources = WithTestWindows(ServerResources());
     CResources::SetCurrent(&resources);
     auto* pLog = new CLog(kServerLogVariant);
+    CLogFanOut log;
+    log.AddView(*pLog);
     CTestMainWindow window(pLog);
     window.Create(kTestMainWindowId);
     window.SetWindowText("Verrow");
     for (const char* pszEntry : {"Program started", "TCP/IP: Starting", "TCP/IP: Started",
                                  "Listening for clients", "Waiting for a socket event"})
-        pLog->AddEntry(pszEntry);
+        log.AddEntry(pszEntry);
     QTimer::singleShot(nSeconds * 1000, [&] { window.EndDialog(IDOK); });
     window.DoModal();
+    log.RemoveView(*pLog);
     CResources::SetCurrent(nullptr);
     return 0;
 }

@@ -2,8 +2,6 @@
 // The tests' TCP client over BSD sockets.
 #pragma once
 
-#include "TestSockets.h"
-
 #include <cerrno>
 #include <ifaddrs.h>
 #include <vector>
@@ -31,24 +29,6 @@ inline bool OnlyLoopback()
     }
     ::freeifaddrs(pList);
     return bOnlyLoopback;
-}
-
-// Connects to the address (the test's own namespace's) and port; kNoTestSocket on failure.
-inline TestSocket ConnectTo(const char* pszAddress, unsigned short nPort)
-{
-    TestSocket s = NewTestSocket();
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(nPort);
-    ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        CloseTestSocket(s);
-    return s;
-}
-
-inline TestSocket ConnectLoopback(unsigned short nPort)
-{
-    return ConnectTo("127.0.0.1", nPort);
 }
 
 // Everything the peer sends until it closes, or until nothing has come for nTimeoutMs; says

@@ -2,19 +2,9 @@
 // The tests' TCP client over the system's Winsock.
 #pragma once
 
-#include "TestSockets.h"
-
-#include <ws2tcpip.h>
-
-// Winsock is started once for the test program and stays until it ends.
-inline void StartWinsock()
-{
-    static const CTestSockets sockets;
-}
-
 inline std::string HostName()
 {
-    StartWinsock();
+    StartTestSockets();
     char cName[257] = {};
     ::gethostname(cName, 256);
     return cName;
@@ -23,7 +13,7 @@ inline std::string HostName()
 // True when the machine has no IPv4 address but loopback: the test's own namespace.
 inline bool OnlyLoopback()
 {
-    StartWinsock();
+    StartTestSockets();
     const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     INTERFACE_INFO interfaces[16];
     DWORD dwBytes = 0;
@@ -37,24 +27,6 @@ inline bool OnlyLoopback()
             return false;
     }
     return true;
-}
-
-inline TestSocket ConnectTo(const char* pszAddress, unsigned short nPort)
-{
-    StartWinsock();
-    TestSocket s = NewTestSocket();
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(nPort);
-    ::inet_pton(AF_INET, pszAddress, &address.sin_addr);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        CloseTestSocket(s);
-    return s;
-}
-
-inline TestSocket ConnectLoopback(unsigned short nPort)
-{
-    return ConnectTo("127.0.0.1", nPort);
 }
 
 // Everything the peer sends until it closes, or until nothing has come for nTimeoutMs.

@@ -19,6 +19,8 @@ class CTestSockets
 {
 };
 
+inline void StartTestSockets() {}
+
 inline TestSocket NewTestSocket()
 {
     return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

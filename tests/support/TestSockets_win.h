@@ -3,6 +3,7 @@
 #pragma once
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <string>
 
@@ -23,6 +24,12 @@ public:
     CTestSockets(const CTestSockets&) = delete;
     CTestSockets& operator=(const CTestSockets&) = delete;
 };
+
+// Winsock is started once for the test program and stays until it ends.
+inline void StartTestSockets()
+{
+    static const CTestSockets sockets;
+}
 
 inline TestSocket NewTestSocket()
 {

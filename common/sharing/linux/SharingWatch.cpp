@@ -17,6 +17,7 @@
 #include <sstream>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -104,7 +105,16 @@ bool CSharingWatch::Start(Handler handler)
         return false;
     }
     m_bWatching = true;
-    m_Thread = std::thread(&CSharingWatch::Run, this, std::move(handler));
+    try {
+        m_Thread = std::thread(&CSharingWatch::Run, this, std::move(handler));
+    } catch (const std::system_error& error) {
+        OutputDebugStringA(("CSharingWatch::Start(): the thread could not be made: " +
+                            std::string(error.what()) + "\n")
+                               .c_str());
+        m_bWatching = false;
+        CloseDescriptors();
+        return false;
+    }
     return true;
 }
 
@@ -128,7 +138,19 @@ void CSharingWatch::CloseDescriptors()
     }
 }
 
+// What the C++ library throws here (memory, a stream) ends the watch, never the process.
 void CSharingWatch::Run(Handler handler)
+{
+    try {
+        Watch(handler);
+    } catch (const std::exception& error) {
+        OutputDebugStringA(
+            ("CSharingWatch::Run(): the watch ends: " + std::string(error.what()) + "\n").c_str());
+    }
+    m_bWatching = false;
+}
+
+void CSharingWatch::Watch(const Handler& handler)
 {
     pollfd fds[3] = {{m_nStopFd, POLLIN, 0}, {m_nNftablesFd, POLLIN, 0}, {m_nNetconfFd, POLLIN, 0}};
     for (;;) {
@@ -152,7 +174,6 @@ void CSharingWatch::Run(Handler handler)
         if (change.Any() && !handler(change))
             break;
     }
-    m_bWatching = false;
 }
 
 template <typename TRead>

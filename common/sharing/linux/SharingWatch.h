@@ -56,6 +56,7 @@ public:
 
 private:
     void Run(Handler handler);
+    void Watch(const Handler& handler);
     // Reads what the socket holds without waiting; false where notifications were lost.
     template <typename TRead>
     static bool Drain(int nFd, TRead read);

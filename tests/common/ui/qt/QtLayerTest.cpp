@@ -235,7 +235,7 @@ TEST_F(QtPagesTest, logPageHasTheTemplateSizesAndItsColumnWidths)
     EXPECT_EQ(List()->horizontalHeader()->sectionSize(0), ScaleDialogPixels(110, List()->font()));
     EXPECT_EQ(List()->horizontalHeader()->sectionSize(1), ScaleDialogPixels(330, List()->font()));
     EXPECT_GE(List()->horizontalHeader()->sectionSize(0), 110);
-    const QString strTimestamp = QString::fromStdString(CLog::FormatTimestamp(0));
+    const QString strTimestamp = QString::fromStdString(CLogFanOut::FormatTimestamp(0));
     EXPECT_LT(QFontMetrics(List()->font()).horizontalAdvance(strTimestamp),
               List()->horizontalHeader()->sectionSize(0));
 }

@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The host keeps the traces of the main window that it was first, word for word:
+// "CTarnlowServerDlg::InitialiseCOM()", "CTarnlowServerDlg::CleanClose()".
+#include "ServerHost.h"
+
+#include "Administrator.h"
+#include "Journal.h"
+
+#include <utility>
+
+CServerHost::CServerHost(SOptions options)
+    : m_Options(std::move(options)), m_Log(*m_Options.pClock), m_Handler(m_Log)
+{
+}
+
+CServerHost::~CServerHost()
+{
+    Stop();
+}
+
+bool CServerHost::InitialiseCOM(std::string& strFailure)
+{
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    m_bCOMInitialised = hr == S_OK || hr == S_FALSE;
+    if (!m_bCOMInitialised) {
+        strFailure = "Failed to initialise COM!";
+        m_bFailed = true;
+        return false;
+    }
+    const HRESULT hrSecurity =
+        CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
+                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+    // Security is set once per process: whoever set it first, COM works on with theirs.
+    if (hrSecurity == RPC_E_TOO_LATE) {
+        OutputDebugStringA("CTarnlowServerDlg::InitialiseCOM(): CoInitializeSecurity: "
+                           "RPC_E_TOO_LATE, the process's security is set already\n");
+    } else if (hrSecurity != S_OK) {
+        strFailure = "Failed to set security on COM!";
+        m_bFailed = true;
+        return false;
+    }
+    return true;
+}
+
+// What the start says comes before what the listener says meanwhile, as it always has.
+bool CServerHost::Start(int nPort)
+{
+    const CLogFanOut::CStartHold hold(m_Log);
+    m_Log.AddEntry("Program started");
+    if (!RunsAsAdministrator())
+        m_Log.AddEntry("The server does not run as an administrator, so it cannot change sharing",
+                       ILogSink::EPriority::Warning);
+    Refresh();
+    m_Log.AddEntry("TCP/IP: Starting");
+    if (!m_Sockets.StartSockets()) {
+        m_Log.AddEntry("TCP/IP: Failed", ILogSink::EPriority::Warning);
+        m_bFailed = true;
+        return false;
+    }
+    m_Handler.SetHostName(m_Sockets.GetLocalHostName());
+    m_Log.AddEntry("TCP/IP: Started");
+    // With no interface at all the listener takes any address, and the label keeps "none". From
+    // now on only the listener reads the interface list.
+    const std::string strAddress =
+        m_Sockets.GetLocalAddressCount() > 0 ? m_Sockets.GetLocalAddress(0) : std::string();
+    if (!StartListener(nPort, strAddress)) {
+        m_Log.AddEntry("Failed to start listening for clients", ILogSink::EPriority::Warning);
+        m_bFailed = true;
+        return false;
+    }
+    m_Log.AddEntry("Listening for clients");
+    if (!strAddress.empty())
+        ShowAddress(strAddress);
+    // Another firewall of the machine may keep the LAN's clients away from the port; the service
+    // checks again after each sharing. What it does of its own accord wakes the listener.
+    m_Handler.Connections().With([this, nPort](CMyNetConnection& manager) {
+        manager.SetClientPort(nPort);
+        manager.SetAdviceEvent(m_pListener->AdviceEvent());
+    });
+    m_Handler.LogSharingAdvice();
+    return true;
+}
+
+bool CServerHost::StartListener(int nPort, const std::string& strAddress)
+{
+    m_pListener = std::make_unique<CListener>(m_Sockets, m_Handler, m_Log, *m_Options.pClock,
+                                              ListenerReports(), m_Options.bHeadless);
+    return m_pListener->Start(nPort, strAddress);
+}
+
+CListener::SReports CServerHost::ListenerReports()
+{
+    return {[this](const std::string& strShown) { ShowAddress(strShown); }, [this] { Refresh(); },
+            [this] {
+                if (!m_Options.bHeadless)
+                    return;
+                m_bFailed = true;
+                if (m_Options.RequestClose)
+                    m_Options.RequestClose();
+            }};
+}
+
+void CServerHost::ShowAddress(const std::string& strShown)
+{
+    ForEachFront([&](IServerFront& front) { front.ShowAddress(strShown); });
+    // Without a screen no one sees the label: it is said on standard output instead.
+    if (m_Options.bHeadless)
+        Journal::WriteLine(Journal::EPriority::Info, 1, "IP Address: " + strShown);
+}
+
+// The rows are read under the manager's lock and shown after it.
+void CServerHost::Refresh()
+{
+    std::vector<SConnectionRow> rows;
+    const int nDialupConnections = m_Handler.Connections().With([&](CMyNetConnection& manager) {
+        manager.QueryConnections();
+        for (int i = 0; manager.DialupConnectionCount() != 0 && i < manager.ConnectionCount();
+             ++i) {
+            // The service is asked in the columns' order of the protocol: name, status, type.
+            SConnectionRow row;
+            row.strName = manager.GetName(i);
+            row.nStatus = manager.GetStatus(i);
+            row.nMediaType = manager.GetMediaType(i);
+            row.bShared = manager.IsShared(i) != VARIANT_FALSE;
+            rows.push_back(std::move(row));
+        }
+        return manager.DialupConnectionCount();
+    });
+    ForEachFront([&](IServerFront& front) { front.ShowConnections(rows); });
+    if (nDialupConnections == 0) {
+        // A server that is closing has no one left to tell.
+        if (!m_bStopping)
+            ForEachFront([](IServerFront& front) { front.ShowNoDialupNotice(); });
+        return;
+    }
+    m_Log.AddEntry("Populated connection list");
+}
+
+void CServerHost::Stop()
+{
+    // A second close request finds everything stopped already.
+    if (m_bStopping.exchange(true))
+        return;
+    OutputDebugStringA("CTarnlowServerDlg::CleanClose()\n");
+    if (m_pListener) {
+        m_pListener->Stop();
+        if (m_pListener->Thread() != nullptr)
+            m_Options.WaitForThread(m_pListener->Thread(), kListenerStopWaitMs);
+    }
+    if (m_Sockets.GetSocketsInit())
+        m_Sockets.ShutdownSockets();
+    // The service's objects go while COM is still there to take them back.
+    m_Handler.Connections().With([](CMyNetConnection& manager) { manager.ReleaseService(); });
+    if (m_bCOMInitialised)
+        CoUninitialize();
+}
+
+void CServerHost::AddFront(IServerFront& front)
+{
+    std::lock_guard lock(m_FrontsMutex);
+    m_Fronts.push_back(&front);
+}
+
+void CServerHost::RemoveFront(IServerFront& front)
+{
+    std::lock_guard lock(m_FrontsMutex);
+    std::erase(m_Fronts, &front);
+}
+
+// The fronts are called without the lock: one may run a modal box, during which others call.
+template <typename TCall>
+void CServerHost::ForEachFront(TCall call)
+{
+    std::vector<IServerFront*> fronts;
+    {
+        std::lock_guard lock(m_FrontsMutex);
+        fronts = m_Fronts;
+    }
+    for (IServerFront* pFront : fronts)
+        call(*pFront);
+}

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// CServerHost: Tarnlow Server itself, apart from any window. It owns, in this order, COM, the
+// sockets layer (Winsock, the host name, the machine's addresses), the request handler with the
+// connection sharing manager, the listener with its address follower, the sharing service's
+// advice and the stop; Start starts them in a fixed order and Stop stops them in reverse. Its log
+// fans out to standard output (the journal under systemd) and to every view of it; its fronts
+// show its connections and its address. The windowed server is the host with its main window as a
+// view; the gateway's server is the host, its termination signals and a wait.
+#pragma once
+
+#include "Clock.h"
+#include "LogFanOut.h"
+#include "ServerFront.h"
+#include "Sockets.h"
+#include "server/Listener.h"
+#include "server/RequestHandler.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CServerHost
+{
+public:
+    static constexpr DWORD kListenerStopWaitMs = 10000;
+    static constexpr const char* kFatalErrorCaption = "Fatal error";
+    static constexpr const char* kNoDialupCaption = "Information";
+    static constexpr const char* kNoDialupText = "There are no Dial-up connections on this machine";
+
+    struct SOptions {
+        // No one sees a window: a listener that cannot listen ends the server, for its service
+        // manager to start it again, and the server's address is also a line on standard output.
+        // With a window, the user sees the log and decides.
+        bool bHeadless = false;
+        // The host's clock: its log's time, its timers and their waits.
+        CClock* pClock = &CClock::System();
+        // The host ended itself (headless, it could not listen): its owner closes it, from
+        // whichever thread this is called on.
+        std::function<void()> RequestClose;
+        // Waits for the listener's thread at the close; a window's wait serves its thread
+        // meanwhile.
+        std::function<DWORD(HANDLE hThread, DWORD dwMilliseconds)> WaitForThread =
+            [](HANDLE hThread, DWORD dwMilliseconds) {
+                return WaitForSingleObject(hThread, dwMilliseconds);
+            };
+    };
+
+    explicit CServerHost(SOptions options);
+    // A host that was not stopped stops.
+    ~CServerHost();
+    CServerHost(const CServerHost&) = delete;
+    CServerHost& operator=(const CServerHost&) = delete;
+
+    // COM for the multithreaded apartment, with the process's security: before anything else of
+    // the process can make COM choose it. False with the fatal error to show.
+    bool InitialiseCOM(std::string& strFailure);
+    bool IsCOMInitialised() const { return m_bCOMInitialised; }
+    // Starts the server at the port: its entries, the connections, Winsock, the listener. False
+    // when it cannot serve (the caller closes it).
+    bool Start(int nPort);
+    // Stops what Start started, in reverse, and uninitialises COM; a second call does nothing.
+    void Stop();
+    bool IsStopping() const { return m_bStopping; }
+    // The server could not start, or gave up: its service manager should start it again.
+    bool Failed() const { return m_bFailed; }
+
+    // Enumerates the connections again and shows them to every front, from the thread that asks.
+    void Refresh();
+
+    CLogFanOut& Log() { return m_Log; }
+    CRequestHandler& Handler() { return m_Handler; }
+    CSockets& Sockets() { return m_Sockets; }
+    const CListener* Listener() const { return m_pListener.get(); }
+    // A front hears what changes from the time it is added until it is removed, which is once
+    // the host has stopped, or on the thread that added it.
+    void AddFront(IServerFront& front);
+    void RemoveFront(IServerFront& front);
+
+private:
+    bool StartListener(int nPort, const std::string& strAddress);
+    CListener::SReports ListenerReports();
+    void ShowAddress(const std::string& strShown);
+    template <typename TCall>
+    void ForEachFront(TCall call);
+
+    const SOptions m_Options;
+    bool m_bCOMInitialised = false;
+    CLogFanOut m_Log;
+    CSockets m_Sockets;
+    CRequestHandler m_Handler;
+    std::unique_ptr<CListener> m_pListener;
+    std::atomic<bool> m_bFailed{false};
+    std::atomic<bool> m_bStopping{false};
+    std::mutex m_FrontsMutex;
+    std::vector<IServerFront*> m_Fronts;
+};

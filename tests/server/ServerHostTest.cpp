@@ -1,0 +1,659 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The server's host without any window, inside a private loopback-only network namespace where
+// its listener has port 10000 to itself: the start and its entries, every request with its reply
+// and entries, the sharing service's refusals and sides, the notice of no dial-up connection, the
+// close that lets go while COM is there, the start's failures, and the LAN's address followed on
+// a clock that the test moves.
+#include "ServerHost.h"
+#include "AdapterGuid.h"
+#include "ControlProtocol.h"
+#include "LoopbackClient.h"
+#include "MemorySharingService.h"
+#include "RecordingSharingService.h"
+#include "RegisteredService.h"
+#include "SharingServiceDoubles.h"
+#include "TestClock.h"
+#include "TestPlatform.h"
+#include "TraceCapture.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+
+constexpr unsigned short kServerPort = 10000;
+
+// What a view of the host's log and a front of the host are shown, for the test to wait on.
+class CRecorder : public ILogView, public IServerFront
+{
+public:
+    void ShowEntries(const std::vector<SLogEntry>& entries) override
+    {
+        Record([&] {
+            for (const SLogEntry& entry : entries)
+                m_Messages.push_back(entry.strText);
+        });
+    }
+    void ShowConnections(const std::vector<SConnectionRow>& rows) override
+    {
+        Record([&] {
+            m_Rows.clear();
+            for (const SConnectionRow& row : rows)
+                m_Rows.push_back(RowText(row));
+            m_ListingSizes.push_back(rows.size());
+        });
+    }
+    void ShowNoDialupNotice() override
+    {
+        Record([&] { ++m_nNotices; });
+    }
+    void ShowAddress(const std::string& strShown) override
+    {
+        Record([&] { m_Addresses.push_back(strShown); });
+    }
+    // The host asked its owner to close it.
+    void CloseRequested()
+    {
+        Record([&] { ++m_nCloseRequests; });
+    }
+
+    // Waits until the condition, read under the recorder's lock, holds; false after 30 seconds
+    // (a bound for a condition that never comes).
+    template <typename TCondition>
+    bool WaitUntil(TCondition condition)
+    {
+        std::unique_lock lock(m_Mutex);
+        return m_Changed.wait_for(lock, 30s, [&] { return condition(*this); });
+    }
+    template <typename TRead>
+    auto Read(TRead read)
+    {
+        std::lock_guard lock(m_Mutex);
+        return read(*this);
+    }
+    std::vector<std::string> Messages(std::size_t nFrom = 0)
+    {
+        return Read([nFrom](CRecorder& r) {
+            return std::vector<std::string>(
+                r.m_Messages.begin() + std::min(nFrom, r.m_Messages.size()), r.m_Messages.end());
+        });
+    }
+    std::size_t Count()
+    {
+        return Read([](CRecorder& r) { return r.m_Messages.size(); });
+    }
+
+    std::vector<std::string> m_Messages;
+    std::vector<std::string> m_Rows;
+    std::vector<std::string> m_Addresses;
+    int m_nNotices = 0;
+    int m_nCloseRequests = 0;
+    // How many rows each listing had, in order.
+    std::vector<std::size_t> m_ListingSizes;
+
+private:
+    static std::string RowText(const SConnectionRow& row)
+    {
+        return row.strName + "|" + ControlProtocol::MediaTypeText(row.nMediaType) + "|" +
+               ControlProtocol::StatusText(row.nStatus) + "|" + (row.bShared ? "Yes" : "No");
+    }
+    template <typename TChange>
+    void Record(TChange change)
+    {
+        {
+            std::lock_guard lock(m_Mutex);
+            change();
+        }
+        m_Changed.notify_all();
+    }
+
+    std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+};
+
+bool EndsWaiting(const CRecorder& recorder, std::size_t nBefore)
+{
+    return recorder.m_Messages.size() > nBefore &&
+           recorder.m_Messages.back() == "Waiting for a socket event";
+}
+
+class ServerHostTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!OnlyLoopback())
+            GTEST_SKIP() << kNotLoopbackOnly;
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        m_pService = CMemorySharingService::Create();
+        m_pRegistration = std::make_unique<CRegisteredService>(m_pService);
+    }
+
+    void TearDown() override
+    {
+        // Skipped before COM began.
+        if (m_pService == nullptr)
+            return;
+        m_pHost.reset();
+        m_pRegistration.reset();
+        CoUninitialize();
+    }
+
+    // Makes the host, as a program without a window does, and starts it.
+    void Open(bool bHeadless = false)
+    {
+        CServerHost::SOptions options;
+        options.bHeadless = bHeadless;
+        options.pClock = &m_Clock;
+        options.RequestClose = [this] { m_Recorder.CloseRequested(); };
+        m_pHost = std::make_unique<CServerHost>(std::move(options));
+        m_pHost->Log().AddView(m_Recorder);
+        m_pHost->AddFront(m_Recorder);
+        std::string strFailure;
+        ASSERT_TRUE(m_pHost->InitialiseCOM(strFailure)) << strFailure;
+        ASSERT_TRUE(m_pHost->Start(kServerPort));
+        ASSERT_TRUE(m_Recorder.WaitUntil([](CRecorder& r) { return EndsWaiting(r, 0); }));
+    }
+
+    // One request over TCP to the listener; returns the reply and the entries logged for it after
+    // the listener's own two.
+    std::string Request(const std::string& strRequest, std::vector<std::string>* pLogged = nullptr)
+    {
+        const std::size_t nBefore = m_Recorder.Count();
+        const std::string strReply = Exchange(strRequest, kServerPort);
+        EXPECT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) { return EndsWaiting(r, nBefore); }));
+        std::vector<std::string> logged = m_Recorder.Messages(nBefore);
+        logged.pop_back();
+        if (pLogged != nullptr)
+            *pLogged = std::vector<std::string>(
+                logged.begin() + std::min<std::size_t>(2, logged.size()), logged.end());
+        return strReply;
+    }
+
+    std::string Row(std::size_t nRow)
+    {
+        return m_Recorder.Read(
+            [nRow](CRecorder& r) { return nRow < r.m_Rows.size() ? r.m_Rows[nRow] : ""; });
+    }
+
+    CTestClock m_Clock;
+    CRecorder m_Recorder;
+    std::shared_ptr<CMemorySharingService> m_pService;
+    std::unique_ptr<CRegisteredService> m_pRegistration;
+    std::unique_ptr<CServerHost> m_pHost;
+    const std::string m_strHost = HostName();
+};
+
+} // namespace
+
+TEST_F(ServerHostTest, startsInOrderWithTheConnectionsAndTheAddressShown)
+{
+    m_pService->AddConnection(TestConnection(L"LAN 1", NCM_LAN));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
+    auto unreadable = TestConnection(L"Hidden", NCM_LAN);
+    unreadable.bPropertiesReadable = false;
+    m_pService->AddConnection(unreadable);
+    Open();
+    // What the listener said while the host started comes after the start's own.
+    EXPECT_EQ(m_Recorder.Messages(),
+              (std::vector<std::string>{"Program started", "Populated connection list",
+                                        "TCP/IP: Starting", "TCP/IP: Started",
+                                        "Listening for clients", "Waiting for a socket event"}));
+    EXPECT_EQ(Row(0), "LAN 1|Lan|Connected|No");
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
+    EXPECT_EQ(Row(2), "|Unknown|Unknown|No");
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) { return r.m_Addresses; }),
+              std::vector<std::string>{"127.0.0.1"});
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) { return r.m_nNotices; }), 0);
+}
+
+TEST_F(ServerHostTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhileComIsThere)
+{
+    auto pRecord = std::make_shared<SServiceRecord>();
+    // One registration of the class at a time: the system's COM gives the first one it has.
+    m_pRegistration.reset();
+    const CRegisteredService recorded(new CRecordedFactory(pRecord, m_pService));
+    ASSERT_EQ(recorded.Result(), S_OK);
+    m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
+    auto shared = TestConnection(L"My ISP", NCM_PHONE);
+    shared.bSharingEnabled = true;
+    m_pService->AddConnection(shared);
+    Open();
+    // Name, status, media type and sharing flag, each asked afresh through its own operation.
+    const std::vector<std::string> lan = {"props", "name",  "props", "status", "props",
+                                          "media", "props", "props", "media"};
+    std::vector<std::string> dialup = lan;
+    dialup.insert(dialup.end(), {"configuration", "enabled"});
+    std::vector<std::string> rows = lan;
+    rows.insert(rows.end(), dialup.begin(), dialup.end());
+    std::vector<std::string> refresh = {"props", "media", "props", "media"};
+    refresh.insert(refresh.end(), rows.begin(), rows.end());
+    pRecord->TakeCalls();
+    m_pHost->Refresh();
+    EXPECT_EQ(pRecord->TakeCalls(), refresh);
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Connected|Yes");
+    EXPECT_EQ(Request("client:ConnectionList"),
+              m_strHost + ":2:(LAN:Connected:Lan:False:)(My ISP:Connected:Dialup:True:)");
+    // Before it is answered, the client's way back is looked for among the connections' adapters,
+    // where the system tells the way (Wine has no GetBestRoute2).
+    std::vector<std::string> answered =
+        UnderWine() ? std::vector<std::string>{} : std::vector<std::string>{"props", "props"};
+    answered.insert(answered.end(), rows.begin(), rows.end());
+    EXPECT_EQ(pRecord->TakeCalls(), answered);
+
+    // The test's own COM is the last: once the host stops, COM is gone.
+    CoUninitialize();
+    m_pHost->Stop();
+    {
+        std::lock_guard lock(pRecord->Mutex);
+        EXPECT_EQ(pRecord->nLiveObjects, 0);
+    }
+    m_pHost.reset();
+    std::lock_guard lock(pRecord->Mutex);
+    EXPECT_EQ(pRecord->nLiveObjects, 0);
+    EXPECT_EQ(pRecord->nReleasedWithoutCom, 0);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+}
+
+// Loopback's adapter stands for the uplink: a client whose replies would leave through a dial-up
+// connection is closed at once, without a reply or the listener's entries, and named once a
+// minute of the host's clock; the listener serves on.
+TEST_F(ServerHostTest, aClientBeyondTheDialupConnectionGetsNothingAndIsNamedOnceAMinute)
+{
+    if (UnderWine())
+        GTEST_SKIP() << "Wine has no GetBestRoute2";
+    const std::string strLoopback = AdapterGuidOf("127.0.0.1");
+    auto dialup = TestConnection(L"My ISP", NCM_PHONE);
+    dialup.strGuid.assign(strLoopback.begin(), strLoopback.end());
+    const int nDialup = m_pService->AddConnection(dialup);
+    Open();
+    const std::size_t nBefore = m_Recorder.Count();
+    const std::string strRefused = "Refused a client at 127.0.0.1, beyond the dial-up connection "
+                                   "My ISP";
+    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+    EXPECT_TRUE(
+        m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.back() == strRefused; }));
+    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+    m_Clock.Advance(CClientRule::kNameEvery);
+    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+    EXPECT_TRUE(
+        m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.size() == nBefore + 2; }));
+
+    // Once the adapter is no dial-up connection's, the client is answered; its entries follow the
+    // ones naming the client, with none for the client between them.
+    m_pService->RemoveConnection(nDialup);
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+    EXPECT_EQ(m_Recorder.Messages(nBefore),
+              (std::vector<std::string>{
+                  strRefused, strRefused, "Socket accept request received",
+                  "Accepted a connection from 127.0.0.1", "Message Received: PC7:Hello",
+                  "Replied with: " + m_strHost + ":Hello", "Waiting for a socket event"}));
+}
+
+TEST_F(ServerHostTest, everyRequestGetsItsReplyAndLogEntries)
+{
+    m_pService->AddConnection(TestConnection(L"Local Area Connection", NCM_LAN));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
+    Open();
+    const std::string strHost = m_strHost;
+    std::vector<std::string> logged;
+    EXPECT_EQ(Request("PC7:Hello", &logged), strHost + ":Hello");
+    EXPECT_EQ(logged, (std::vector<std::string>{"Message Received: PC7:Hello",
+                                                "Replied with: " + strHost + ":Hello"}));
+    EXPECT_EQ(Request("Hello"), strHost + ":Hello");
+    EXPECT_EQ(
+        Request("PC7:ConnectionList", &logged),
+        strHost +
+            ":2:(Local Area Connection:Connected:Lan:False:)(My ISP:Disconnected:Dialup:False:)");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: PC7:ConnectionList"});
+    EXPECT_EQ(Request("PC7:Share:1", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          "Message Received: PC7:Share:1", "Share request for connection 1",
+                          "Replied with: " + strHost + ":Okay", "Populated connection list"}));
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|Yes");
+    EXPECT_EQ(Request("PC7:Unshare:1", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged[1], "Unshare request for connection 1");
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
+    EXPECT_EQ(Request("PC7:Share:0", &logged), strHost + ":Failed");
+    EXPECT_EQ(logged.back(), "Populated connection list");
+    EXPECT_EQ(Request("PC7:Share:2:3", &logged), strHost + ":Failed");
+    EXPECT_EQ(logged[1], "Share request for connection 2");
+    EXPECT_EQ(Request("PC7:Share", &logged), strHost + ":Failed");
+    EXPECT_EQ(logged[1], "Share request for connection 0");
+    EXPECT_EQ(Request("PC7:Connect:3", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged, (std::vector<std::string>{"Message Received: PC7:Connect:3",
+                                                "Connect request for connection 0",
+                                                "Replied with: " + strHost + ":Okay"}));
+    EXPECT_EQ(Request("PC7:Disconnect:2", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged[1], "Disconnect request for connection 0");
+    EXPECT_EQ(Request("PC7:ConnectionList2", &logged), strHost + ":Okay");
+    EXPECT_EQ(logged[1], "Connect request for connection 0");
+    EXPECT_EQ(Request("PC7:Goodbye", &logged), "");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: PC7:Goodbye"});
+    for (const std::string strRequest : {"PC7:hello", "PC7:"}) {
+        EXPECT_EQ(Request(strRequest, &logged), strHost + ":Unknown");
+        EXPECT_EQ(logged, std::vector<std::string>{"Message Received: " + strRequest});
+    }
+}
+
+TEST_F(ServerHostTest, aRefusedChangeFailsWithOneEntrySayingWhy)
+{
+    auto dialup = TestConnection(L"My ISP", NCM_PHONE);
+    dialup.hrEnableSharing = E_ACCESSDENIED;
+    dialup.strFailure = L"the server does not have the CAP_NET_ADMIN capability";
+    dialup.bSharingEnabled = true;
+    dialup.hrDisableSharing = E_FAIL;
+    m_pService->AddConnection(dialup);
+    Open();
+    std::vector<std::string> logged;
+    EXPECT_EQ(Request("PC7:Share:0", &logged), m_strHost + ":Failed");
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          "Message Received: PC7:Share:0", "Share request for connection 0",
+                          "The system refused to share connection 0: the server does not have "
+                          "the CAP_NET_ADMIN capability",
+                          "Replied with: " + m_strHost + ":Failed", "Populated connection list"}));
+    EXPECT_EQ(Request("PC7:Unshare:0", &logged), m_strHost + ":Failed");
+    EXPECT_EQ(logged[2], "The system refused to unshare connection 0: the server does not have "
+                         "the CAP_NET_ADMIN capability");
+}
+
+// Where the service needs a private side, the LAN's connection becomes it with one entry, and the
+// unshare takes it away again with another; without a LAN the share fails and says why.
+TEST_F(ServerHostTest, thePrivateSideComesAndGoesWithItsEntries)
+{
+    m_pService->SetPrivateSideNeeded(true);
+    const int nLan = m_pService->AddConnection(TestConnection(L"Local Area Connection", NCM_LAN));
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Open();
+    std::vector<std::string> logged;
+    EXPECT_EQ(Request("PC7:Share:1", &logged), m_strHost + ":Okay");
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          "Message Received: PC7:Share:1", "Share request for connection 1",
+                          "Local Area Connection becomes the LAN side, and Windows gives it a "
+                          "new address",
+                          "Sharing with the LAN through Local Area Connection",
+                          "Replied with: " + m_strHost + ":Okay", "Populated connection list"}));
+    EXPECT_TRUE(m_pService->GetConnection(nLan).bSharingEnabled);
+    EXPECT_EQ(Request("PC7:Unshare:1", &logged), m_strHost + ":Okay");
+    EXPECT_EQ(logged[2], "No longer sharing with the LAN through Local Area Connection");
+    EXPECT_FALSE(m_pService->GetConnection(nLan).bSharingEnabled);
+    m_pService->RemoveConnection(nLan);
+    EXPECT_EQ(Request("PC7:Share:1", &logged), m_strHost + ":Failed");
+    EXPECT_EQ(logged[2],
+              "The system refused to share connection 1: there is no LAN connection to share with");
+}
+
+TEST_F(ServerHostTest, oddRequestsAreReadSafely)
+{
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Open();
+    std::vector<std::string> logged;
+    for (const std::string strIndex :
+         {"-1", "99999999999999999999", "-99999999999999999999", "256"}) {
+        EXPECT_EQ(Request("PC7:Share:" + strIndex, &logged), m_strHost + ":Failed") << strIndex;
+    }
+    EXPECT_EQ(Request(std::string("PC7:Hel\0lo", 10), &logged), m_strHost + ":Unknown");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: PC7:Hel"});
+    const std::string strLong = "PC7:" + std::string(2044, 'x');
+    EXPECT_EQ(Request(strLong, &logged), m_strHost + ":Unknown");
+    EXPECT_EQ(logged, std::vector<std::string>{"Message Received: " + strLong});
+}
+
+// The notice is the fronts': raised at the start, after a change and on a refresh, with the
+// list empty each time; a closing host raises none.
+TEST_F(ServerHostTest, withoutDialupEveryRefreshRaisesTheNoticeAndListsNothing)
+{
+    m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
+    Open();
+    const auto notices = [](CRecorder& r) { return r.m_nNotices; };
+    EXPECT_EQ(m_Recorder.Read(notices), 1);
+    EXPECT_EQ(m_Recorder.Messages()[1], "TCP/IP: Starting");
+    EXPECT_EQ(Request("PC7:Share:0"), m_strHost + ":Failed");
+    EXPECT_EQ(m_Recorder.Read(notices), 2);
+    EXPECT_EQ(Request("PC7:ConnectionList"), m_strHost + ":1:(LAN:Connected:Lan:False:)");
+    m_pHost->Refresh();
+    EXPECT_EQ(m_Recorder.Read(notices), 3);
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) { return r.m_Rows.size(); }), 0u);
+    m_pHost->Stop();
+    m_pHost->Refresh();
+    EXPECT_EQ(m_Recorder.Read(notices), 3);
+}
+
+TEST_F(ServerHostTest, replyThatCannotBeSentIsReported)
+{
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Open();
+    const std::size_t nBefore = m_Recorder.Count();
+    const char cRequest[] = "PC7:Share:0";
+    CTraceCapture capture;
+    EXPECT_FALSE(m_pHost->Handler().ProcessRequest(cRequest, sizeof cRequest - 1, "127.0.0.1",
+                                                   [](const std::string&) { return false; }));
+    EXPECT_NE(
+        capture.Text().find("CTarnlowServerDlg::ProcessRequest(): error replying to client\n"),
+        std::string::npos);
+    EXPECT_EQ(m_Recorder.Messages(nBefore),
+              (std::vector<std::string>{"Message Received: PC7:Share:0",
+                                        "Share request for connection 0"}));
+}
+
+// Requests and refreshes side by side: every list shown is whole, and true to the service.
+TEST_F(ServerHostTest, shareStormWhileTheListRefreshesKeepsTheListTrueToTheService)
+{
+    m_pService->AddConnection(TestConnection(L"Local Area Connection", NCM_LAN));
+    const int nDialup = m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Open();
+    constexpr int kClients = 6;
+    constexpr int kRequestsEach = 20;
+    const char* const commands[] = {"Share:1", "ConnectionList", "Unshare:1"};
+    std::atomic<int> nFinished{0};
+    std::atomic<int> nReplies{0};
+    std::atomic<int> nBadReplies{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c)
+        clients.emplace_back([&, c] {
+            for (int i = 0; i < kRequestsEach; ++i) {
+                const std::string strCommand = commands[(c + i) % 3];
+                const std::string strReply =
+                    Exchange("PC" + std::to_string(c) + ":" + strCommand, kServerPort);
+                std::vector<ControlProtocol::SConnectionEntry> entries;
+                const bool bGood =
+                    strCommand == "ConnectionList"
+                        ? ControlProtocol::ReadConnectionListReply(strReply, entries) &&
+                              entries.size() == 2 && !entries[0].bShared
+                        : strReply == m_strHost + ":Okay";
+                nBadReplies += bGood ? 0 : 1;
+                ++nReplies;
+            }
+            ++nFinished;
+        });
+    // A refresh for each reply, as fast as the clients go and no faster, so that the log does not
+    // fill up.
+    for (int nSeen = 0; nFinished < kClients;) {
+        m_pHost->Refresh();
+        while (nReplies == nSeen && nFinished < kClients)
+            std::this_thread::yield();
+        nSeen = nReplies;
+    }
+    for (std::thread& client : clients)
+        client.join();
+    EXPECT_EQ(nBadReplies.load(), 0);
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) {
+        return std::count(r.m_ListingSizes.begin(), r.m_ListingSizes.end(), 2u);
+    }),
+              m_Recorder.Read([](CRecorder& r) { return r.m_ListingSizes.size(); }));
+    m_pHost->Refresh();
+    const bool bShared = m_pService->GetConnection(nDialup).bSharingEnabled;
+    EXPECT_EQ(Row(1), std::string("My ISP|Dialup|Connected|") + (bShared ? "Yes" : "No"));
+    EXPECT_EQ(Request("PC7:Share:1"), m_strHost + ":Okay");
+    EXPECT_TRUE(m_pService->GetConnection(nDialup).bSharingEnabled);
+    EXPECT_EQ(Row(1), "My ISP|Dialup|Connected|Yes");
+}
+
+TEST_F(ServerHostTest, comThatCannotBeInitialisedFailsWithTheFatalErrorToShow)
+{
+    // The test's thread is in the multithreaded apartment already; another thread in a
+    // single-threaded one cannot join it.
+    std::thread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        CServerHost host(CServerHost::SOptions{});
+        std::string strFailure;
+        EXPECT_FALSE(host.InitialiseCOM(strFailure));
+        EXPECT_EQ(strFailure, "Failed to initialise COM!");
+        EXPECT_FALSE(host.IsCOMInitialised());
+        EXPECT_TRUE(host.Failed());
+        host.Stop();
+        EXPECT_TRUE(host.IsStopping());
+        CoUninitialize();
+    }).join();
+}
+
+// The program sets COM's security before anything else; security set before the host's own
+// attempt is the process's, and the host starts with it.
+TEST_F(ServerHostTest, comSecuritySetBeforeTheHostIsKept)
+{
+    if (UnderWine())
+        GTEST_SKIP() << "Wine's CoInitializeSecurity takes a second call as the first";
+    // Security is the process's: set here unless an earlier case of this program set it.
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
+                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+    CTraceCapture capture;
+    Open();
+    EXPECT_NE(capture.Text().find("CTarnlowServerDlg::InitialiseCOM(): CoInitializeSecurity: "
+                                  "RPC_E_TOO_LATE, the process's security is set already\n"),
+              std::string::npos);
+    EXPECT_TRUE(m_pHost->IsCOMInitialised());
+    EXPECT_FALSE(m_pHost->Failed());
+}
+
+TEST_F(ServerHostTest, winsockThatCannotStartIsLoggedAndTheStartFails)
+{
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    m_pHost = std::make_unique<CServerHost>(CServerHost::SOptions{});
+    m_pHost->Log().AddView(m_Recorder);
+    std::string strFailure;
+    ASSERT_TRUE(m_pHost->InitialiseCOM(strFailure));
+    Winsock::OfferVersionForTests(MAKEWORD(1, 1));
+    EXPECT_FALSE(m_pHost->Start(kServerPort));
+    Winsock::OfferVersionForTests(0);
+    const std::vector<std::string> messages = m_Recorder.Messages();
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[2], "TCP/IP: Starting");
+    EXPECT_EQ(messages[3], "TCP/IP: Failed");
+    EXPECT_EQ(m_pHost->Listener(), nullptr) << "no listener, no thread";
+    EXPECT_TRUE(m_pHost->Failed());
+}
+
+namespace
+{
+
+// A LAN made in the test's own namespace: a veth pair whose address comes and goes, and a socket
+// that holds the server's port there before the address comes, so that the server cannot listen
+// at it yet.
+class CHeldLan
+{
+public:
+    static constexpr const char* kAddress = "192.168.77.1";
+
+    CHeldLan()
+    {
+        if (std::system("ip link add tl-lan type veth peer name tl-lan-peer") != 0)
+            return;
+        m_bMade = true;
+        m_hHolder = NewTestSocket();
+        const int nOn = 1;
+        ::setsockopt(m_hHolder, IPPROTO_IP, IP_FREEBIND, &nOn, sizeof nOn);
+        ::setsockopt(m_hHolder, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(kServerPort);
+        address.sin_addr.s_addr = ::inet_addr(kAddress);
+        m_bHeld =
+            ::bind(m_hHolder, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(m_hHolder, 1) == 0;
+    }
+    ~CHeldLan()
+    {
+        CloseTestSocket(m_hHolder);
+        if (m_bMade)
+            std::system("ip link del tl-lan");
+    }
+    bool IsHeld() const { return m_bMade && m_bHeld; }
+    bool Come() const
+    {
+        return std::system("ip addr add 192.168.77.1/24 dev tl-lan && ip link set tl-lan up") == 0;
+    }
+
+private:
+    bool m_bMade = false;
+    bool m_bHeld = false;
+    TestSocket m_hHolder = kNoTestSocket;
+};
+
+constexpr const char* kCannotListen =
+    "The server cannot listen at 192.168.77.1 yet, and listens at 127.0.0.1";
+
+} // namespace
+
+// Without a window, an address that cannot be had for a minute of the host's clock ends the
+// server, for its service manager; the clock's retries every 2 seconds say nothing.
+TEST_F(ServerHostTest, headlessTheHostGivesUpAnAddressItCannotHaveWithinAMinute)
+{
+    if (!kOwnPlatformLayer)
+        GTEST_SKIP() << "the namespace's addresses are changed with Linux's ip";
+    CHeldLan lan;
+    if (!lan.IsHeld())
+        GTEST_SKIP() << "this namespace cannot make a veth pair";
+    Open(true);
+    std::size_t nBefore = m_Recorder.Count();
+    ASSERT_TRUE(lan.Come());
+    ASSERT_TRUE(
+        m_Recorder.WaitUntil([](CRecorder& r) { return r.m_Messages.back() == kCannotListen; }));
+    EXPECT_EQ(
+        m_Recorder.Messages(nBefore),
+        (std::vector<std::string>{"The server's address is now 192.168.77.1", kCannotListen}));
+    // Each retry is a wait on the clock that the next move ends.
+    for (int i = 0; i < 29; ++i) {
+        ASSERT_TRUE(m_Clock.WaitUntilAsleep());
+        m_Clock.Advance(CAddressFollower::kRetryEvery);
+    }
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello") << "the old address is still answered";
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) { return r.m_nCloseRequests; }), 0);
+    nBefore = m_Recorder.Count();
+    ASSERT_TRUE(m_Clock.WaitUntilAsleep());
+    m_Clock.Advance(CAddressFollower::kRetryEvery);
+    ASSERT_TRUE(m_Recorder.WaitUntil([](CRecorder& r) { return r.m_nCloseRequests == 1; }));
+    EXPECT_EQ(m_Recorder.Messages(nBefore),
+              std::vector<std::string>{"Stopped listening for clients"});
+    EXPECT_TRUE(m_pHost->Failed());
+}
+
+// With a window the server stays where it listens after the minute, says so, and follows the
+// next change.
+TEST_F(ServerHostTest, withAWindowTheHostStaysWhereItListensAfterAMinute)
+{
+    if (!kOwnPlatformLayer)
+        GTEST_SKIP() << "the namespace's addresses are changed with Linux's ip";
+    CHeldLan lan;
+    if (!lan.IsHeld())
+        GTEST_SKIP() << "this namespace cannot make a veth pair";
+    Open(false);
+    ASSERT_TRUE(lan.Come());
+    ASSERT_TRUE(
+        m_Recorder.WaitUntil([](CRecorder& r) { return r.m_Messages.back() == kCannotListen; }));
+    const std::size_t nBefore = m_Recorder.Count();
+    ASSERT_TRUE(m_Clock.WaitUntilAsleep());
+    m_Clock.Advance(CAddressFollower::kPatience);
+    ASSERT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.size() > nBefore; }));
+    EXPECT_EQ(m_Recorder.Messages(nBefore)[0],
+              "The server stays at 127.0.0.1: it could not listen at 192.168.77.1");
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) { return r.m_nCloseRequests; }), 0);
+    EXPECT_FALSE(m_pHost->Failed());
+}
