@@ -348,7 +348,7 @@ bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
 
 bool CLinuxSharingService::UndoneTooOften()
 {
-    const auto now = std::chrono::steady_clock::now();
+    const CClock::SteadyTime now = m_Options.pClock->SteadyNow();
     while (!m_Undone.empty() && now - m_Undone.front() >= m_Options.UndoneWindow)
         m_Undone.pop_front();
     m_Undone.push_back(now);

@@ -8,6 +8,7 @@
 // next boot, as the original platform's service does.
 #pragma once
 
+#include "Clock.h"
 #include "FirewallWarnings.h"
 #include "LinkAttributes.h"
 #include "NftSharingTable.h"
@@ -32,8 +33,10 @@ public:
         // empty: nothing outlasts the process.
         std::string strStateDirectory;
         std::string strBootIdPath = CSharingStateFile::kBootIdPath;
-        // Something that undoes the sharing kMaxUndone times within this time is not fought.
+        // Something that undoes the sharing kMaxUndone times within this time is not fought; the
+        // time is this clock's (the host's: the system's in a program, a test's own in a test).
         std::chrono::seconds UndoneWindow{60};
+        CClock* pClock = &CClock::System();
     };
 
     static constexpr std::size_t kMaxUndone = 5;
@@ -122,7 +125,7 @@ private:
     // something undid it too often.
     std::optional<SShared> m_Shared;
     bool m_bGaveUp = false;
-    std::deque<std::chrono::steady_clock::time_point> m_Undone;
+    std::deque<CClock::SteadyTime> m_Undone;
     const CSharingStateFile m_StateFile;
     std::once_flag m_Started;
     // Starting and stopping the watch; never taken inside m_Mutex's hold.

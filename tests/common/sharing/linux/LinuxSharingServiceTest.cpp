@@ -5,6 +5,7 @@
 #include "Kernel.h"
 #include "SharingAdvice.h"
 #include "SharingEnumeration.h"
+#include "TestClock.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -84,13 +85,13 @@ protected:
 
     // A service as the unit runs it: it remembers its sharing in the test's directory, in the
     // test's boot.
-    CLinuxSharingService::SOptions Remembering() const
+    CLinuxSharingService::SOptions Remembering()
     {
         CLinuxSharingService::SOptions options = Dialup();
         options.strStateDirectory = m_Directory;
         options.strBootIdPath = m_Directory / "boot_id";
-        // However slow the machine, five undoings fall within it.
-        options.UndoneWindow = std::chrono::hours(1);
+        // The clock stands still: however slow the machine, five undoings fall within a minute.
+        options.pClock = &m_Clock;
         return options;
     }
 
@@ -242,6 +243,7 @@ protected:
     std::vector<std::wstring> m_Names;
     std::filesystem::path m_Directory;
     HANDLE m_hAdvised = nullptr;
+    CTestClock m_Clock;
 };
 
 TEST_F(LinuxSharingServiceTest, EveryInterfaceButLoopbackInTheKernelsOrder)
@@ -408,6 +410,10 @@ TEST_F(LinuxSharingServiceTest, ASharingThatAnotherProgramUndoesIsRestoredUntilI
                    L"of tl-a",
                    true}}));
     EXPECT_EQ(Forwarding(), '1');
+    // The minute is the clock's: once it has passed, the undoings so far no longer count.
+    m_Clock.Advance(std::chrono::minutes(1));
+    for (std::size_t i = 1; i < CLinuxSharingService::kMaxUndone; ++i)
+        EXPECT_EQ(AdviceAfter("nft flush ruleset"), std::vector{restored}) << i;
 
     EXPECT_EQ(AdviceAfter("nft flush ruleset"),
               (std::vector<std::pair<std::wstring, bool>>{
