@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "client/Connections.h"
 
-#include "ConnectionColumns.h"
 #include "ControlProtocol.h"
 #include "Kernel.h"
 #include "PageKeys.h"
@@ -15,20 +14,7 @@ constexpr const char* kNo = "No";
 
 } // namespace
 
-CConnections::CConnections() : CDialog(IDD) {}
-
-void CConnections::DoDataExchange(CDataExchange* pDX)
-{
-    CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_CONNECTION_LIST, m_ConnectionList);
-}
-
-BOOL CConnections::OnInitDialog()
-{
-    CDialog::OnInitDialog();
-    InsertConnectionColumns(m_ConnectionList);
-    return TRUE;
-}
+CConnections::CConnections() : CConnectionsPage(IDC_CONNECTION_LIST) {}
 
 BOOL CConnections::PreTranslateMessage(MSG* pMsg)
 {
@@ -51,11 +37,7 @@ void CConnections::PopulateConnectionList(std::string strReply)
 void CConnections::AddConnectionToList(std::string strName, std::string strStatus,
                                        std::string strType, std::string strShared)
 {
-    const int nRow = m_ConnectionList.GetItemCount();
-    m_ConnectionList.InsertItem(nRow, strName);
-    m_ConnectionList.SetItemText(nRow, 1, strType);
-    m_ConnectionList.SetItemText(nRow, 2, strStatus);
-    m_ConnectionList.SetItemText(nRow, 3, strShared);
+    AppendRow(strName, strType, strStatus, strShared);
 }
 
 BOOL CConnections::OnContextMenu(CWnd*, POINT point)

@@ -4,15 +4,13 @@
 // context menu whose commands go to the main window.
 #pragma once
 
-#include "Dialog.h"
-#include "ListCtrl.h"
+#include "ConnectionsPage.h"
 
 #include <string>
 
-class CConnections : public CDialog
+class CConnections : public CConnectionsPage
 {
 public:
-    static constexpr UINT IDD = 129;
     static constexpr int kKeyboardMenuOffset = 5; // pixels right and down of the page's corner
 
     CConnections();
@@ -21,11 +19,7 @@ public:
     void AddConnectionToList(std::string strName, std::string strStatus, std::string strType,
                              std::string strShared);
 
-    CListCtrl m_ConnectionList;
-
 protected:
-    void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    BOOL OnInitDialog() override;
     BOOL OnContextMenu(CWnd* pWnd, POINT point) override;
 };

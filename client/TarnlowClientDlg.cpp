@@ -4,14 +4,12 @@
 #include "ClientResources.h"
 #include "ControlProtocol.h"
 #include "Format.h"
-#include "MainWindow.h"
 #include "MessageBox.h"
 #include "PageKeys.h"
 #include "client/resource.h"
 
 CTarnlowClientDlg::CTarnlowClientDlg(CWnd* pParent)
-    : CDialog(IDD, pParent), m_tabCtrl(new CConnections, new CComms, new CLog(kClientLogVariant)),
-      m_hIcon(CResources::Current().LoadIcon(IDR_MAINFRAME))
+    : CMainDialog(new CConnections, new CComms, kClientLogVariant, pParent)
 {
     MapCommand(IDC_CONNECT, BN_CLICKED, &CTarnlowClientDlg::OnBnClickedConnect);
     MapCommand(ID_SHARE_THIS_CONNECTION, 0, &CTarnlowClientDlg::OnShareThisConnection);
@@ -26,16 +24,9 @@ CTarnlowClientDlg::~CTarnlowClientDlg()
         m_Log.RemoveView(*m_pLogPage);
 }
 
-void CTarnlowClientDlg::DoDataExchange(CDataExchange* pDX)
-{
-    CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_TAB, m_tabCtrl);
-}
-
 BOOL CTarnlowClientDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
-    MainWindow::InitialiseFrame(*this, m_hIcon, IDM_ABOUTBOX, IDS_ABOUTBOX);
+    CMainDialog::OnInitDialog();
     if (!InitialiseClient()) {
         SendMessage(WM_CLOSE);
         return TRUE;
@@ -46,7 +37,7 @@ BOOL CTarnlowClientDlg::OnInitDialog()
 
 bool CTarnlowClientDlg::InitialiseClient()
 {
-    MainWindow::CreatePages<CTarnlowClientDlg, CConnections, CComms>(*this);
+    CreatePages();
     m_Log.AddView(*m_pLogPage);
     m_pExchange = std::make_unique<CServerExchange>(
         m_Sockets, m_Log, [this](const std::string& strReply) { ShowConnectionList(strReply); });
@@ -65,12 +56,6 @@ bool CTarnlowClientDlg::InitialiseClient()
 BOOL CTarnlowClientDlg::PreTranslateMessage(MSG* pMsg)
 {
     return SwallowEnterAndEscape(pMsg) || CDialog::PreTranslateMessage(pMsg);
-}
-
-void CTarnlowClientDlg::OnSysCommand(UINT nID, LPARAM lParam)
-{
-    if (!MainWindow::ShowAboutBox(nID, IDM_ABOUTBOX))
-        CDialog::OnSysCommand(nID, lParam);
 }
 
 void CTarnlowClientDlg::OnClose()

@@ -4,8 +4,7 @@
 // shows what comes back.
 #pragma once
 
-#include "Log.h"
-#include "PageTabCtrl.h"
+#include "MainDialog.h"
 #include "ServerExchange.h"
 #include "Sockets.h"
 #include "client/Comms.h"
@@ -14,11 +13,9 @@
 #include <memory>
 #include <string>
 
-class CTarnlowClientDlg : public CDialog
+class CTarnlowClientDlg : public CMainDialog<CConnections, CComms>
 {
 public:
-    static constexpr UINT IDD = 102;
-
     explicit CTarnlowClientDlg(CWnd* pParent = nullptr);
     ~CTarnlowClientDlg() override;
 
@@ -32,20 +29,13 @@ public:
 
     // The program's log: standard output, and the Log page once it is there.
     CLogFanOut m_Log;
-    CPageTabCtrl m_tabCtrl;
-    CConnections* m_pConnectionsPage = nullptr;
-    CComms* m_pCommsPage = nullptr;
-    CLog* m_pLogPage = nullptr;
     CSockets m_Sockets;
-    HICON m_hIcon;
     // Made with the pages, once the Log page hears the log.
     std::unique_ptr<CServerExchange> m_pExchange;
 
 protected:
-    void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    void OnSysCommand(UINT nID, LPARAM lParam) override;
     void OnClose() override;
 
 private:

@@ -2,17 +2,11 @@
 // Tarnlow Client's resource ids.
 #pragma once
 
-#define IDM_ABOUTBOX 0x0010
-#define IDD_ABOUTBOX 100
-#define IDS_ABOUTBOX 101
+#include "MainWindowIds.h"
+
 #define IDD_TARNLOWCLIENT_DIALOG 102
-#define IDR_MAINFRAME 128
-#define IDD_CONNECTIONS 129
-#define IDD_COMMS 130
-#define IDD_LOG 131
 #define IDR_CONTEXT_MENU 132
 
-#define IDC_TAB 1000
 #define IDC_SERVER_IP_ADDRESS 1001
 #define IDC_SERVER_PORT 1002
 #define IDC_LOG_LIST 1003

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/Connections.h"
 
-#include "ConnectionColumns.h"
 #include "ControlProtocol.h"
 #include "MessageBox.h"
 #include "PageKeys.h"
@@ -16,22 +15,9 @@ constexpr UINT WM_SHOW_NO_DIALUP_NOTICE = WM_APP + 1;
 
 } // namespace
 
-CConnections::CConnections(CServerHost& host) : CDialog(IDD), m_Host(host)
+CConnections::CConnections(CServerHost& host) : CConnectionsPage(IDC_CONNECTION_LIST), m_Host(host)
 {
     MapCommand(IDC_REFRESH, BN_CLICKED, &CConnections::OnBnClickedRefresh);
-}
-
-void CConnections::DoDataExchange(CDataExchange* pDX)
-{
-    CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_CONNECTION_LIST, m_ConnectionList);
-}
-
-BOOL CConnections::OnInitDialog()
-{
-    CDialog::OnInitDialog();
-    InsertConnectionColumns(m_ConnectionList);
-    return TRUE;
 }
 
 BOOL CConnections::PreTranslateMessage(MSG* pMsg)
@@ -104,11 +90,8 @@ void CConnections::RaiseNoDialupNotice()
 void CConnections::AddConnectionToList(const std::string& strName, int nMediaType, int nStatus,
                                        bool bShared)
 {
-    const int nRow = m_ConnectionList.GetItemCount();
-    m_ConnectionList.InsertItem(nRow, strName);
-    m_ConnectionList.SetItemText(nRow, 1, GetMediaTypeString(nMediaType));
-    m_ConnectionList.SetItemText(nRow, 2, GetStatusString(nStatus));
-    m_ConnectionList.SetItemText(nRow, 3, bShared ? "Yes" : "No");
+    AppendRow(strName, GetMediaTypeString(nMediaType), GetStatusString(nStatus),
+              bShared ? "Yes" : "No");
 }
 
 void CConnections::SetIPAddress(const std::string& strAddress)

@@ -4,8 +4,7 @@
 // Refresh, which asks the host, and shows the server's IP address.
 #pragma once
 
-#include "Dialog.h"
-#include "ListCtrl.h"
+#include "ConnectionsPage.h"
 #include "server/ServerFront.h"
 
 #include <string>
@@ -13,11 +12,9 @@
 
 class CServerHost;
 
-class CConnections : public CDialog, public IServerFront
+class CConnections : public CConnectionsPage, public IServerFront
 {
 public:
-    static constexpr UINT IDD = 129;
-
     explicit CConnections(CServerHost& host);
 
     // From any thread: on the window's thread at once, from another posted to it, so that the
@@ -33,12 +30,8 @@ public:
     void SetIPAddress(const std::string& strAddress);
     void OnBnClickedRefresh();
 
-    CListCtrl m_ConnectionList;
-
 protected:
-    void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TarnlowServerDlg.h"
 
-#include "MainWindow.h"
 #include "MessageBox.h"
 #include "ServerResources.h"
-#include "server/resource.h"
 
 CTarnlowServerDlg::CTarnlowServerDlg(CServerHost& host, CWnd* pParent)
-    : CDialog(IDD, pParent), m_Host(host),
-      m_tabCtrl(new CConnections(host), new CComms, new CLog(kServerLogVariant)),
-      m_hIcon(CResources::Current().LoadIcon(IDR_MAINFRAME))
+    : CMainDialog(new CConnections(host), new CComms, kServerLogVariant, pParent), m_Host(host)
 {
 }
 
@@ -25,16 +21,9 @@ CTarnlowServerDlg::~CTarnlowServerDlg()
         m_Host.Log().RemoveView(*m_pLogPage);
 }
 
-void CTarnlowServerDlg::DoDataExchange(CDataExchange* pDX)
-{
-    CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_TAB, m_tabCtrl);
-}
-
 BOOL CTarnlowServerDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
-    MainWindow::InitialiseFrame(*this, m_hIcon, IDM_ABOUTBOX, IDS_ABOUTBOX);
+    CMainDialog::OnInitDialog();
     if (!InitialiseServer())
         SendMessage(WM_CLOSE);
     return TRUE;
@@ -48,7 +37,7 @@ bool CTarnlowServerDlg::InitialiseServer()
         MessageBox(this, strFailure, CServerHost::kFatalErrorCaption, MB_OK);
         return false;
     }
-    MainWindow::CreatePages<CTarnlowServerDlg, CConnections, CComms>(*this);
+    CreatePages();
     m_Host.Log().AddView(*m_pLogPage);
     m_Host.AddFront(*m_pConnectionsPage);
     return m_Host.Start(m_pCommsPage->GetReceivePort());
@@ -70,12 +59,6 @@ BOOL CTarnlowServerDlg::PreTranslateMessage(MSG* pMsg)
         }
     }
     return CDialog::PreTranslateMessage(pMsg);
-}
-
-void CTarnlowServerDlg::OnSysCommand(UINT nID, LPARAM lParam)
-{
-    if (!MainWindow::ShowAboutBox(nID, IDM_ABOUTBOX))
-        CDialog::OnSysCommand(nID, lParam);
 }
 
 void CTarnlowServerDlg::OnClose()

@@ -2,16 +2,10 @@
 // Tarnlow Server's resource ids.
 #pragma once
 
-#define IDM_ABOUTBOX 0x0010
-#define IDD_ABOUTBOX 100
-#define IDS_ABOUTBOX 101
-#define IDD_TARNLOWSERVER_DIALOG 102
-#define IDR_MAINFRAME 128
-#define IDD_CONNECTIONS 129
-#define IDD_COMMS 130
-#define IDD_LOG 131
+#include "MainWindowIds.h"
 
-#define IDC_TAB 1000
+#define IDD_TARNLOWSERVER_DIALOG 102
+
 #define IDC_CONNECTION_LIST 1001
 #define IDC_LOG_LIST 1002
 #define IDC_LOG_CLEAR 1003

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The server listens on the LAN's address, and follows it as it comes and goes: a veth pair made
 // in the test's own network namespace stands for the LAN.
+#include "HeldLan_posix.h"
 #include "ServerProcessTest.h"
 
 #include <cstdlib>
@@ -41,22 +42,11 @@ TEST_F(ServerAddressTest, theListenerStaysWhereItListensUntilItCanMove)
 {
     Start();
     ASSERT_TRUE(m_pServer->WaitForLine("IP Address: 127.0.0.1", m_Patience));
-    if (std::system("ip link add tl-lan type veth peer name tl-lan-peer") != 0)
+    CHeldLan lan(kServerPort);
+    if (!lan.IsHeld())
         GTEST_SKIP() << "this namespace cannot make a veth pair";
-    const int hHolder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    // Bound before the address is there, and past an earlier test's connections in TIME_WAIT.
-    const int nOn = 1;
-    ::setsockopt(hHolder, IPPROTO_IP, IP_FREEBIND, &nOn, sizeof nOn);
-    ::setsockopt(hHolder, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kServerPort);
-    address.sin_addr.s_addr = ::inet_addr("192.168.77.1");
-    ASSERT_EQ(::bind(hHolder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(hHolder, 1), 0);
-
     std::size_t nBefore = m_pServer->Lines().size();
-    ASSERT_EQ(std::system("ip addr add 192.168.77.1/24 dev tl-lan && ip link set tl-lan up"), 0);
+    ASSERT_TRUE(lan.AddAddress());
     const std::string strCannot =
         "The server cannot listen at 192.168.77.1 yet, and listens at 127.0.0.1";
     ASSERT_TRUE(m_pServer->WaitForLine(strCannot, m_Patience, nBefore));
@@ -65,11 +55,10 @@ TEST_F(ServerAddressTest, theListenerStaysWhereItListensUntilItCanMove)
     EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello") << "the old address is still answered";
 
     nBefore = m_pServer->Lines().size();
-    ::close(hHolder);
+    lan.LetGo();
     ASSERT_TRUE(m_pServer->WaitForLine("IP Address: 192.168.77.1", m_Patience, nBefore));
     EXPECT_EQ(MessagesSince(nBefore)[0], "Listening for clients");
     EXPECT_EQ(Exchange("PC7:Hello", kServerPort, nullptr, "192.168.77.1"), m_strHost + ":Hello");
     EXPECT_EQ(ConnectLoopback(kServerPort), -1);
-    std::system("ip link del tl-lan");
     StopAndExpectCleanExit();
 }
