@@ -102,7 +102,8 @@ CListener::SReports CServerHost::ListenerReports()
 
 void CServerHost::ShowAddress(const std::string& strShown)
 {
-    ForEachFront([&](IServerFront& front) { front.ShowAddress(strShown); });
+    for (IServerFront* pFront : m_Fronts)
+        pFront->ShowAddress(strShown);
     // Without a screen no one sees the label: it is said on standard output instead.
     if (m_Options.bHeadless)
         Journal::WriteLine(Journal::EPriority::Info, 1, "IP Address: " + strShown);
@@ -126,11 +127,14 @@ void CServerHost::Refresh()
         }
         return manager.DialupConnectionCount();
     });
-    ForEachFront([&](IServerFront& front) { front.ShowConnections(rows); });
+    for (IServerFront* pFront : m_Fronts)
+        pFront->ShowConnections(rows);
     if (nDialupConnections == 0) {
         // A server that is closing has no one left to tell.
-        if (!m_bStopping)
-            ForEachFront([](IServerFront& front) { front.ShowNoDialupNotice(); });
+        if (!m_bStopping) {
+            for (IServerFront* pFront : m_Fronts)
+                pFront->ShowNoDialupNotice();
+        }
         return;
     }
     m_Log.AddEntry("Populated connection list");
@@ -153,29 +157,4 @@ void CServerHost::Stop()
     m_Handler.Connections().With([](CMyNetConnection& manager) { manager.ReleaseService(); });
     if (m_bCOMInitialised)
         CoUninitialize();
-}
-
-void CServerHost::AddFront(IServerFront& front)
-{
-    std::lock_guard lock(m_FrontsMutex);
-    m_Fronts.push_back(&front);
-}
-
-void CServerHost::RemoveFront(IServerFront& front)
-{
-    std::lock_guard lock(m_FrontsMutex);
-    std::erase(m_Fronts, &front);
-}
-
-// The fronts are called without the lock: one may run a modal box, during which others call.
-template <typename TCall>
-void CServerHost::ForEachFront(TCall call)
-{
-    std::vector<IServerFront*> fronts;
-    {
-        std::lock_guard lock(m_FrontsMutex);
-        fronts = m_Fronts;
-    }
-    for (IServerFront* pFront : fronts)
-        call(*pFront);
 }

@@ -18,7 +18,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -74,17 +73,15 @@ public:
     CRequestHandler& Handler() { return m_Handler; }
     CSockets& Sockets() { return m_Sockets; }
     const CListener* Listener() const { return m_pListener.get(); }
-    // A front hears what changes from the time it is added until it is removed, which is once
-    // the host has stopped, or on the thread that added it.
-    void AddFront(IServerFront& front);
-    void RemoveFront(IServerFront& front);
+    // A front hears what changes: it is added before the host starts and removed once it has
+    // stopped, so that the listener reads the fronts while no one changes them.
+    void AddFront(IServerFront& front) { m_Fronts.push_back(&front); }
+    void RemoveFront(IServerFront& front) { std::erase(m_Fronts, &front); }
 
 private:
     bool StartListener(int nPort, const std::string& strAddress);
     CListener::SReports ListenerReports();
     void ShowAddress(const std::string& strShown);
-    template <typename TCall>
-    void ForEachFront(TCall call);
 
     const SOptions m_Options;
     bool m_bCOMInitialised = false;
@@ -94,6 +91,5 @@ private:
     std::unique_ptr<CListener> m_pListener;
     std::atomic<bool> m_bFailed{false};
     std::atomic<bool> m_bStopping{false};
-    std::mutex m_FrontsMutex;
     std::vector<IServerFront*> m_Fronts;
 };
