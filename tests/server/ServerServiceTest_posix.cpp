@@ -66,3 +66,14 @@ TEST_F(ServerServiceTest, inTheJournalEachLineCarriesItsPriority)
     EXPECT_NE(std::find(traces.begin(), traces.end(), "CTarnlowServerDlg::CleanClose()"),
               traces.end());
 }
+
+// Ctrl+C on a terminal closes the server as the service manager's SIGTERM does: cleanly, with 0.
+TEST_F(ServerServiceTest, anInterruptClosesTheServerAsATerminationDoes)
+{
+    Start();
+    m_pServer->Signal(SIGINT);
+    const std::optional<int> exitCode = m_pServer->ExitCode(std::chrono::seconds(10));
+    ASSERT_TRUE(exitCode) << "the server did not end within 10 seconds";
+    EXPECT_EQ(*exitCode, 0);
+    EXPECT_NE(m_pServer->Trace()->find("CTarnlowServerDlg::CleanClose()\n"), std::string::npos);
+}
