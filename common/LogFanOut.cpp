@@ -7,6 +7,19 @@
 
 #include <algorithm>
 
+namespace
+{
+
+std::string LineOf(ILogSink::EPriority priority, const std::string& strText)
+{
+    const Journal::EPriority journalPriority = priority == ILogSink::EPriority::Warning
+                                                   ? Journal::EPriority::Warning
+                                                   : Journal::EPriority::Info;
+    return Journal::LinePrefix(journalPriority, 1) + strText + "\n";
+}
+
+} // namespace
+
 CLogFanOut::CLogFanOut(const CClock& clock) : m_Clock(clock) {}
 
 std::string CLogFanOut::FormatTimestamp(std::time_t time)
@@ -29,6 +42,12 @@ void CLogFanOut::AddEntry(std::string strText, EPriority priority)
         m_AfterStart.push_back(std::move(entry));
     else
         DeliverLocked({std::move(entry)});
+}
+
+void CLogFanOut::WriteLine(EPriority priority, const std::string& strText)
+{
+    std::lock_guard lock(m_Mutex);
+    m_Writer.Write(LineOf(priority, strText));
 }
 
 void CLogFanOut::AddView(ILogView& view)
@@ -63,12 +82,10 @@ void CLogFanOut::ReleaseEntries()
 
 void CLogFanOut::DeliverLocked(const std::vector<SLogEntry>& entries)
 {
-    for (const SLogEntry& entry : entries) {
-        const Journal::EPriority priority = entry.Priority == EPriority::Warning
-                                                ? Journal::EPriority::Warning
-                                                : Journal::EPriority::Info;
-        Journal::WriteLine(priority, 1, entry.strTimestamp + " " + entry.strText);
-    }
+    std::string strLines;
+    for (const SLogEntry& entry : entries)
+        strLines += LineOf(entry.Priority, entry.strTimestamp + " " + entry.strText);
+    m_Writer.Write(strLines);
     for (ILogView* pView : m_Views)
         pView->ShowEntries(entries);
 }

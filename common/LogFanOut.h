@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CLogFanOut: a program's log. Each entry is stamped with the time of its call, written to
-// standard output as one line (under systemd with its priority, for the journal), and handed to
-// every view (the Log page, and any later front) in that same order. A thread that holds its
-// entries (ILogSink::CEntryHold) hands them over in one piece when the hold ends; while a program
-// starts (CStartHold), what other threads say waits until the start has said its own, as entries
-// posted to a window wait until its start returns to the window's loop.
+// standard output as one line (under systemd with its priority, for the journal) by a writer of
+// its own, and handed to every view (the Log page, and any later front) in that same order. A
+// thread that holds its entries (ILogSink::CEntryHold) hands them over in one piece when the hold
+// ends; while a program starts (CStartHold), what other threads say waits until the start has said
+// its own, as entries posted to a window wait until its start returns to the window's loop.
 #pragma once
 
 #include "Clock.h"
+#include "LineWriter.h"
 #include "LogSink.h"
 
 #include <ctime>
@@ -41,6 +42,11 @@ public:
     CLogFanOut& operator=(const CLogFanOut&) = delete;
 
     void AddEntry(std::string strText, EPriority priority = EPriority::Info) override;
+    // A line on standard output that is no entry (the address of a server without a screen), in
+    // its place among the entries' lines.
+    void WriteLine(EPriority priority, const std::string& strText);
+    // Until every line so far is on standard output.
+    void Flush() { m_Writer.Flush(); }
     // A view sees the entries added after it came, until it goes.
     void AddView(ILogView& view);
     void RemoveView(ILogView& view);
@@ -75,4 +81,5 @@ private:
     std::vector<SLogEntry> m_Held;
     std::thread::id m_StartingThread;
     std::vector<SLogEntry> m_AfterStart;
+    CLineWriter m_Writer;
 };

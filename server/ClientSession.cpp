@@ -5,7 +5,9 @@
 #include "Format.h"
 #include "ListenerFailure.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -33,6 +35,7 @@ CClientSession::~CClientSession()
 CClientSession::EServed CClientSession::Serve(WSAEVENT hEvent)
 {
     sockaddr_in peer{};
+    const auto accepted = std::chrono::steady_clock::now();
     {
         const ILogSink::CEntryHold hold(m_Log);
         if (!Accept(hEvent, peer))
@@ -44,9 +47,9 @@ CClientSession::EServed CClientSession::Serve(WSAEVENT hEvent)
         m_Log.AddEntry(
             FormatText("Accepted a connection from %s", Winsock::inet_ntoa(peer.sin_addr)));
     }
-    // The windows take the entries so far during the pause, and the rest once the client has
-    // its reply.
-    Sleep(kRequestPauseMs);
+    // The pause is the client's time to send its request, counted from the accept: the entries
+    // so far are written during it, and the rest once the client has its reply.
+    std::this_thread::sleep_until(accepted + std::chrono::milliseconds(kRequestPauseMs));
     Answer();
     return EServed::Answered;
 }

@@ -4,7 +4,6 @@
 #include "ServerHost.h"
 
 #include "Administrator.h"
-#include "Journal.h"
 
 #include <utility>
 
@@ -106,7 +105,7 @@ void CServerHost::ShowAddress(const std::string& strShown)
         pFront->ShowAddress(strShown);
     // Without a screen no one sees the label: it is said on standard output instead.
     if (m_Options.bHeadless)
-        Journal::WriteLine(Journal::EPriority::Info, 1, "IP Address: " + strShown);
+        m_Log.WriteLine(ILogSink::EPriority::Info, "IP Address: " + strShown);
 }
 
 // The rows are read under the manager's lock and shown after it.

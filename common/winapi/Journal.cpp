@@ -6,16 +6,11 @@
 namespace Journal
 {
 
-void WriteLine(EPriority priority, int nFd, const std::string& strLine)
-{
-    std::FILE* pStream = nFd == 2 ? stderr : stdout;
-    std::fprintf(pStream, "%s%s\n", LinePrefix(priority, nFd), strLine.c_str());
-    std::fflush(pStream);
-}
-
 void WriteNotice(const std::string& strCaption, const std::string& strText)
 {
-    WriteLine(EPriority::Warning, 2, strCaption + ": " + strText);
+    std::fprintf(stderr, "%s%s: %s\n", LinePrefix(EPriority::Warning, 2), strCaption.c_str(),
+                 strText.c_str());
+    std::fflush(stderr);
 }
 
 } // namespace Journal

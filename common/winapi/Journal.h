@@ -14,9 +14,6 @@ enum class EPriority { Warning = 4, Info = 6, Debug = 7 };
 // The prefix for a line of this priority written to the descriptor (1 or 2); empty when the
 // descriptor is not the journal's stream.
 const char* LinePrefix(EPriority priority, int nFd);
-// Writes the line, with its prefix and a line feed, to standard output (1) or error (2), and
-// flushes it.
-void WriteLine(EPriority priority, int nFd, const std::string& strLine);
 // What a program without a screen does with a message box: "caption: text" on standard error, a
 // warning, since a user should have seen it.
 void WriteNotice(const std::string& strCaption, const std::string& strText);

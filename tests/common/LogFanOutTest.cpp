@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's log without a window: the timestamp's form and clock, the line on standard output
-// and every view in one order, a view that goes, and what waits for a hold or for the start.
+// (written by the log's own writer, with a line that is no entry in its place) and every view in
+// one order, a view that goes, and what waits for a hold or for the start.
 #include "LogFanOut.h"
 
 #include "TestClock.h"
@@ -77,7 +78,9 @@ TEST(LogFanOutTest, timestampIsDayMonthYearAndTimeOfTheClocksWallTime)
     log.AddView(view);
     CTraceCapture capture(kStandardOutput);
     log.AddEntry("Program started");
-    EXPECT_EQ(capture.Text(), "05-03-2004 14:07:09 Program started\n");
+    log.WriteLine(ILogSink::EPriority::Info, "IP Address: 127.0.0.1");
+    log.Flush();
+    EXPECT_EQ(capture.Text(), "05-03-2004 14:07:09 Program started\nIP Address: 127.0.0.1\n");
     EXPECT_EQ(view.Lines(), std::vector<std::string>{"05-03-2004 14:07:09 Program started"});
     SetTimeZone(nullptr);
 }
@@ -101,6 +104,7 @@ TEST(LogFanOutTest, everyViewAndTheLineGetTheEntriesInOneOrder)
     std::thread other(add, "other");
     add("this");
     other.join();
+    log.Flush();
     const std::vector<std::string> lines = LinesOf(capture.Text());
     ASSERT_EQ(lines.size(), 2u * kEach);
     EXPECT_EQ(first.Lines(), lines);
@@ -134,6 +138,7 @@ TEST(LogFanOutTest, heldEntriesGoOutTogetherWhenTheHoldEnds)
               (std::vector<std::string>{"Populated connection list", "Message Received: PC7:Hello",
                                         "Replied with: host:Hello"}));
     EXPECT_EQ(view.Calls(), 2);
+    log.Flush();
     EXPECT_EQ(TextsOf(LinesOf(capture.Text())), TextsOf(view.Lines()));
 }
 
@@ -161,6 +166,7 @@ TEST(LogFanOutTest, otherThreadsEntriesFollowTheStartsOwn)
         TextsOf(view.Lines()),
         (std::vector<std::string>{"TCP/IP: Started", "Listening for clients",
                                   "Waiting for a socket event", "Socket accept request received"}));
+    log.Flush();
     EXPECT_EQ(TextsOf(LinesOf(capture.Text())), TextsOf(view.Lines()));
     std::thread([&] { log.AddEntry("later"); }).join();
     EXPECT_EQ(TextsOf(view.Lines()).back(), "later");

@@ -63,6 +63,7 @@ protected:
         CTraceCapture capture(kStandardOutput);
         for (const std::string& strText : texts)
             m_Log.AddEntry(strText);
+        m_Log.Flush();
         return capture.Text();
     }
 
@@ -134,6 +135,7 @@ TEST_F(LogTest, entriesFromTwoThreadsAppearWholeAndInCallOrder)
     first.join();
     second.join();
     EXPECT_TRUE(WaitFor([&] { return m_pLog->m_LogList.GetItemCount() == 3 * kEach; }));
+    m_Log.Flush();
     capture.Text();
     ASSERT_EQ(m_pLog->m_LogList.GetItemCount(), 3 * kEach);
     std::map<std::string, int> next;
@@ -173,6 +175,7 @@ TEST_F(LogTest, heldEntriesAppearTogetherWhenTheHoldEnds)
     EXPECT_TRUE(WaitFor([&] { return m_pLog->m_LogList.GetItemCount() == 3; }));
     EXPECT_EQ(Message(1), "Message Received: PC7:Hello");
     EXPECT_EQ(Message(2), "Replied with: host:Hello");
+    m_Log.Flush();
     capture.Text();
 }
 
@@ -219,6 +222,7 @@ TEST_F(LogTest, entryFromAnotherThreadWhileThePageIsMadeIsNeverLost)
     listener.join();
     EXPECT_TRUE(WaitFor([&] { return log.m_LogList.GetItemCount() == 1; }, 1000));
     EXPECT_EQ(log.m_LogList.GetItemText(0, 1), "Accepted a connection from 127.0.0.1");
+    fanOut.Flush();
     capture.Text();
 }
 
