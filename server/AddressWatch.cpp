@@ -33,9 +33,13 @@ bool CAddressWatch::Arm()
     return m_bArmed;
 }
 
+// A request whose change has come is let go too, so that nothing of it outlives the watch.
 void CAddressWatch::Disarm()
 {
-    if (IsPending() && CancelIPChangeNotify(&m_Overlapped)) {
+    if (!m_bArmed)
+        return;
+    const bool bPending = IsPending();
+    if (CancelIPChangeNotify(&m_Overlapped) && bPending) {
         // The cancelled request completes before its OVERLAPPED may be used again.
         DWORD dwBytes = 0;
         GetOverlappedResult(m_hNotification, &m_Overlapped, &dwBytes, TRUE);

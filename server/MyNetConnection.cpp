@@ -252,10 +252,12 @@ HRESULT CMyNetConnection::EnableSharing(int nIndex, INetSharingConfiguration* pC
 HRESULT CMyNetConnection::DisableSharing(INetSharingConfiguration* pConfiguration,
                                          SOutcome& outcome)
 {
-    // Disabling takes the connection's port mappings away even when it is not shared.
+    // On the system's service, disabling takes the connection's port mappings away even when it
+    // is not shared. A service of our own (it gives its advice) is always asked: it forgets a
+    // sharing that it keeps or remembers while the kernel shows it undone.
     VARIANT_BOOL bEnabled = VARIANT_FALSE;
     pConfiguration->get_SharingEnabled(&bEnabled);
-    if (bEnabled == VARIANT_FALSE) {
+    if (bEnabled == VARIANT_FALSE && !Advice()) {
         OutputDebugStringA("CMyNetConnection::SetShared(): not shared, nothing to disable\n");
         return S_OK;
     }

@@ -244,14 +244,18 @@ DWORD NotifyAddrChange(PHANDLE Handle, LPOVERLAPPED overlapped)
     return ERROR_IO_PENDING;
 }
 
+// A request whose change has come is complete, and cannot be cancelled, as Windows says; what it
+// held is let go all the same.
 BOOL CancelIPChangeNotify(LPOVERLAPPED notifyOverlapped)
 {
     auto pWatch = TakeWatch(notifyOverlapped);
-    if (!pWatch) {
+    const bool bPending = pWatch && !pWatch->bCame;
+    if (pWatch)
+        Stop(std::move(pWatch));
+    if (!bPending) {
         SetLastError(ERROR_NOT_FOUND);
         return FALSE;
     }
-    Stop(std::move(pWatch));
     return TRUE;
 }
 

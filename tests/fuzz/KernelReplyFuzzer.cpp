@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Any bytes as what the machine's own sharing service reads back from the kernel: a link message
-// of the routing socket (first byte even) or a listing of the nftables table (first byte odd).
-// Nothing read may come from beyond the message, and a listing that the service accepts must
-// name an interface that the table's own rules would carry back unchanged.
+// Any bytes as what the machine's own sharing service reads from the kernel, by the first byte
+// modulo 4: a link message of the routing socket (0), a listing of the nftables table (1), a batch
+// of nftables' notifications (2) or of IPv4 forwarding's (3), as its watch receives them. Nothing
+// read may come from beyond the bytes, and a listing that the service accepts must name an
+// interface that the table's own rules would carry back unchanged.
 #include "FuzzCheck.h"
 #include "NftSharingTable.h"
 #include "RtNetlink.h"
+#include "SharingWatch.h"
 
 #include <cstdint>
 #include <cstring>
@@ -56,15 +58,39 @@ void CheckListing(const std::uint8_t* pData, std::size_t nSize)
     FUZZ_CHECK(again.bForwardingWasOn == state.bForwardingWasOn);
 }
 
+// A batch as a socket's receive leaves it, whatever lengths its messages claim: the walk stays
+// within it, and the program a transaction names is one of its bytes' runs.
+void CheckNotifications(const std::uint8_t* pData, std::size_t nSize, bool bNftables)
+{
+    // In a buffer of the bytes' own size, as the receive's, aligned as the socket's buffer is.
+    std::vector<std::uint32_t> aligned((nSize + 3) / 4);
+    std::memcpy(aligned.data(), pData, nSize);
+    const auto* pBuffer = reinterpret_cast<const char*>(aligned.data());
+    CSharingWatch::SChange change;
+    if (bNftables)
+        CSharingWatch::ReadNftablesMessages(pBuffer, nSize, {}, change);
+    else
+        CSharingWatch::ReadNetconfMessages(pBuffer, nSize, change);
+    FUZZ_CHECK(change.strProgram.size() < nSize || change.strProgram.empty());
+    FUZZ_CHECK(!bNftables || change.strProgram.empty() || change.bRuleset);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
 {
     if (nSize == 0)
         return 0;
-    if (pData[0] % 2 == 0)
+    switch (pData[0] % 4) {
+    case 0:
         CheckLinkMessage(pData + 1, nSize - 1);
-    else
+        break;
+    case 1:
         CheckListing(pData + 1, nSize - 1);
+        break;
+    default:
+        CheckNotifications(pData + 1, nSize - 1, pData[0] % 4 == 2);
+        break;
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "TestPlatform.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace
@@ -50,6 +51,27 @@ TEST_F(AddressWatchTest, ARequestIsAskedForOnlyWhileNoneIsPendingAndAgainAfterEa
         ASSERT_TRUE(watch.Arm());
         EXPECT_EQ(WaitForSingleObject(watch.Event(), 0), WAIT_TIMEOUT) << "asked for anew";
     }
+}
+
+// A change that came as the watch was let go (the listener's stop) leaves no descriptor of the
+// request behind, in the process's life.
+TEST_F(AddressWatchTest, AChangeThatCameAsTheWatchWasLetGoLeavesNothingBehind)
+{
+    if (!kOwnPlatformLayer)
+        GTEST_SKIP() << "descriptors are counted in Linux's /proc";
+    const auto descriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    CAddressWatch watch;
+    const auto nBefore = descriptors();
+    ASSERT_TRUE(watch.Arm());
+    ASSERT_TRUE(ChangeAnAddress(true));
+    ASSERT_EQ(WaitForSingleObject(watch.Event(), 30000), WAIT_OBJECT_0);
+    watch.Disarm();
+    EXPECT_EQ(descriptors(), nBefore);
+    EXPECT_FALSE(watch.IsArmed());
+    ASSERT_TRUE(ChangeAnAddress(false));
 }
 
 // Our layer is Windows' to the letter: a second request on a pending OVERLAPPED fails, and a

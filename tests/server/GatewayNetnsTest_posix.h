@@ -35,6 +35,19 @@ inline bool Run(const std::string& strCommand)
     return std::system(strCommand.c_str()) == 0;
 }
 
+// What a command run in the gateway writes, its first line.
+inline std::string InGateway(const std::string& strCommand)
+{
+    std::string strLine;
+    if (std::FILE* pOut = ::popen(("ip netns exec " + kGateway + " " + strCommand).c_str(), "r")) {
+        char cLine[256] = {};
+        if (std::fgets(cLine, sizeof cLine, pOut) != nullptr)
+            strLine = cLine;
+        ::pclose(pOut);
+    }
+    return strLine.substr(0, strLine.find('\n'));
+}
+
 inline bool MakeNamespaces()
 {
     const std::string strGw = "ip -n " + kGateway + " ";

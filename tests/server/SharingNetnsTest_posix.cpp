@@ -134,6 +134,10 @@ TEST_F(SharingNetnsTest, ASharingUndoneByAnotherProgramIsRestoredAtOnceUntilItKe
                               "and is no longer restored");
     EXPECT_EQ(ReachIspFromLan(), "");
     EXPECT_FALSE(List()[IndexOf(kUplink)].bShared);
+    // A client's Unshare still reaches the service, which puts forwarding back as it was before.
+    EXPECT_EQ(InGateway("cat /proc/sys/net/ipv4/ip_forward"), "1");
+    EXPECT_EQ(Ask(m_strHost + ":" + UnshareCommand(IndexOf(kUplink))), m_strHost + ":" + kOkay);
+    EXPECT_EQ(InGateway("cat /proc/sys/net/ipv4/ip_forward"), "0");
 }
 
 // Behind a narrow uplink (PPP, a mobile link) the far side sends segments that fit it, whether or

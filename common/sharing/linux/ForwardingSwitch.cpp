@@ -3,12 +3,19 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 namespace
 {
 
 constexpr const char* kForwardingPath = "/proc/sys/net/ipv4/ip_forward";
+
+std::string PathOf(const std::string& strInterface)
+{
+    return strInterface.empty() ? kForwardingPath
+                                : "/proc/sys/net/ipv4/conf/" + strInterface + "/forwarding";
+}
 
 HRESULT FromErrno(int nError)
 {
@@ -17,9 +24,12 @@ HRESULT FromErrno(int nError)
 
 // Opens the switch, reads or writes its one character, and closes it again.
 template <typename TTransfer>
-HRESULT OnSwitch(int nFlags, TTransfer transfer)
+HRESULT OnSwitch(const std::string& strInterface, int nFlags, TTransfer transfer)
 {
-    const int nFd = ::open(kForwardingPath, nFlags | O_CLOEXEC);
+    // A name that could leave the folder is no interface's.
+    if (strInterface.find('/') != std::string::npos || strInterface == "." || strInterface == "..")
+        return E_INVALIDARG;
+    const int nFd = ::open(PathOf(strInterface).c_str(), nFlags | O_CLOEXEC);
     const bool bDone = nFd >= 0 && transfer(nFd) == 1;
     const int nError = errno;
     if (nFd >= 0)
@@ -29,16 +39,18 @@ HRESULT OnSwitch(int nFlags, TTransfer transfer)
 
 } // namespace
 
-HRESULT CForwardingSwitch::Read(bool& bOn)
+HRESULT CForwardingSwitch::Read(bool& bOn, const std::string& strInterface)
 {
     char c = '0';
-    const HRESULT hr = OnSwitch(O_RDONLY, [&c](int nFd) { return ::read(nFd, &c, 1); });
-    bOn = c != '0';
+    const HRESULT hr =
+        OnSwitch(strInterface, O_RDONLY, [&c](int nFd) { return ::read(nFd, &c, 1); });
+    if (SUCCEEDED(hr))
+        bOn = c != '0';
     return hr;
 }
 
-HRESULT CForwardingSwitch::Write(bool bOn)
+HRESULT CForwardingSwitch::Write(bool bOn, const std::string& strInterface)
 {
     const char c = bOn ? '1' : '0';
-    return OnSwitch(O_WRONLY, [c](int nFd) { return ::write(nFd, &c, 1); });
+    return OnSwitch(strInterface, O_WRONLY, [c](int nFd) { return ::write(nFd, &c, 1); });
 }

@@ -104,7 +104,13 @@ HRESULT CLinuxSharingService::Change(TChange change)
     HRESULT hr = S_OK;
     {
         std::lock_guard lock(m_Mutex);
+        if (!m_Keeper.TryToKeep())
+            return ReportFailure(E_ACCESSDENIED, L"another Tarnlow server keeps the sharing of "
+                                                 L"this machine");
         hr = change();
+        // The server that keeps nothing lets another keep what that one shares.
+        if (!m_Shared)
+            m_Keeper.Release();
     }
     FollowSharing();
     return hr;
@@ -125,6 +131,9 @@ HRESULT CLinuxSharingService::Share(const std::string& strInterface)
         hr = CForwardingSwitch::Write(true);
     if (FAILED(hr))
         return Refuse(hr);
+    // Replies come in through the uplink: its own switch is part of the sharing. An uplink that
+    // is not there yet takes the machine's when it comes.
+    CForwardingSwitch::Write(true, strInterface);
     hr = m_Table.Replace(strInterface, bForwardingWasOn);
     // Nothing was shared before a first sharing that failed, so forwarding goes back as it was.
     if (FAILED(hr) && !state.bPresent)
@@ -136,6 +145,8 @@ HRESULT CLinuxSharingService::Share(const std::string& strInterface)
     m_Undone.clear();
     Remember(strInterface, CSharingStateFile::ReadBootId(m_Options.strBootIdPath));
     Warn("EnableSharing", m_Firewalls.AfterShare(strInterface, m_nClientPort));
+    m_LansSaidNotForwarding.clear();
+    SayLansNotForwarding(strInterface);
     return hr;
 }
 
@@ -150,13 +161,16 @@ HRESULT CLinuxSharingService::Unshare(const std::string& strInterface)
     HRESULT hr = m_Table.Read(state);
     if (FAILED(hr))
         return Refuse(hr);
-    // A sharing that was undone and not restored is still forgotten when it is unshared.
-    if (m_Shared && m_Shared->strInterface == strInterface && !state.bPresent) {
-        m_Shared.reset();
-        m_StateFile.Forget();
-    }
-    if (!state.bPresent || state.strInterface != strInterface)
+    // A sharing that was undone and not restored, or remembered and not shared again, is still
+    // forgotten when it is unshared.
+    if (!state.bPresent || state.strInterface != strInterface) {
+        CSharingStateFile::SRecord remembered;
+        if (m_Shared && m_Shared->strInterface == strInterface)
+            ForgetSharing();
+        else if (m_StateFile.Read(remembered) && remembered.strInterface == strInterface)
+            m_StateFile.Forget();
         return hr;
+    }
     hr = m_Table.Remove();
     if (SUCCEEDED(hr) && !state.bForwardingWasOn)
         hr = CForwardingSwitch::Write(false);
@@ -200,27 +214,48 @@ std::wstring CLinuxSharingService::ReasonText(HRESULT hr) const
 }
 
 // A sharing that the kernel holds is kept; one remembered from another boot is made again; one
-// remembered from this boot whose table is gone was removed by hand, and is forgotten.
+// remembered from this boot whose table is gone was removed by hand, and is forgotten. Where the
+// boot cannot be told, nothing remembered is made again. Only the one server of the namespace
+// that keeps its sharing does any of it; another leaves it to that one, and says so.
 void CLinuxSharingService::Start()
 {
     {
         std::lock_guard lock(m_Mutex);
-        CSharingStateFile::SRecord remembered;
-        const bool bRemembered = m_StateFile.Read(remembered);
-        const std::string strBootId = CSharingStateFile::ReadBootId(m_Options.strBootIdPath);
-        CNftSharingTable::SState state;
-        const HRESULT hr = m_Table.Read(state);
-        if (SUCCEEDED(hr) && state.bPresent) {
-            TakeOver(state, bRemembered ? &remembered : nullptr, strBootId);
-        } else if (bRemembered && remembered.strBootId != strBootId) {
-            ShareAfterBoot(remembered.strInterface, strBootId);
-        } else if (bRemembered && SUCCEEDED(hr)) {
-            OutputDebugStringA("CLinuxSharingService::Start(): the table was removed in this "
-                               "boot, the sharing is forgotten\n");
-            m_StateFile.Forget();
-        }
+        StartKeeping();
     }
     FollowSharing();
+}
+
+// The caller holds the lock.
+void CLinuxSharingService::StartKeeping()
+{
+    CSharingStateFile::SRecord remembered;
+    const bool bRemembered = m_StateFile.Read(remembered);
+    const std::string strBootId = CSharingStateFile::ReadBootId(m_Options.strBootIdPath);
+    CNftSharingTable::SState state;
+    const HRESULT hr = m_Table.Read(state);
+    if (!(SUCCEEDED(hr) && state.bPresent) && !bRemembered)
+        return;
+    if (!m_Keeper.TryToKeep()) {
+        Advise(L"Another Tarnlow server keeps the sharing of this machine: this one leaves it to "
+               L"that one",
+               true);
+        return;
+    }
+    if (SUCCEEDED(hr) && state.bPresent) {
+        TakeOver(state, bRemembered ? &remembered : nullptr, strBootId);
+    } else if (bRemembered && strBootId.empty()) {
+        OutputDebugStringA("CLinuxSharingService::Start(): the boot cannot be told, the "
+                           "remembered sharing is not made again\n");
+    } else if (bRemembered && remembered.strBootId != strBootId) {
+        ShareAfterBoot(remembered.strInterface, strBootId);
+    } else if (bRemembered && SUCCEEDED(hr)) {
+        OutputDebugStringA("CLinuxSharingService::Start(): the table was removed in this "
+                           "boot, the sharing is forgotten\n");
+        m_StateFile.Forget();
+    }
+    if (!m_Shared)
+        m_Keeper.Release();
 }
 
 // The caller holds the lock.
@@ -236,6 +271,14 @@ void CLinuxSharingService::TakeOver(const CNftSharingTable::SState& state,
     if (pRemembered == nullptr || pRemembered->strInterface != state.strInterface ||
         pRemembered->strBootId != strBootId)
         Remember(state.strInterface, strBootId);
+    // A table is no sharing without forwarding: switched off before this start, it goes on now.
+    const SOffSwitches off = OffSwitches(state.strInterface);
+    if (off.Any() && SUCCEEDED(SwitchOn(off, state.strInterface)))
+        Advise(L"IPv4 forwarding was off when the server started, and is switched on for the "
+               L"sharing of " +
+                   ConnectionNameOf(state.strInterface),
+               true);
+    SayLansNotForwarding(state.strInterface);
 }
 
 // Forwarding before the sharing is what this boot's own settings made it.
@@ -250,6 +293,9 @@ void CLinuxSharingService::ShareAfterBoot(const std::string& strInterface,
         hr = m_Table.Replace(strInterface, bForwardingWasOn);
     const std::wstring strName = ConnectionNameOf(strInterface);
     if (FAILED(hr)) {
+        // Nothing shared, nothing forwarded for it; the record stays for the next boot, and an
+        // Unshare forgets it.
+        CForwardingSwitch::Write(bForwardingWasOn);
         Advise(strName + L" could not be shared again after the restart: " + ReasonText(hr), true);
         return;
     }
@@ -258,14 +304,70 @@ void CLinuxSharingService::ShareAfterBoot(const std::string& strInterface,
     Advise(L"Shared " + strName + L" again, as before the restart", false);
 }
 
-// The caller holds the lock.
+// The caller holds the lock. A boot that cannot be told is not written: the record would not
+// tell the next boot from this one.
 void CLinuxSharingService::Remember(const std::string& strInterface, const std::string& strBootId)
 {
-    if (!m_StateFile.IsKept() || m_StateFile.Write({strInterface, strBootId}))
+    if (!m_StateFile.IsKept() ||
+        (!strBootId.empty() && m_StateFile.Write({strInterface, strBootId})))
         return;
     Advise(L"The sharing of " + ConnectionNameOf(strInterface) +
                L" will not outlast a restart: it could not be saved",
            true);
+}
+
+// The caller holds the lock.
+void CLinuxSharingService::ForgetSharing()
+{
+    if (!m_Shared->bForwardingWasOn)
+        CForwardingSwitch::Write(false);
+    m_Shared.reset();
+    m_StateFile.Forget();
+}
+
+// The caller holds the lock. A switch that cannot be read is taken as on: only a switch known to
+// be off is switched on, or counted as undone.
+CLinuxSharingService::SOffSwitches CLinuxSharingService::OffSwitches(const std::string& strUplink)
+{
+    SOffSwitches off;
+    bool bOn = true;
+    if (FAILED(CForwardingSwitch::Read(bOn)))
+        OutputDebugStringA("CLinuxSharingService::OffSwitches(): forwarding cannot be read\n");
+    off.bMachine = !bOn;
+    bOn = true;
+    CForwardingSwitch::Read(bOn, strUplink);
+    off.bUplink = !bOn;
+    return off;
+}
+
+HRESULT CLinuxSharingService::SwitchOn(const SOffSwitches& off, const std::string& strUplink)
+{
+    HRESULT hr = off.bMachine ? CForwardingSwitch::Write(true) : S_OK;
+    if (SUCCEEDED(hr) && off.bUplink)
+        hr = CForwardingSwitch::Write(true, strUplink);
+    return hr;
+}
+
+// The caller holds the lock. Forwarding off on a LAN's interface may be its administrator's
+// choice (a guest network kept off): it is said once, and left as it is.
+bool CLinuxSharingService::SayLansNotForwarding(const std::string& strUplink)
+{
+    bool bSaid = false;
+    for (const SLinkAttributes& link : ReadConnections()) {
+        bool bOn = true;
+        if (link.strName == strUplink || (link.nFlags & IFF_UP) == 0 ||
+            FAILED(CForwardingSwitch::Read(bOn, link.strName)) || bOn) {
+            m_LansSaidNotForwarding.erase(link.strName);
+            continue;
+        }
+        if (!m_LansSaidNotForwarding.insert(link.strName).second)
+            continue;
+        Advise(L"IPv4 forwarding is switched off on " + WideText(link.strName) +
+                   L", so the LAN there does not get out through " + ConnectionNameOf(strUplink),
+               true);
+        bSaid = true;
+    }
+    return bSaid;
 }
 
 std::wstring CLinuxSharingService::ConnectionNameOf(const std::string& strInterface) const
@@ -277,13 +379,15 @@ std::wstring CLinuxSharingService::ConnectionNameOf(const std::string& strInterf
     return WideText(strInterface);
 }
 
+// Whatever undid the sharing between its change and the watch's start is found by a reading of
+// the state once the watch listens.
 void CLinuxSharingService::FollowSharing()
 {
     std::lock_guard watchLock(m_WatchMutex);
     bool bFollow = false;
     {
         std::lock_guard lock(m_Mutex);
-        bFollow = m_Shared && !m_bGaveUp;
+        bFollow = m_Shared && !m_bGaveUp && m_Keeper.IsKeeper();
     }
     if (bFollow == m_Watch.IsWatching())
         return;
@@ -291,7 +395,12 @@ void CLinuxSharingService::FollowSharing()
         m_Watch.Stop();
         return;
     }
-    m_Watch.Start([this](const CSharingWatch::SChange& change) { return KeepSharing(change); });
+    if (m_Options.BeforeWatching)
+        m_Options.BeforeWatching();
+    if (m_Watch.Start(
+            [this](const CSharingWatch::SChange& change) { return KeepSharing(change); }) &&
+        !KeepSharing({true, true, std::string()}))
+        m_Watch.Stop();
 }
 
 bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
@@ -311,11 +420,14 @@ bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
         }
         bTableKept = state.bComplete && state.strInterface == m_Shared->strInterface;
     }
-    bool bForwarding = true;
-    CForwardingSwitch::Read(bForwarding);
-    if (bTableKept && bForwarding)
+    const std::string strUplink = m_Shared->strInterface;
+    const SOffSwitches off = OffSwitches(strUplink);
+    if (bTableKept && !off.Any()) {
+        if (change.bForwarding && SayLansNotForwarding(strUplink))
+            Wake();
         return true;
-    const std::wstring strName = ConnectionNameOf(m_Shared->strInterface);
+    }
+    const std::wstring strName = ConnectionNameOf(strUplink);
     const std::wstring strBy =
         change.strProgram.empty() ? std::wstring() : L" by " + WideText(change.strProgram);
     if (UndoneTooOften()) {
@@ -333,17 +445,26 @@ bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
                                   : L", and could not be restored: " + ReasonText(hr)),
                true);
     }
-    if (!bForwarding) {
-        const HRESULT hr = CForwardingSwitch::Write(true);
-        Notify(SUCCEEDED(hr) ? L"IPv4 forwarding was switched off, and is switched on again for "
-                               L"the sharing of " +
-                                   strName
-                             : L"IPv4 forwarding was switched off, and could not be switched on "
-                               L"again for the sharing of " +
-                                   strName,
-               true);
-    }
+    if (off.bMachine)
+        SayForwardingSwitched(SwitchOn({true, false}, strUplink), L"", strName);
+    // Writing the machine's switch sets every interface's: the uplink's and the LANs' are read
+    // after it.
+    if (OffSwitches(strUplink).bUplink)
+        SayForwardingSwitched(SwitchOn({false, true}, strUplink), L" on " + WideText(strUplink),
+                              strName);
+    if (SayLansNotForwarding(strUplink))
+        Wake();
     return true;
+}
+
+void CLinuxSharingService::SayForwardingSwitched(HRESULT hr, const std::wstring& strWhere,
+                                                 const std::wstring& strName)
+{
+    Notify(L"IPv4 forwarding was switched off" + strWhere +
+               (SUCCEEDED(hr) ? L", and is switched on again for the sharing of "
+                              : L", and could not be switched on again for the sharing of ") +
+               strName,
+           true);
 }
 
 bool CLinuxSharingService::UndoneTooOften()
@@ -383,6 +504,11 @@ void CLinuxSharingService::Advise(std::wstring strText, bool bWarning)
 void CLinuxSharingService::Notify(std::wstring strText, bool bWarning)
 {
     Advise(std::move(strText), bWarning);
+    Wake();
+}
+
+void CLinuxSharingService::Wake()
+{
     if (m_hAdviceEvent != nullptr)
         SetEvent(m_hAdviceEvent);
 }

@@ -5,21 +5,25 @@
 // original platform one connection at a time is shared, and the state lives in the kernel, so a
 // restarted server shows the truth. While a connection is shared the service keeps it so, against
 // a flushed rule set or forwarding switched off; under systemd it remembers the sharing for the
-// next boot, as the original platform's service does.
+// next boot, as the original platform's service does. One server of a network namespace keeps its
+// sharing (CSharingKeeper); another one leaves it to that one, and changes nothing.
 #pragma once
 
 #include "Clock.h"
 #include "FirewallWarnings.h"
 #include "LinkAttributes.h"
 #include "NftSharingTable.h"
+#include "SharingKeeper.h"
 #include "SharingStateFile.h"
 #include "SharingWatch.h"
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +41,8 @@ public:
         // time is this clock's (the host's: the system's in a program, a test's own in a test).
         std::chrono::seconds UndoneWindow{60};
         CClock* pClock = &CClock::System();
+        // Runs between a change and the watch that then guards it: a seam for tests.
+        std::function<void()> BeforeWatching;
     };
 
     static constexpr std::size_t kMaxUndone = 5;
@@ -84,6 +90,7 @@ private:
     explicit CLinuxSharingService(SOptions options);
 
     void Start();
+    void StartKeeping();
     template <typename TChange>
     HRESULT Change(TChange change);
     // The caller holds the lock for these.
@@ -92,6 +99,21 @@ private:
     void TakeOver(const CNftSharingTable::SState& state,
                   const CSharingStateFile::SRecord* pRemembered, const std::string& strBootId);
     void ShareAfterBoot(const std::string& strInterface, const std::string& strBootId);
+    // Forgets what was shared, and puts forwarding back as it was before, where it was kept.
+    void ForgetSharing();
+    // Says once of each other interface that is up and does not forward, while it does not; true
+    // when it said something.
+    bool SayLansNotForwarding(const std::string& strUplink);
+    // The sharing's forwarding switches that are known to be off.
+    struct SOffSwitches {
+        bool bMachine = false;
+        bool bUplink = false;
+        bool Any() const { return bMachine || bUplink; }
+    };
+    SOffSwitches OffSwitches(const std::string& strUplink);
+    HRESULT SwitchOn(const SOffSwitches& off, const std::string& strUplink);
+    void SayForwardingSwitched(HRESULT hr, const std::wstring& strWhere,
+                               const std::wstring& strName);
     void Remember(const std::string& strInterface, const std::string& strBootId);
     std::wstring ConnectionNameOf(const std::string& strInterface) const;
     // What nftables or the capability said of a failed change; the text falls back to its code.
@@ -104,6 +126,8 @@ private:
     // Counts one more undoing; true when that makes too many lately.
     bool UndoneTooOften();
     void Notify(std::wstring strText, bool bWarning);
+    // Wakes the server to take what was said.
+    void Wake();
 
     // Keeps the warnings for the server, which takes them through the manager; the caller holds
     // the lock.
@@ -125,6 +149,8 @@ private:
     // something undid it too often.
     std::optional<SShared> m_Shared;
     bool m_bGaveUp = false;
+    std::set<std::string> m_LansSaidNotForwarding;
+    CSharingKeeper m_Keeper;
     std::deque<CClock::SteadyTime> m_Undone;
     const CSharingStateFile m_StateFile;
     std::once_flag m_Started;

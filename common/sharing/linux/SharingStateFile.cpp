@@ -107,7 +107,9 @@ bool CSharingStateFile::Read(SRecord& record) const
 
 bool CSharingStateFile::Write(const SRecord& record) const
 {
-    if (!IsKept())
+    // What would read back as damaged is not written.
+    if (!IsKept() || !IsBootId(record.strBootId) ||
+        !CNftSharingTable::IsSafeInterfaceName(record.strInterface))
         return false;
     std::ostringstream text;
     text << kFormat << "\n"

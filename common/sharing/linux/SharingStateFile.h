@@ -28,7 +28,8 @@ public:
     bool IsKept() const { return !m_strDirectory.empty(); }
     // False when nothing is kept, the file is missing, or it is damaged.
     bool Read(SRecord& record) const;
-    // A new file, flushed to the disk, then renamed over the old one, and the directory flushed.
+    // A new file, flushed to the disk, then renamed over the old one, and the directory flushed;
+    // false, and nothing written, for a record that would read back as damaged.
     bool Write(const SRecord& record) const;
     // Removes the file, durably; true when it is gone, or was never there.
     bool Forget() const;

@@ -47,17 +47,22 @@ int OpenSubscribed(int nProtocol, int nGroup)
     return nFd;
 }
 
-// Calls the visitor for each whole message of the batch.
+// Calls the visitor for each whole message of the batch, never past the bytes received: a length
+// that is no multiple of four (which only a sender other than the kernel makes) ends the walk.
 template <typename TVisit>
 void ForEachMessage(const char* pBuffer, std::size_t nBytes, TVisit visit)
 {
     std::size_t nOffset = 0;
     while (nBytes - nOffset >= sizeof(nlmsghdr)) {
-        const auto* pMessage = reinterpret_cast<const nlmsghdr*>(pBuffer + nOffset);
-        if (pMessage->nlmsg_len < sizeof(nlmsghdr) || pMessage->nlmsg_len > nBytes - nOffset)
+        nlmsghdr header;
+        std::memcpy(&header, pBuffer + nOffset, sizeof header);
+        if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > nBytes - nOffset)
             return;
-        visit(*pMessage);
-        nOffset += NLMSG_ALIGN(pMessage->nlmsg_len);
+        visit(*reinterpret_cast<const nlmsghdr*>(pBuffer + nOffset));
+        const std::size_t nStep = NLMSG_ALIGN(header.nlmsg_len);
+        if (nStep > nBytes - nOffset)
+            return;
+        nOffset += nStep;
     }
 }
 
@@ -176,15 +181,21 @@ void CSharingWatch::Watch(const Handler& handler)
     }
 }
 
+// Only the kernel's notifications are read: another process with CAP_NET_ADMIN may send to the
+// watch's sockets too.
 template <typename TRead>
 bool CSharingWatch::Drain(int nFd, TRead read)
 {
     std::vector<char> buffer(kReadBufferBytes);
     bool bWhole = true;
     for (;;) {
-        const ssize_t nReceived = ::recv(nFd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        sockaddr_nl sender{};
+        socklen_t nSenderLength = sizeof sender;
+        const ssize_t nReceived = ::recvfrom(nFd, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                             reinterpret_cast<sockaddr*>(&sender), &nSenderLength);
         if (nReceived > 0) {
-            read(buffer.data(), static_cast<std::size_t>(nReceived));
+            if (sender.nl_pid == 0)
+                read(buffer.data(), static_cast<std::size_t>(nReceived));
             continue;
         }
         if (nReceived < 0 && errno == EINTR)

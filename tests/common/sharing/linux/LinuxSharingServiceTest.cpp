@@ -28,6 +28,12 @@ void Ip(const std::string& strArguments)
     ASSERT_EQ(std::system(("ip " + strArguments).c_str()), 0) << "ip " << strArguments;
 }
 
+std::string ReadFile(const std::string& strPath)
+{
+    std::ifstream file(strPath);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 char Forwarding()
 {
     std::ifstream file("/proc/sys/net/ipv4/ip_forward");
@@ -77,6 +83,7 @@ protected:
         m_pService.reset();
         CNftSharingTable().Remove();
         std::system("ip link del tl-a 2>/dev/null; ip link del tl-br 2>/dev/null;"
+                    "ip link del tl-br2 2>/dev/null;"
                     "ip tuntap del tl-tun mode tun 2>/dev/null");
         std::filesystem::remove_all(m_Directory);
         if (m_hAdvised != nullptr)
@@ -423,10 +430,125 @@ TEST_F(LinuxSharingServiceTest, ASharingThatAnotherProgramUndoesIsRestoredUntilI
     EXPECT_FALSE(IsShared(L"tl-a")) << "the list shows the truth";
     CSharingStateFile::SRecord record;
     EXPECT_TRUE(StateFile().Read(record)) << "the next boot shares it again";
+    // Unless it is unshared: the service forgets it, and puts forwarding back as it was.
+    ASSERT_EQ(Unshare(L"tl-a"), S_OK);
+    EXPECT_EQ(Forwarding(), '0');
+    EXPECT_FALSE(StateFile().Read(record));
 
     ASSERT_EQ(Share(L"tl-a"), S_OK);
     EXPECT_EQ(AdviceAfter("nft flush ruleset"), std::vector{restored});
     EXPECT_TRUE(IsShared(L"tl-a"));
+}
+
+// The kernel forwards what comes in by the input interface's own switch: the uplink's is part of
+// the sharing and is switched on again; a LAN's may be its administrator's choice, and is said
+// once, not fought. A switch that cannot be read (the uplink gone) is not taken for one off.
+TEST_F(LinuxSharingServiceTest, TheUplinksOwnForwardingIsKeptAndALansIsSaidOnce)
+{
+    Ip("link add tl-br2 type bridge");
+    Ip("link set tl-br2 up");
+    Use(CLinuxSharingService::Create(Remembering()));
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    EXPECT_EQ(AdviceAfter("echo 0 >/proc/sys/net/ipv4/conf/tl-a/forwarding"),
+              (std::vector<std::pair<std::wstring, bool>>{
+                  {L"IPv4 forwarding was switched off on tl-a, and is switched on again for the "
+                   L"sharing of tl-a",
+                   true}}));
+    EXPECT_EQ(ReadFile("/proc/sys/net/ipv4/conf/tl-a/forwarding"), "1\n");
+    EXPECT_EQ(AdviceAfter("echo 0 >/proc/sys/net/ipv4/conf/tl-br/forwarding"),
+              (std::vector<std::pair<std::wstring, bool>>{
+                  {L"IPv4 forwarding is switched off on tl-br, so the LAN there does not get out "
+                   L"through tl-a",
+                   true}}));
+    EXPECT_EQ(ReadFile("/proc/sys/net/ipv4/conf/tl-br/forwarding"), "0\n");
+    // The uplink goes, and its switch with it: not read, it is not taken for one switched off.
+    // The first LAN, still off, is not said again.
+    Ip("link del tl-a");
+    EXPECT_EQ(AdviceAfter("echo 0 >/proc/sys/net/ipv4/conf/tl-br2/forwarding"),
+              (std::vector<std::pair<std::wstring, bool>>{
+                  {L"IPv4 forwarding is switched off on tl-br2, so the LAN there does not get "
+                   L"out through tl-a",
+                   true}}));
+    Ip("link del tl-br2");
+}
+
+// A table taken over at start forwards again, where forwarding was switched off meanwhile (a
+// saved rule set loaded at boot, forwarding switched off while the server was stopped).
+TEST_F(LinuxSharingServiceTest, ATableTakenOverWithForwardingOffForwardsAgain)
+{
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    ReleaseAll();
+    m_pService.reset();
+    SetForwarding('0');
+    Use(CLinuxSharingService::Create(Remembering()));
+    EXPECT_TRUE(IsShared(L"tl-a"));
+    EXPECT_EQ(Forwarding(), '1');
+    EXPECT_EQ(Advice(), (std::vector<std::pair<std::wstring, bool>>{
+                            {L"IPv4 forwarding was off when the server started, and is switched "
+                             L"on for the sharing of tl-a",
+                             true}}));
+}
+
+// What undoes the sharing between its change and the watch's start is found once the watch
+// listens.
+TEST_F(LinuxSharingServiceTest, AnUndoingBeforeTheWatchListensIsFound)
+{
+    CLinuxSharingService::SOptions options = Remembering();
+    options.BeforeWatching = [] { std::system("nft flush ruleset"); };
+    Use(CLinuxSharingService::Create(options));
+    m_hAdvised = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_pService->SetAdviceEvent(m_hAdvised);
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    ASSERT_EQ(WaitForSingleObject(m_hAdvised, 30000), WAIT_OBJECT_0);
+    EXPECT_EQ(Advice(), (std::vector<std::pair<std::wstring, bool>>{
+                            {L"The sharing of tl-a was undone, and is restored", true}}));
+    EXPECT_TRUE(TableInKernel().bComplete);
+}
+
+// A boot that cannot be told is not written into the record, where it would read back as damaged,
+// nor taken for a new one at start, where it would make again what was removed by hand.
+TEST_F(LinuxSharingServiceTest, ABootThatCannotBeToldIsNeitherWrittenNorTakenForANewOne)
+{
+    CLinuxSharingService::SOptions options = Remembering();
+    options.strBootIdPath = m_Directory / "no-boot-id";
+    Use(CLinuxSharingService::Create(options));
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    EXPECT_EQ(Advice(), (std::vector<std::pair<std::wstring, bool>>{
+                            {L"The sharing of tl-a will not outlast a restart: it could not be "
+                             L"saved",
+                             true}}));
+    CSharingStateFile::SRecord record;
+    EXPECT_FALSE(StateFile().Read(record));
+    ASSERT_EQ(Unshare(L"tl-a"), S_OK);
+
+    ASSERT_TRUE(StateFile().Write({"tl-a", kEarlierBoot}));
+    Use(CLinuxSharingService::Create(options));
+    EXPECT_FALSE(TableInKernel().bTable);
+    EXPECT_TRUE(StateFile().Read(record)) << "kept for a boot that can be told";
+}
+
+// One server of a network namespace keeps its sharing: another takes no table over, says why,
+// and changes nothing while the first keeps one.
+TEST_F(LinuxSharingServiceTest, OneServerOfANamespaceKeepsItsSharing)
+{
+    ASSERT_EQ(Share(L"tl-a"), S_OK);
+    const std::shared_ptr<CLinuxSharingService> pSecond =
+        CLinuxSharingService::Create(Remembering());
+    INetSharingManager* pManager = nullptr;
+    ASSERT_EQ(pSecond->CreateManager(IID_INetSharingManager, reinterpret_cast<void**>(&pManager)),
+              S_OK);
+    CLinuxSharingService::SAdvice said;
+    ASSERT_TRUE(pSecond->TakeAdvice(said));
+    EXPECT_EQ(said.strText, L"Another Tarnlow server keeps the sharing of this machine: this one "
+                            L"leaves it to that one");
+    EXPECT_EQ(pSecond->DisableSharing("tl-a"), E_ACCESSDENIED);
+    EXPECT_TRUE(IsShared(L"tl-a"));
+    // Once the first keeps nothing, the second may keep what it shares.
+    ASSERT_EQ(Unshare(L"tl-a"), S_OK);
+    EXPECT_EQ(pSecond->EnableSharing("tl-a", ICSSHARINGTYPE_PUBLIC), S_OK);
+    EXPECT_EQ(Share(L"tl-a"), E_ACCESSDENIED);
+    EXPECT_EQ(pSecond->DisableSharing("tl-a"), S_OK);
+    pManager->Release();
 }
 
 TEST_F(LinuxSharingServiceTest, RequestsThatCannotBeCarriedOutChangeNothing)
