@@ -56,18 +56,38 @@ std::vector<SLinkAttributes> CLinuxSharingService::ReadConnections() const
     if (!CRtNetlink::ReadLinks(links))
         OutputDebugStringA("CLinuxSharingService::ReadConnections(): The kernel was not asked\n");
     std::erase_if(links, [](const SLinkAttributes& link) { return link.IsLoopback(); });
+    for (SLinkAttributes& link : links)
+        KeepAlias(link);
     return links;
 }
 
 SLinkAttributes CLinuxSharingService::ReadConnection(const SLinkAttributes& known) const
 {
     SLinkAttributes link;
-    if (CRtNetlink::ReadLink(known.nIndex, link))
-        return link;
-    link = known;
-    link.nFlags = 0;
-    link.nOperState = IF_OPER_NOTPRESENT;
+    if (!CRtNetlink::ReadLinkNamed(known.strName, link)) {
+        link = known;
+        link.nFlags = 0;
+        link.nOperState = IF_OPER_NOTPRESENT;
+    }
+    KeepAlias(link);
     return link;
+}
+
+// An alias taken from a link that is still there is forgotten with it.
+void CLinuxSharingService::KeepAlias(SLinkAttributes& link) const
+{
+    std::lock_guard lock(m_AliasMutex);
+    const auto it = m_Aliases.find(link.strName);
+    if (!link.strAlias.empty()) {
+        if (it == m_Aliases.end() && m_Aliases.size() >= kMaxKnownAliases)
+            m_Aliases.erase(m_Aliases.begin());
+        m_Aliases[link.strName] = {link.nIndex, link.strAlias};
+    } else if (it != m_Aliases.end() && it->second.nIndex == link.nIndex &&
+               link.nOperState != IF_OPER_NOTPRESENT) {
+        m_Aliases.erase(it);
+    } else if (it != m_Aliases.end()) {
+        link.strAlias = it->second.strAlias;
+    }
 }
 
 NETCON_MEDIATYPE CLinuxSharingService::MediaTypeOf(const SLinkAttributes& link) const

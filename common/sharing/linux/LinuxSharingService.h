@@ -20,6 +20,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -64,8 +65,10 @@ public:
     // shares again what it was asked before a reboot.
     HRESULT CreateManager(REFIID riid, void** ppv);
 
-    // What the service's COM objects ask of it. A connection is the interface it was when it
-    // was enumerated; one that has gone since keeps its name and type and is not present.
+    // What the service's COM objects ask of it. A connection is its interface's name, as a
+    // dial-up connection outlives its redials: its status, type and sharing are the link's that
+    // has the name now, and one that has gone keeps its name and type and is not present. An
+    // alias names the connection for the service's life, also once a redial has lost it.
     std::vector<SLinkAttributes> ReadConnections() const;
     SLinkAttributes ReadConnection(const SLinkAttributes& known) const;
     NETCON_MEDIATYPE MediaTypeOf(const SLinkAttributes& link) const;
@@ -116,6 +119,8 @@ private:
                                const std::wstring& strName);
     void Remember(const std::string& strInterface, const std::string& strBootId);
     std::wstring ConnectionNameOf(const std::string& strInterface) const;
+    // Gives a link the alias that its name had on an earlier link, or keeps the one it has.
+    void KeepAlias(SLinkAttributes& link) const;
     // What nftables or the capability said of a failed change; the text falls back to its code.
     std::string ReasonOf(HRESULT hr) const;
     std::wstring ReasonText(HRESULT hr) const;
@@ -150,6 +155,14 @@ private:
     std::optional<SShared> m_Shared;
     bool m_bGaveUp = false;
     std::set<std::string> m_LansSaidNotForwarding;
+    // The aliases of the interfaces, by name, and the link that had each.
+    struct SKnownAlias {
+        int nIndex;
+        std::string strAlias;
+    };
+    static constexpr std::size_t kMaxKnownAliases = 256;
+    mutable std::mutex m_AliasMutex;
+    mutable std::map<std::string, SKnownAlias> m_Aliases;
     CSharingKeeper m_Keeper;
     std::deque<CClock::SteadyTime> m_Undone;
     const CSharingStateFile m_StateFile;

@@ -9,6 +9,7 @@
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <net/if.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -136,6 +137,13 @@ bool CRtNetlink::ReadLink(int nIndex, SLinkAttributes& link)
         return false;
     link = links.front();
     return true;
+}
+
+bool CRtNetlink::ReadLinkNamed(const std::string& strName, SLinkAttributes& link)
+{
+    const unsigned int nIndex = ::if_nametoindex(strName.c_str());
+    // The name may have gone to another link between the two questions.
+    return nIndex != 0 && ReadLink(static_cast<int>(nIndex), link) && link.strName == strName;
 }
 
 bool CRtNetlink::ParseLink(const nlmsghdr* pMessage, SLinkAttributes& link)

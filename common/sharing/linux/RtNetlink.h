@@ -15,6 +15,8 @@ public:
     static bool ReadLinks(std::vector<SLinkAttributes>& links);
     // False when the interface no longer exists or the kernel cannot be asked.
     static bool ReadLink(int nIndex, SLinkAttributes& link);
+    // The link that has the name now, whichever index it has.
+    static bool ReadLinkNamed(const std::string& strName, SLinkAttributes& link);
     // One RTM_NEWLINK message; false for any other message or one cut short.
     static bool ParseLink(const nlmsghdr* pMessage, SLinkAttributes& link);
 

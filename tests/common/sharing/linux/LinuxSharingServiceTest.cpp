@@ -304,6 +304,31 @@ TEST_F(LinuxSharingServiceTest, AnAliasNamesTheConnectionAndAGoneInterfaceIsNotP
     EXPECT_EQ(std::count(m_Names.begin(), m_Names.end(), L"B\u00FCro LAN"), 1);
 }
 
+// A connection is its interface's name: a link that goes and comes back under the name (a
+// redial) is the same connection, with its alias, its status read live, and its sharing.
+TEST_F(LinuxSharingServiceTest, ARedialledInterfaceIsTheSameConnection)
+{
+    Ip("link set tl-a alias 'My ISP'");
+    Use(CLinuxSharingService::Create(Dialup()));
+    ASSERT_EQ(Share(L"My ISP"), S_OK);
+    Ip("link del tl-a");
+    EXPECT_EQ(Status(L"My ISP"), NCS_HARDWARE_NOT_PRESENT);
+    EXPECT_EQ(Name(Connection(L"My ISP")), L"My ISP");
+    Ip("link add tl-a type veth peer name tl-b");
+    Ip("link set tl-a up");
+    Ip("link set tl-b up");
+    EXPECT_EQ(Name(Connection(L"My ISP")), L"My ISP") << "the alias of the link before";
+    EXPECT_EQ(Status(L"My ISP"), NCS_CONNECTED);
+    EXPECT_EQ(MediaType(L"My ISP"), NCM_PHONE);
+    EXPECT_TRUE(IsShared(L"My ISP"));
+    EXPECT_EQ(Unshare(L"My ISP"), S_OK);
+    // The link's own alias names it; taken from the link, it is taken from the connection.
+    Ip("link set tl-a alias 'Other ISP'");
+    EXPECT_EQ(Name(Connection(L"My ISP")), L"Other ISP");
+    Ip("link set tl-a alias ''");
+    EXPECT_EQ(Name(Connection(L"My ISP")), L"tl-a");
+}
+
 TEST_F(LinuxSharingServiceTest, SharingMasqueradesWithForwardingOnUntilUnshared)
 {
     ASSERT_EQ(Share(L"tl-a"), S_OK);
