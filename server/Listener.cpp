@@ -6,17 +6,32 @@
 #include "Format.h"
 #include "ListenerFailure.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
+#include <vector>
 
 namespace
 {
 
 constexpr long kListenerEvents = FD_READ | FD_ACCEPT | FD_CONNECT;
 constexpr DWORD kAdvised = WAIT_OBJECT_0 + 2;
-constexpr DWORD kAddressChanged = WAIT_OBJECT_0 + 3;
 // The listening socket was bound anew or made anew: not an event of the system's.
 constexpr DWORD kReselect = 0xFFFFFFFE;
+
+DWORD Add(std::vector<HANDLE>& handles, HANDLE hHandle)
+{
+    handles.push_back(hHandle);
+    return static_cast<DWORD>(handles.size() - 1);
+}
+
+std::optional<CClock::SteadyTime> Earliest(const std::optional<CClock::SteadyTime>& first,
+                                           const std::optional<CClock::SteadyTime>& second)
+{
+    if (!first || !second)
+        return first ? first : second;
+    return std::min(*first, *second);
+}
 
 // A cycle's network event object, closed when the cycle ends, however it ends.
 class CNetworkEvent
@@ -40,10 +55,13 @@ private:
 } // namespace
 
 CListener::CListener(CSockets& sockets, CRequestHandler& handler, ILogSink& log, CClock& clock,
-                     SReports reports, bool bGiveUp)
+                     SReports reports, bool bGiveUp,
+                     CConnectionsFollower::SNotifications notifications)
     : m_Sockets(sockets), m_Handler(handler), m_Log(log), m_Clock(clock),
       m_Reports(std::move(reports)), m_Socket(sockets),
       m_Follower(sockets, m_Socket, log, clock, bGiveUp, m_Reports.Moved),
+      m_Connections(handler.Connections(), log, clock, std::move(notifications),
+                    m_Reports.ConnectionsChanged),
       m_Session(sockets, handler, log, clock)
 {
 }
@@ -97,6 +115,7 @@ void CListener::ServerThread()
         End(FormatText("CTarnlowServerDlg::ServerThread(): %s\n", error.what()), bWaited);
     }
     m_Follower.Disarm();
+    m_Connections.Stop();
     if (SUCCEEDED(hrCom))
         CoUninitialize();
     OutputDebugStringA("CTarnlowServerDlg::ServerThread(): Finish\n");
@@ -122,6 +141,7 @@ void CListener::Listen(bool& bWaited)
         throw CListenerFailure(strError);
     // An address that came while the server started is followed at once.
     m_Follower.Follow();
+    m_Connections.Start();
     while (m_bRunning)
         RunListenerCycle(bWaited);
 }
@@ -162,20 +182,39 @@ void CListener::RunListenerCycle(bool& bWaited)
 DWORD CListener::WaitForListenerEvent(WSAEVENT hEvent)
 {
     for (;;) {
-        const HANDLE handles[] = {hEvent, m_hStopEvent, m_hAdviceEvent, m_Follower.Event()};
-        const DWORD nHandles = m_Follower.IsArmed() ? 4 : 3;
-        const DWORD dwResult = m_Clock.WaitUntil(nHandles, handles, m_Follower.RetryAt());
+        std::vector<HANDLE> handles = {hEvent, m_hStopEvent, m_hAdviceEvent};
+        const DWORD dwAddressChanged =
+            m_Follower.IsArmed() ? WAIT_OBJECT_0 + Add(handles, m_Follower.Event()) : WAIT_FAILED;
+        const DWORD dwConnectionsChanged = m_Connections.IsStarted()
+                                               ? WAIT_OBJECT_0 + Add(handles, m_Connections.Event())
+                                               : WAIT_FAILED;
+        const std::optional<CClock::SteadyTime> retryAt = m_Follower.RetryAt();
+        const std::optional<CClock::SteadyTime> connectionsDue = m_Connections.Deadline();
+        const DWORD dwResult = m_Clock.WaitUntil(static_cast<DWORD>(handles.size()), handles.data(),
+                                                 Earliest(retryAt, connectionsDue));
         if (dwResult == kAdvised) {
             // The service kept or restored a sharing: the list shows it at once.
             m_Handler.LogSharingAdvice();
             m_Reports.SharingChanged();
             continue;
         }
-        if (dwResult != kAddressChanged && dwResult != WAIT_TIMEOUT)
+        const bool bTimeout = dwResult == WAIT_TIMEOUT;
+        if (dwResult == dwConnectionsChanged || (bTimeout && IsDue(connectionsDue))) {
+            // The service may have followed its sharing, and says so first.
+            m_Handler.LogSharingAdvice();
+            m_Connections.Follow();
+            continue;
+        }
+        if (dwResult != dwAddressChanged && !(bTimeout && IsDue(retryAt)))
             return dwResult;
         if (m_Follower.Follow() == CAddressFollower::EFollowed::Reselect)
             return kReselect;
     }
+}
+
+bool CListener::IsDue(const std::optional<CClock::SteadyTime>& deadline) const
+{
+    return deadline && m_Clock.SteadyNow() >= *deadline;
 }
 
 void CListener::ServeClient(WSAEVENT hEvent)

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CListener: the server's listener. On a thread of its own it waits for a client, the stop event,
-// a change of the machine's addresses, a word of the sharing service or a retry of the address
-// follower; it serves one client at a time (CClientSession) on its socket (CListeningSocket) and
-// follows the LAN's address (CAddressFollower). The host starts and stops it, and shows what it
-// reports. Its failures end its thread, never the process.
+// a change of the machine's addresses or interfaces, a word of the sharing service or a timer of
+// its followers; it serves one client at a time (CClientSession) on its socket
+// (CListeningSocket), follows the LAN's address (CAddressFollower) and the machine's connections
+// (CConnectionsFollower). The host starts and stops it, and shows what it reports. Its failures
+// end its thread, never the process.
 #pragma once
 
 #include "AddressFollower.h"
 #include "ClientSession.h"
 #include "Clock.h"
+#include "ConnectionsFollower.h"
 #include "ListeningSocket.h"
 #include "LogSink.h"
 #include "Sockets.h"
@@ -30,12 +32,16 @@ public:
         std::function<void()> SharingChanged;
         // It ended on an error, for good, while it was meant to run.
         std::function<void()> Ended;
+        // A connection appeared or vanished: the list is to be refreshed, with no one to ask.
+        std::function<void()> ConnectionsChanged;
     };
 
     // The socket wrapper is the host's, which starts and stops Winsock; the listening socket is
     // its socket. A listener that gives up leaves an address it cannot bind within a minute.
     CListener(CSockets& sockets, CRequestHandler& handler, ILogSink& log, CClock& clock,
-              SReports reports, bool bGiveUp);
+              SReports reports, bool bGiveUp,
+              CConnectionsFollower::SNotifications notifications =
+                  CConnectionsFollower::SNotifications::System());
     ~CListener();
     CListener(const CListener&) = delete;
     CListener& operator=(const CListener&) = delete;
@@ -60,6 +66,7 @@ private:
     // is logged as it comes.
     DWORD WaitForListenerEvent(WSAEVENT hEvent);
     void ServeClient(WSAEVENT hEvent);
+    bool IsDue(const std::optional<CClock::SteadyTime>& deadline) const;
     // The log says that the server no longer listens, whether it never started or stopped.
     void End(const std::string& strTrace, bool bWaited);
 
@@ -76,6 +83,7 @@ private:
     std::string m_strStartAddress;
     CListeningSocket m_Socket;
     CAddressFollower m_Follower;
+    CConnectionsFollower m_Connections;
     CClientSession m_Session;
     bool m_bClientKeptAway = false;
 };

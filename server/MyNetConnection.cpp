@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace
@@ -119,6 +120,42 @@ std::string CMyNetConnection::DialupConnectionOf(const std::string& strAdapterGu
             return false;
         });
     return strName;
+}
+
+std::vector<CMyNetConnection::SState> CMyNetConnection::ConnectionStates()
+{
+    std::vector<SState> states;
+    if (!m_pSharingManager)
+        return states;
+    const auto take = [](BSTR bstrText) {
+        std::string strText = NarrowText(bstrText);
+        SysFreeString(bstrText);
+        return strText;
+    };
+    CComPtr<INetSharingEveryConnectionCollection> pCollection;
+    EnumerateConnections("ConnectionStates", pCollection, [&](CComPtr<INetConnection> pConnection) {
+        const CComPtr<INetConnectionProps> pNCP = PropertiesOf(pConnection.Get());
+        if (!pNCP)
+            return true;
+        SState state;
+        BSTR bstrText = nullptr;
+        pNCP->get_Guid(&bstrText);
+        state.strGuid = take(std::exchange(bstrText, nullptr));
+        pNCP->get_Name(&bstrText);
+        state.strName = take(std::exchange(bstrText, nullptr));
+        NETCON_STATUS status = NCS_DISCONNECTED;
+        state.nStatus = SUCCEEDED(pNCP->get_Status(&status)) ? status : -1;
+        state.nMediaType = MediaTypeOf(pNCP);
+        VARIANT_BOOL bShared = VARIANT_FALSE;
+        if (state.nMediaType == NCM_PHONE)
+            if (const CComPtr<INetSharingConfiguration> pConfiguration =
+                    ConfigurationOf(pConnection.Get()))
+                pConfiguration->get_SharingEnabled(&bShared);
+        state.bShared = bShared != VARIANT_FALSE;
+        states.push_back(std::move(state));
+        return true;
+    });
+    return states;
 }
 
 // A call of the service that fails says where and with what: a query's failure otherwise shows only

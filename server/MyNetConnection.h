@@ -61,6 +61,17 @@ public:
     void SetClientPort(int nPort);
     void SetAdviceEvent(HANDLE hEvent);
     std::vector<SAdvice> TakeAdvice();
+    // One connection as the service tells it now, known by its adapter's GUID.
+    struct SState {
+        std::string strGuid;
+        std::string strName;
+        int nMediaType = -1;
+        int nStatus = -1;
+        bool bShared = false;
+    };
+    // Every connection of a new enumeration, asked of the service afresh; the last query's stay
+    // as they were.
+    std::vector<SState> ConnectionStates();
     // The name of the dial-up connection whose adapter has this GUID, asked of the service afresh
     // (the adapters may have changed since the last query); empty when no dial-up connection has.
     std::string DialupConnectionOf(const std::string& strAdapterGuid);

@@ -83,7 +83,8 @@ bool CServerHost::Start(int nPort)
 bool CServerHost::StartListener(int nPort, const std::string& strAddress)
 {
     m_pListener = std::make_unique<CListener>(m_Sockets, m_Handler, m_Log, *m_Options.pClock,
-                                              ListenerReports(), m_Options.bHeadless);
+                                              ListenerReports(), m_Options.bHeadless,
+                                              m_Options.Notifications);
     return m_pListener->Start(nPort, strAddress);
 }
 
@@ -96,7 +97,8 @@ CListener::SReports CServerHost::ListenerReports()
                 m_bFailed = true;
                 if (m_Options.RequestClose)
                     m_Options.RequestClose();
-            }};
+            },
+            [this] { Refresh(true); }};
 }
 
 void CServerHost::ShowAddress(const std::string& strShown)
@@ -109,7 +111,7 @@ void CServerHost::ShowAddress(const std::string& strShown)
 }
 
 // The rows are read under the manager's lock and shown after it.
-void CServerHost::Refresh()
+void CServerHost::Refresh(bool bAutomatic)
 {
     std::vector<SConnectionRow> rows;
     const int nDialupConnections = m_Handler.Connections().With([&](CMyNetConnection& manager) {
@@ -130,7 +132,7 @@ void CServerHost::Refresh()
         pFront->ShowConnections(rows);
     if (nDialupConnections == 0) {
         // A server that is closing has no one left to tell.
-        if (!m_bStopping) {
+        if (!m_bStopping && !bAutomatic) {
             for (IServerFront* pFront : m_Fronts)
                 pFront->ShowNoDialupNotice();
         }

@@ -41,6 +41,9 @@ public:
         std::function<void()> RequestClose;
         // Waits for the listener's thread at the close; a window's wait serves its thread
         // meanwhile.
+        // How the listener hears of the interfaces' changes: the system's, or a test's stand-in.
+        CConnectionsFollower::SNotifications Notifications =
+            CConnectionsFollower::SNotifications::System();
         std::function<DWORD(HANDLE hThread, DWORD dwMilliseconds)> WaitForThread =
             [](HANDLE hThread, DWORD dwMilliseconds) {
                 return WaitForSingleObject(hThread, dwMilliseconds);
@@ -66,8 +69,9 @@ public:
     // The server could not start, or gave up: its service manager should start it again.
     bool Failed() const { return m_bFailed; }
 
-    // Enumerates the connections again and shows them to every front, from the thread that asks.
-    void Refresh();
+    // Enumerates the connections again and shows them to every front, from the thread that asks;
+    // one that no one asked for raises no notice of no dial-up connection.
+    void Refresh(bool bAutomatic = false);
 
     CLogFanOut& Log() { return m_Log; }
     CRequestHandler& Handler() { return m_Handler; }

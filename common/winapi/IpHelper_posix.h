@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The IP helper as the server uses it: address change notification, asked for with an OVERLAPPED
 // whose event is signalled once, at the next change of an IPv4 address or of a link's state, and
-// asked for again after each (only the asynchronous form is offered); and the route that the
-// kernel would choose for a packet, with the adapter that it leaves by.
+// asked for again after each (only the asynchronous form is offered); interface change
+// notification, a callback at each change of a link; and the route that the kernel would choose
+// for a packet, with the adapter that it leaves by.
 #pragma once
 
 #include "Com_posix.h"
@@ -57,6 +58,34 @@ struct MIB_IPFORWARD_ROW2 {
     NET_IFINDEX InterfaceIndex;
     SOCKADDR_INET NextHop;
 };
+
+using BOOLEAN = unsigned char;
+using PVOID = void*;
+
+enum MIB_NOTIFICATION_TYPE {
+    MibParameterNotification,
+    MibAddInstance,
+    MibDeleteInstance,
+    MibInitialNotification,
+};
+
+// The parts of the system's IP interface row that a notification fills here.
+struct MIB_IPINTERFACE_ROW {
+    ADDRESS_FAMILY Family;
+    NET_LUID InterfaceLuid;
+    NET_IFINDEX InterfaceIndex;
+};
+using PMIB_IPINTERFACE_ROW = MIB_IPINTERFACE_ROW*;
+using PIPINTERFACE_CHANGE_CALLBACK = void (*)(PVOID CallerContext, PMIB_IPINTERFACE_ROW Row,
+                                              MIB_NOTIFICATION_TYPE NotificationType);
+
+// Calls back, on a thread of the system's, at each change of a link (one that comes, goes, or
+// changes its state), and once at once where asked, until cancelled. Any family is IPv4's here.
+NETIO_STATUS NotifyIpInterfaceChange(ADDRESS_FAMILY Family, PIPINTERFACE_CHANGE_CALLBACK Callback,
+                                     PVOID CallerContext, BOOLEAN InitialNotification,
+                                     HANDLE* NotificationHandle);
+// Ends the notifications: a callback that is running ends first, so it is never called from one.
+NETIO_STATUS CancelMibChangeNotify2(HANDLE NotificationHandle);
 
 // The route that a packet from the source to the destination would take, as the kernel chooses
 // it (policy routing by source included); IPv4 only. No interface may be given.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ControlProtocol.h"
+#include "InterfaceNotificationsDouble.h"
 #include "LoopbackClient.h"
 #include "MemorySharingService.h"
 #include "RegisteredService.h"
@@ -142,6 +143,7 @@ protected:
         options.bHeadless = bHeadless;
         options.pClock = &m_Clock;
         options.RequestClose = [this] { m_Recorder.CloseRequested(); };
+        options.Notifications = m_Notifications.Functions();
         m_pHost = std::make_unique<CServerHost>(std::move(options));
         m_pHost->Log().AddView(m_Recorder);
         m_pHost->AddFront(m_Recorder);
@@ -173,6 +175,7 @@ protected:
     }
 
     CTestClock m_Clock;
+    CInterfaceNotificationsDouble m_Notifications;
     CRecorder m_Recorder;
     std::shared_ptr<CMemorySharingService> m_pService;
     std::unique_ptr<CRegisteredService> m_pRegistration;

@@ -316,6 +316,128 @@ TEST_F(ServerHostTest, shareStormWhileTheListRefreshesKeepsTheListTrueToTheServi
     EXPECT_EQ(Row(1), "My ISP|Dialup|Connected|Yes");
 }
 
+namespace
+{
+
+std::size_t CountOf(const std::vector<std::string>& messages, const std::string& strEntry)
+{
+    return static_cast<std::size_t>(std::count(messages.begin(), messages.end(), strEntry));
+}
+
+} // namespace
+
+// A connection that appears or vanishes is in the list at once, with no one to ask, and at most
+// once a second of the host's clock; a refresh that finds no dial-up connection raises no notice,
+// and a mere status change refreshes nothing.
+TEST_F(ServerHostTest, theListFollowsAConnectionThatAppearsOrVanishesAtMostOnceASecond)
+{
+    const int nLan = m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
+    Open();
+    const auto listings = [](CRecorder& r) { return r.m_ListingSizes.size(); };
+    const std::size_t nListings = m_Recorder.Read(listings);
+    const int nModem = m_pService->AddConnection(TestConnection(L"Mobile", NCM_PHONE));
+    m_Notifications.Fire(MibAddInstance);
+    ASSERT_TRUE(
+        m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_ListingSizes.size() > nListings; }));
+    EXPECT_EQ(Row(1), "Mobile|Dialup|Connected|No");
+    EXPECT_TRUE(m_Recorder.WaitUntil([](CRecorder& r) {
+        return CountOf(r.m_Messages, "Populated connection list") == 1;
+    }));
+    EXPECT_EQ(Request("PC7:ConnectionList"),
+              m_strHost + ":2:(LAN:Connected:Lan:False:)(Mobile:Connected:Dialup:False:)");
+
+    // Within the same second, the next change waits for the second's end.
+    m_pService->RemoveConnection(nModem);
+    m_Notifications.Fire(MibDeleteInstance);
+    ASSERT_TRUE(m_Clock.WaitUntilAsleep());
+    EXPECT_EQ(m_Recorder.Read(listings), nListings + 1);
+    m_Clock.Advance(CConnectionsFollower::kRefreshEvery);
+    ASSERT_TRUE(m_Recorder.WaitUntil(
+        [&](CRecorder& r) { return r.m_ListingSizes.size() > nListings + 1; }));
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) { return r.m_ListingSizes.back(); }), 0u);
+    EXPECT_EQ(m_Recorder.Read([](CRecorder& r) { return r.m_nNotices; }), 1) << "the start's";
+
+    // A status change alone is followed by no refresh: the next one comes with the next
+    // connection.
+    m_Clock.Advance(CConnectionsFollower::kRefreshEvery);
+    m_pService->SetStatus(nLan, NCS_DISCONNECTED);
+    m_Notifications.Fire();
+    m_pService->AddConnection(TestConnection(L"Mobile", NCM_PHONE));
+    m_Notifications.Fire(MibAddInstance);
+    ASSERT_TRUE(m_Recorder.WaitUntil(
+        [&](CRecorder& r) { return r.m_ListingSizes.size() > nListings + 2; }));
+    EXPECT_EQ(Row(0), "LAN|Lan|Disconnected|No");
+    EXPECT_EQ(m_Recorder.Read(listings), nListings + 3);
+}
+
+// The shared connection's story, one entry each: it went down, it is back, it is gone, it came
+// back under its adapter (a redial), and another dial-up connection came while it is gone.
+TEST_F(ServerHostTest, theSharedConnectionsStoryIsToldAsItHappens)
+{
+    auto isp = TestConnection(L"My ISP", NCM_PHONE);
+    isp.bSharingEnabled = true;
+    int nIsp = m_pService->AddConnection(isp);
+    isp.strGuid = m_pService->GetConnection(nIsp).strGuid;
+    Open();
+    const auto tells = [this](const std::function<void()>& change, const std::string& strEntry) {
+        // Each step well after the one before: no refresh waits behind another, and no more than
+        // five changes fall within a minute.
+        m_Clock.Advance(std::chrono::seconds(12));
+        const std::size_t nBefore = m_Recorder.Count();
+        change();
+        m_Notifications.Fire();
+        EXPECT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
+            return CountOf({r.m_Messages.begin() + nBefore, r.m_Messages.end()}, strEntry) == 1;
+        })) << strEntry;
+    };
+    tells([&] { m_pService->SetStatus(nIsp, NCS_DISCONNECTED); },
+          "My ISP went down: the LAN is without the Internet until it comes back");
+    tells([&] { m_pService->SetStatus(nIsp, NCS_CONNECTED); }, "My ISP is back, and still shared");
+    tells([&] { m_pService->RemoveConnection(nIsp); },
+          "My ISP is gone: the LAN is without the Internet until it comes back");
+    tells([&] { nIsp = m_pService->AddConnection(isp); }, "My ISP is back, and still shared");
+    tells([&] { m_pService->RemoveConnection(nIsp); },
+          "My ISP is gone: the LAN is without the Internet until it comes back");
+    tells([&] { m_pService->AddConnection(TestConnection(L"Other ISP", NCM_PHONE)); },
+          "A new dial-up connection, Other ISP, came while My ISP is gone: the LAN is without the "
+          "Internet until one of them is shared");
+    const std::vector<std::string> messages = m_Recorder.Messages();
+    EXPECT_EQ(CountOf(messages, "My ISP is back, and still shared"), 2u);
+}
+
+// A connection that changes more than five times within a minute is not told change by change:
+// what it did is said once the minute is over.
+TEST_F(ServerHostTest, aConnectionThatKeepsChangingIsToldOnceAMinute)
+{
+    auto isp = TestConnection(L"My ISP", NCM_PHONE);
+    isp.bSharingEnabled = true;
+    const int nIsp = m_pService->AddConnection(isp);
+    Open();
+    const std::string strDown = "My ISP went down: the LAN is without the Internet until it comes "
+                                "back";
+    const std::string strBack = "My ISP is back, and still shared";
+    for (std::size_t i = 0; i < CConnectionsFollower::kMaxChangesTold; ++i) {
+        const bool bDown = i % 2 == 0;
+        const std::size_t nBefore = m_Recorder.Count();
+        m_pService->SetStatus(nIsp, bDown ? NCS_DISCONNECTED : NCS_CONNECTED);
+        m_Notifications.Fire();
+        ASSERT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
+            return r.m_Messages.size() > nBefore &&
+                   r.m_Messages.back() == (bDown ? strDown : strBack);
+        }));
+    }
+    const std::size_t nTold = m_Recorder.Count();
+    m_pService->SetStatus(nIsp, NCS_CONNECTED);
+    m_Notifications.Fire();
+    ASSERT_TRUE(m_Clock.WaitUntilAsleep()) << "the sixth change is held for the minute";
+    EXPECT_EQ(m_Recorder.Count(), nTold);
+    m_Clock.Advance(CConnectionsFollower::kChangesWindow);
+    ASSERT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.size() > nTold; }));
+    EXPECT_EQ(m_Recorder.Messages(nTold),
+              std::vector<std::string>{"My ISP went down and came back again and again (6 "
+                                       "changes within a minute): the LAN has the Internet now"});
+}
+
 TEST_F(ServerHostTest, comThatCannotBeInitialisedFailsWithTheFatalErrorToShow)
 {
     // The test's thread is in the multithreaded apartment already; another thread in a

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MemorySharingService.h"
 
+#include <cwchar>
+
 #include "SharingServiceObjects.h"
 
 namespace
@@ -237,6 +239,11 @@ int CMemorySharingService::AddConnection(const SConnection& connection)
     std::lock_guard lock(m_Mutex);
     const int nId = m_nNextId++;
     m_Connections[nId] = connection;
+    if (connection.strGuid.empty()) {
+        wchar_t cGuid[40] = {};
+        std::swprintf(cGuid, 40, L"{7A4E5C10-0000-4000-8000-%012X}", static_cast<unsigned>(nId));
+        m_Connections[nId].strGuid = cGuid;
+    }
     m_Items.push_back({EItemKind::Connection, nId});
     return nId;
 }
@@ -249,6 +256,14 @@ void CMemorySharingService::AddItem(EItemKind kind)
     }
     std::lock_guard lock(m_Mutex);
     m_Items.push_back({kind, m_nNextId++});
+}
+
+void CMemorySharingService::SetStatus(int nId, NETCON_STATUS status)
+{
+    std::lock_guard lock(m_Mutex);
+    const auto it = m_Connections.find(nId);
+    if (it != m_Connections.end())
+        it->second.Status = status;
 }
 
 void CMemorySharingService::RemoveConnection(int nId)

@@ -39,7 +39,8 @@ public:
         HRESULT hrDisableSharing = S_OK;
         // Left as COM error information with such a failure, when not empty.
         std::wstring strFailure;
-        // The adapter's GUID in braces, as INetConnectionProps::get_Guid gives it.
+        // The adapter's GUID in braces, as INetConnectionProps::get_Guid gives it; every
+        // connection has one, as on the system, made up where none is given.
         std::wstring strGuid;
         int nPortMappings = 0;
     };
@@ -54,6 +55,7 @@ public:
     void AddItem(EItemKind kind);
     void RemoveConnection(int nId);
     SConnection GetConnection(int nId) const;
+    void SetStatus(int nId, NETCON_STATUS status);
     // A failure code here makes the manager's creation fail with it.
     void SetCreateResult(HRESULT hr);
     // Whether sharing needs a private side, listed by get_EnumPrivateConnections; without one
