@@ -49,11 +49,7 @@ CConnectionsFollower::~CConnectionsFollower()
 
 bool CConnectionsFollower::Start()
 {
-    const auto states =
-        m_Connections.With([](CMyNetConnection& manager) { return manager.ConnectionStates(); });
-    for (const CMyNetConnection::SState& state : states)
-        m_Guids.insert(state.strGuid);
-    TellStory(states);
+    Track();
     const NETIO_STATUS status = m_hEvent != nullptr
                                     ? m_Notifications.Notify(OnChange, this, &m_hNotification)
                                     : ERROR_NOT_ENOUGH_MEMORY;
@@ -93,10 +89,24 @@ std::optional<CClock::SteadyTime> CConnectionsFollower::Deadline() const
     return deadline;
 }
 
+std::vector<CMyNetConnection::SState> CConnectionsFollower::ReadStates()
+{
+    return m_Connections.With([](CMyNetConnection& manager) { return manager.ConnectionStates(); });
+}
+
+void CConnectionsFollower::Track()
+{
+    const auto states = ReadStates();
+    m_Guids.clear();
+    for (const CMyNetConnection::SState& state : states)
+        m_Guids.insert(state.strGuid);
+    m_Shared.reset();
+    TellStory(states);
+}
+
 void CConnectionsFollower::Follow()
 {
-    const auto states =
-        m_Connections.With([](CMyNetConnection& manager) { return manager.ConnectionStates(); });
+    const auto states = ReadStates();
     std::set<std::string> guids;
     for (const CMyNetConnection::SState& state : states)
         guids.insert(state.strGuid);
@@ -133,9 +143,15 @@ void CConnectionsFollower::TellStory(const std::vector<CMyNetConnection::SState>
                         })
                  : nullptr;
     if (!m_Shared || (pKnown != nullptr && !pKnown->bShared) || (pKnown == nullptr && pShared)) {
+        const bool bFollowed = m_Shared && pKnown == nullptr;
+        const bool bWasUp = m_Shared && m_Shared->bUp && m_Shared->bPresent;
         m_Shared.reset();
-        if (pShared != nullptr)
-            m_Shared = SShared{pShared->strGuid, pShared->strName, IsUp(*pShared), true};
+        if (pShared == nullptr)
+            return;
+        m_Shared = SShared{pShared->strGuid, pShared->strName, IsUp(*pShared), true};
+        // Followed while it was down, it may be up under its new name.
+        if (bFollowed && !bWasUp && m_Shared->bUp)
+            Tell(pShared->strName + " is back, and still shared", false);
         return;
     }
     if (pKnown == nullptr) {

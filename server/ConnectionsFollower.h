@@ -55,6 +55,8 @@ public:
     std::optional<CClock::SteadyTime> Deadline() const;
     // Reads the connections again, after a notification or at the deadline.
     void Follow();
+    // Takes the shared connection as it is now, without a word: after a share or an unshare.
+    void Track();
 
 private:
     // The shared connection as the last reading found it.
@@ -66,6 +68,7 @@ private:
     };
 
     static void OnChange(PVOID pContext, PMIB_IPINTERFACE_ROW pRow, MIB_NOTIFICATION_TYPE type);
+    std::vector<CMyNetConnection::SState> ReadStates();
     void TellStory(const std::vector<CMyNetConnection::SState>& states);
     void TellGone(const std::vector<CMyNetConnection::SState>& states);
     // Tells a change of the shared connection's, or only counts it while it changes too often.

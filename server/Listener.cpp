@@ -220,7 +220,11 @@ bool CListener::IsDue(const std::optional<CClock::SteadyTime>& deadline) const
 void CListener::ServeClient(WSAEVENT hEvent)
 {
     m_bClientKeptAway = m_Session.Serve(hEvent) == CClientSession::EServed::KeptAway;
-    // The list follows a change once the client has its reply.
-    if (m_Handler.TakeSharingChanged())
+    // The list follows a change once the client has its reply, and the follower takes the
+    // connection now shared, or none.
+    if (m_Handler.TakeSharingChanged()) {
         m_Reports.SharingChanged();
+        if (m_Connections.IsStarted())
+            m_Connections.Track();
+    }
 }

@@ -69,6 +69,18 @@ inline bool MakeNamespaces()
            Run("ip -n " + kIsp + " link set isp0 up");
 }
 
+// The uplink made anew under a name, a veth pair to the ISP with their addresses, as the
+// namespaces were made.
+inline bool MakeUplink(const std::string& strName)
+{
+    const std::string strGw = "ip -n " + kGateway + " ";
+    return Run(strGw + "link add name " + strName + " type veth peer name isp0 netns " + kIsp) &&
+           Run(strGw + "addr add 10.77.2.1/24 dev " + strName) &&
+           Run(strGw + "link set " + strName + " up") &&
+           Run("ip -n " + kIsp + " addr add 10.77.2.2/24 dev isp0") &&
+           Run("ip -n " + kIsp + " link set isp0 up");
+}
+
 inline void RemoveNamespaces()
 {
     for (const std::string& strName : {kGateway, kLan, kIsp})
@@ -161,7 +173,8 @@ protected:
     // The server is started from a thread in the gateway, so that it runs there.
     void StartInGateway()
     {
-        ::setenv("TARNLOW_TEST_DIALUP", GatewayNetns::kUplink, 1);
+        // The uplink, and the names it takes when it is renamed or replaced.
+        ::setenv("TARNLOW_TEST_DIALUP", "gw-isp,gw-isp2,gw-new", 1);
         // However slow the machine, the tests' five undoings of a sharing fall within it.
         ::setenv("TARNLOW_TEST_UNDONE_WINDOW", "3600", 1);
         std::thread([this] {

@@ -340,9 +340,8 @@ TEST_F(ServerHostTest, theListFollowsAConnectionThatAppearsOrVanishesAtMostOnceA
     ASSERT_TRUE(
         m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_ListingSizes.size() > nListings; }));
     EXPECT_EQ(Row(1), "Mobile|Dialup|Connected|No");
-    EXPECT_TRUE(m_Recorder.WaitUntil([](CRecorder& r) {
-        return CountOf(r.m_Messages, "Populated connection list") == 1;
-    }));
+    EXPECT_TRUE(m_Recorder.WaitUntil(
+        [](CRecorder& r) { return CountOf(r.m_Messages, "Populated connection list") == 1; }));
     EXPECT_EQ(Request("PC7:ConnectionList"),
               m_strHost + ":2:(LAN:Connected:Lan:False:)(Mobile:Connected:Dialup:False:)");
 

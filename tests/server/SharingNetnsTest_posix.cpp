@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Real sharing through the gateway: the list of its interfaces, sharing and unsharing the uplink,
-// a restart, a sharing kept against other programs, the MSS through a narrow uplink, a host beyond
-// the uplink kept away, and a hand-written table of another firewall in the way.
+// a restart, a sharing kept against other programs, an uplink that goes and comes back or is
+// renamed, the MSS through a narrow uplink, a host beyond the uplink kept away, and a hand-written
+// table of another firewall in the way.
 #include "GatewayNetnsTest_posix.h"
 
 #include <map>
@@ -47,6 +48,25 @@ protected:
     }
 
     std::vector<std::string> ShareUplink() { return ChangeUplink(true); }
+
+    // Asks for the list until it shows the connection (each answer takes the server's pause),
+    // for at most the patience; its index, or -1.
+    int WaitUntilListed(const std::string& strName)
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + m_Patience;
+        int nIndex = -1;
+        while ((nIndex = IndexOf(strName)) < 0 && std::chrono::steady_clock::now() < giveUp) {
+        }
+        return nIndex;
+    }
+
+    // Runs a command in the gateway, and waits for the entry that it makes.
+    void Tells(const std::string& strCommands, const std::string& strEntry)
+    {
+        const std::size_t nBefore = m_pServer->Lines().size();
+        EXPECT_TRUE(::Run(strCommands)) << strCommands;
+        EXPECT_TRUE(m_pServer->WaitForLine(strEntry, m_Patience, nBefore)) << strEntry;
+    }
 
     static int s_nIspListener;
 };
@@ -138,6 +158,73 @@ TEST_F(SharingNetnsTest, ASharingUndoneByAnotherProgramIsRestoredAtOnceUntilItKe
     EXPECT_EQ(InGateway("cat /proc/sys/net/ipv4/ip_forward"), "1");
     EXPECT_EQ(Ask(m_strHost + ":" + UnshareCommand(IndexOf(kUplink))), m_strHost + ":" + kOkay);
     EXPECT_EQ(InGateway("cat /proc/sys/net/ipv4/ip_forward"), "0");
+}
+
+const std::string kGw = "ip -n " + kGateway + " ";
+
+// The uplink goes down and up, and vanishes and comes back under its name (a redial): it is the
+// same connection, shared and connected again, the LAN gets out again, and the Log tells each step.
+TEST_F(SharingNetnsTest, AnUplinkThatGoesAndComesBackIsTheSameConnectionAndItsStoryIsTold)
+{
+    ShareUplink();
+    const std::string strBack = "gw-isp is back, and still shared";
+    Tells(kGw + "link set gw-isp down",
+          "gw-isp went down: the LAN is without the Internet until it comes back");
+    Tells(kGw + "link set gw-isp up", strBack);
+    EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
+    Tells(kGw + "link del gw-isp",
+          "gw-isp is gone: the LAN is without the Internet until it comes back");
+    EXPECT_EQ(ReachIspFromLan(), "");
+    const std::size_t nBefore = m_pServer->Lines().size();
+    ASSERT_TRUE(MakeUplink(kUplink));
+    EXPECT_TRUE(m_pServer->WaitForLine(strBack, m_Patience, nBefore));
+    const int nUplink = WaitUntilListed(kUplink);
+    ASSERT_GE(nUplink, 0);
+    const SConnectionEntry uplink = List()[nUplink];
+    EXPECT_EQ(uplink.strStatus, "Connected");
+    EXPECT_TRUE(uplink.bShared);
+    EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
+}
+
+// The uplink renamed (the same link, as udev or a modem's driver renames it) is followed: the
+// table takes the new name, the LAN gets out, and the Log says so.
+TEST_F(SharingNetnsTest, ARenamedUplinkIsFollowed)
+{
+    ShareUplink();
+    const auto rename = [](const char* pszFrom, const char* pszTo) {
+        return kGw + "link set " + pszFrom + " down && " + kGw + "link set " + pszFrom + " name " +
+               pszTo + " && " + kGw + "link set " + pszTo + " up";
+    };
+    Tells(rename("gw-isp", "gw-isp2"),
+          "gw-isp is now gw-isp2, the same device, and is still shared");
+    EXPECT_TRUE(m_pServer->WaitForLine("gw-isp2 is back, and still shared", m_Patience));
+    EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
+    const int nRenamed = WaitUntilListed("gw-isp2");
+    ASSERT_GE(nRenamed, 0);
+    EXPECT_TRUE(List()[nRenamed].bShared);
+    Tells(rename("gw-isp2", "gw-isp"),
+          "gw-isp2 is now gw-isp, the same device, and is still shared");
+}
+
+// A new link under another name is another device: the Log says that the shared connection is
+// gone and names the new one, which is in the list without any Share. (A test of its own, as the
+// renames' changes would make the uplink one that changes too often.)
+TEST_F(SharingNetnsTest, ANewLinkUnderAnotherNameIsToldAndNotFollowed)
+{
+    ShareUplink();
+    Tells(kGw + "link del gw-isp",
+          "gw-isp is gone: the LAN is without the Internet until it comes back");
+    const std::size_t nBefore = m_pServer->Lines().size();
+    ASSERT_TRUE(MakeUplink("gw-new"));
+    EXPECT_TRUE(m_pServer->WaitForLine("A new dial-up connection, gw-new, came while gw-isp is "
+                                       "gone: the LAN is without the Internet until one of them "
+                                       "is shared",
+                                       m_Patience, nBefore));
+    EXPECT_GE(WaitUntilListed("gw-new"), 0) << "in the list without any Share";
+    EXPECT_EQ(ReachIspFromLan(), "");
+    // The suite's uplink, as it was.
+    EXPECT_TRUE(::Run(kGw + "link del gw-new"));
+    EXPECT_TRUE(MakeUplink(kUplink));
 }
 
 // Behind a narrow uplink (PPP, a mobile link) the far side sends segments that fit it, whether or

@@ -37,6 +37,13 @@ bool IsTunnelKind(const std::string& strKind)
 
 } // namespace
 
+bool SLinkAttributes::IsSameDeviceAs(const SLinkAttributes& other) const
+{
+    return (nIndex != 0 && nIndex == other.nIndex) ||
+           (!strParentDevice.empty() && strParentDevice == other.strParentDevice) ||
+           (!strPermanentAddress.empty() && strPermanentAddress == other.strPermanentAddress);
+}
+
 bool SLinkAttributes::IsLoopback() const
 {
     return nType == ARPHRD_LOOPBACK || (nFlags & IFF_LOOPBACK) != 0;

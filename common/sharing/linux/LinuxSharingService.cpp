@@ -101,6 +101,8 @@ NETCON_MEDIATYPE CLinuxSharingService::MediaTypeOf(const SLinkAttributes& link) 
 HRESULT CLinuxSharingService::IsShared(const std::string& strInterface, bool& bShared)
 {
     std::lock_guard lock(m_Mutex);
+    // Whoever asks next sees a renamed uplink followed, whether or not the watch has yet.
+    FollowUplink();
     CNftSharingTable::SState state;
     const HRESULT hr = m_Table.Read(state);
     bShared = SUCCEEDED(hr) && state.bPresent && state.strInterface == strInterface;
@@ -160,7 +162,7 @@ HRESULT CLinuxSharingService::Share(const std::string& strInterface)
         CForwardingSwitch::Write(bForwardingWasOn);
     if (FAILED(hr))
         return Refuse(hr);
-    m_Shared = SShared{strInterface, bForwardingWasOn};
+    Keep(strInterface, bForwardingWasOn);
     m_bGaveUp = false;
     m_Undone.clear();
     Remember(strInterface, CSharingStateFile::ReadBootId(m_Options.strBootIdPath));
@@ -283,7 +285,7 @@ void CLinuxSharingService::TakeOver(const CNftSharingTable::SState& state,
                                     const CSharingStateFile::SRecord* pRemembered,
                                     const std::string& strBootId)
 {
-    m_Shared = SShared{state.strInterface, state.bForwardingWasOn};
+    Keep(state.strInterface, state.bForwardingWasOn);
     // A table left by an older version is brought up to date.
     if (!state.bComplete && FAILED(m_Table.Replace(state.strInterface, state.bForwardingWasOn)))
         OutputDebugStringA("CLinuxSharingService::Start(): the table could not be brought up to "
@@ -319,7 +321,7 @@ void CLinuxSharingService::ShareAfterBoot(const std::string& strInterface,
         Advise(strName + L" could not be shared again after the restart: " + ReasonText(hr), true);
         return;
     }
-    m_Shared = SShared{strInterface, bForwardingWasOn};
+    Keep(strInterface, bForwardingWasOn);
     Remember(strInterface, strBootId);
     Advise(L"Shared " + strName + L" again, as before the restart", false);
 }
@@ -334,6 +336,64 @@ void CLinuxSharingService::Remember(const std::string& strInterface, const std::
     Advise(L"The sharing of " + ConnectionNameOf(strInterface) +
                L" will not outlast a restart: it could not be saved",
            true);
+}
+
+// The caller holds the lock.
+void CLinuxSharingService::Keep(const std::string& strInterface, bool bForwardingWasOn)
+{
+    m_Shared = SShared{strInterface, bForwardingWasOn, {}};
+    CRtNetlink::ReadLinkNamed(strInterface, m_Shared->Link);
+}
+
+void CLinuxSharingService::FollowUplink()
+{
+    if (!m_Shared)
+        return;
+    // The link under the name, another one after a redial, or the first one after a boot that
+    // shared the name before it came, is the connection now.
+    const int nIndex = CRtNetlink::IndexOf(m_Shared->strInterface);
+    if (nIndex != 0) {
+        if (nIndex != m_Shared->Link.nIndex)
+            CRtNetlink::ReadLinkNamed(m_Shared->strInterface, m_Shared->Link);
+        return;
+    }
+    if (m_Shared->Link.nIndex == 0)
+        return;
+    for (const SLinkAttributes& link : ReadConnections()) {
+        if (link.IsSameDeviceAs(m_Shared->Link) &&
+            CNftSharingTable::IsSafeInterfaceName(link.strName)) {
+            FollowTo(link);
+            return;
+        }
+    }
+}
+
+// The record follows too, so that the next boot shares the new name; the alias that named the
+// connection goes with it.
+void CLinuxSharingService::FollowTo(const SLinkAttributes& link)
+{
+    SLinkAttributes was = m_Shared->Link;
+    KeepAlias(was);
+    const std::wstring strWas = was.ConnectionName();
+    const HRESULT hr = m_Table.Replace(link.strName, m_Shared->bForwardingWasOn);
+    if (FAILED(hr)) {
+        Notify(strWas + L" is now " + WideText(link.strName) +
+                   L", the same device, and could not be shared there: " + ReasonText(hr),
+               true);
+        return;
+    }
+    CForwardingSwitch::Write(true, link.strName);
+    {
+        std::lock_guard lock(m_AliasMutex);
+        if (link.strAlias.empty() && !was.strAlias.empty())
+            m_Aliases[link.strName] = {was.nIndex, was.strAlias};
+    }
+    m_Shared->strInterface = link.strName;
+    m_Shared->Link = link;
+    Remember(link.strName, CSharingStateFile::ReadBootId(m_Options.strBootIdPath));
+    Notify(strWas + L" is now " + WideText(link.strName) +
+               L", the same device, and is still shared",
+           false);
 }
 
 // The caller holds the lock.
@@ -417,9 +477,11 @@ void CLinuxSharingService::FollowSharing()
     }
     if (m_Options.BeforeWatching)
         m_Options.BeforeWatching();
+    CSharingWatch::SChange everything;
+    everything.bRuleset = everything.bForwarding = true;
     if (m_Watch.Start(
             [this](const CSharingWatch::SChange& change) { return KeepSharing(change); }) &&
-        !KeepSharing({true, true, std::string()}))
+        !KeepSharing(everything))
         m_Watch.Stop();
 }
 
@@ -428,6 +490,8 @@ bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
     std::lock_guard lock(m_Mutex);
     if (!m_Shared || m_bGaveUp)
         return false;
+    if (change.bLinks)
+        FollowUplink();
     // A table undone by a transaction that is not in this batch is put right when that
     // transaction's own notification comes, which names its program.
     bool bTableKept = true;

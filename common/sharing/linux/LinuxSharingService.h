@@ -88,6 +88,8 @@ private:
     struct SShared {
         std::string strInterface;
         bool bForwardingWasOn = false;
+        // The link as it was last seen under the name: the device that the sharing follows.
+        SLinkAttributes Link;
     };
 
     explicit CLinuxSharingService(SOptions options);
@@ -104,6 +106,12 @@ private:
     void ShareAfterBoot(const std::string& strInterface, const std::string& strBootId);
     // Forgets what was shared, and puts forwarding back as it was before, where it was kept.
     void ForgetSharing();
+    // Starts keeping the sharing of the interface, and of its device under another name.
+    void Keep(const std::string& strInterface, bool bForwardingWasOn);
+    // The caller holds the lock. The shared interface renamed, or its device back under another
+    // name: the table and the record follow it, and it is said.
+    void FollowUplink();
+    void FollowTo(const SLinkAttributes& link);
     // Says once of each other interface that is up and does not forward, while it does not; true
     // when it said something.
     bool SayLansNotForwarding(const std::string& strUplink);

@@ -59,6 +59,17 @@ void ParseLinkInfo(const rtattr* pLinkInfo, SLinkAttributes& link)
     }
 }
 
+// An address's bytes as hexadecimal text.
+std::string HexText(const rtattr* pAttribute)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const auto* pBytes = static_cast<const unsigned char*>(RTA_DATA(pAttribute));
+    std::string strText;
+    for (std::size_t i = 0; i < RTA_PAYLOAD(pAttribute); ++i)
+        strText += {kDigits[pBytes[i] >> 4], kDigits[pBytes[i] & 0xF]};
+    return strText;
+}
+
 void ParseAttribute(const rtattr* pAttribute, SLinkAttributes& link)
 {
     switch (pAttribute->rta_type) {
@@ -74,6 +85,12 @@ void ParseAttribute(const rtattr* pAttribute, SLinkAttributes& link)
         break;
     case IFLA_LINKINFO:
         ParseLinkInfo(pAttribute, link);
+        break;
+    case IFLA_PERM_ADDRESS:
+        link.strPermanentAddress = HexText(pAttribute);
+        break;
+    case IFLA_PARENT_DEV_NAME:
+        link.strParentDevice = AttributeText(pAttribute);
         break;
     default:
         break;
@@ -141,9 +158,14 @@ bool CRtNetlink::ReadLink(int nIndex, SLinkAttributes& link)
 
 bool CRtNetlink::ReadLinkNamed(const std::string& strName, SLinkAttributes& link)
 {
-    const unsigned int nIndex = ::if_nametoindex(strName.c_str());
+    const int nIndex = IndexOf(strName);
     // The name may have gone to another link between the two questions.
-    return nIndex != 0 && ReadLink(static_cast<int>(nIndex), link) && link.strName == strName;
+    return nIndex != 0 && ReadLink(nIndex, link) && link.strName == strName;
+}
+
+int CRtNetlink::IndexOf(const std::string& strName)
+{
+    return static_cast<int>(::if_nametoindex(strName.c_str()));
 }
 
 bool CRtNetlink::ParseLink(const nlmsghdr* pMessage, SLinkAttributes& link)

@@ -17,6 +17,8 @@ public:
     static bool ReadLink(int nIndex, SLinkAttributes& link);
     // The link that has the name now, whichever index it has.
     static bool ReadLinkNamed(const std::string& strName, SLinkAttributes& link);
+    // The index of the link that has the name now; 0 when none has.
+    static int IndexOf(const std::string& strName);
     // One RTM_NEWLINK message; false for any other message or one cut short.
     static bool ParseLink(const nlmsghdr* pMessage, SLinkAttributes& link);
 

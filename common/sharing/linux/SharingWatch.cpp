@@ -102,8 +102,14 @@ bool CSharingWatch::Start(Handler handler)
     if (m_nNftablesFd < 0)
         Trace("subscribing to nftables' notifications");
     m_nNetconfFd = OpenSubscribed(NETLINK_ROUTE, RTNLGRP_IPV4_NETCONF);
+    const int nLinks = RTNLGRP_LINK;
+    if (m_nNetconfFd >= 0 && ::setsockopt(m_nNetconfFd, SOL_NETLINK, NETLINK_ADD_MEMBERSHIP,
+                                          &nLinks, sizeof nLinks) != 0) {
+        ::close(m_nNetconfFd);
+        m_nNetconfFd = -1;
+    }
     if (m_nNetconfFd < 0)
-        Trace("subscribing to IPv4 forwarding's notifications");
+        Trace("subscribing to IPv4 forwarding's and the links' notifications");
     m_nStopFd = ::eventfd(0, EFD_CLOEXEC);
     if (m_nNftablesFd < 0 || m_nNetconfFd < 0 || m_nStopFd < 0) {
         CloseDescriptors();
@@ -257,6 +263,10 @@ std::set<std::uint32_t> CSharingWatch::OwnPorts()
 void CSharingWatch::ReadNetconfMessages(const char* pBuffer, std::size_t nBytes, SChange& change)
 {
     ForEachMessage(pBuffer, nBytes, [&](const nlmsghdr& message) {
+        if (message.nlmsg_type == RTM_NEWLINK || message.nlmsg_type == RTM_DELLINK) {
+            change.bLinks = true;
+            return;
+        }
         if (message.nlmsg_type != RTM_NEWNETCONF)
             return;
         ForEachAttribute(message, sizeof(netconfmsg),

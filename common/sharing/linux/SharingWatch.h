@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CSharingWatch: follows the kernel's own notifications of what can undo a sharing, on a thread
 // of its own that sleeps until one comes (never polling): nftables' transactions
-// (NFNLGRP_NFTABLES, which needs CAP_NET_ADMIN) and IPv4 forwarding's setting (rtnetlink's netconf
-// events). Each batch of notifications reaches the handler once, after the batch's last message.
-// A transaction that the process made itself is told by the netlink port that sent it: the pid in
-// its generation is the committing thread's, as the first PID namespace counts it, which is
-// neither this process's pid for another thread nor known inside a container.
+// (NFNLGRP_NFTABLES, which needs CAP_NET_ADMIN), IPv4 forwarding's setting (rtnetlink's netconf
+// events) and the links (rtnetlink's link events: an uplink renamed, or gone and come back). Each
+// batch of notifications reaches the handler once, after the batch's last message. A transaction
+// that the process made itself is told by the netlink port that sent it: the pid in its generation
+// is the committing thread's, as the first PID namespace counts it, which is neither this process's
+// pid for another thread nor known inside a container.
 #pragma once
 
 #include <atomic>
@@ -26,8 +27,10 @@ public:
         bool bForwarding = false;
         // The program of the last such transaction, as the kernel names it; empty if it did not.
         std::string strProgram;
+        // A link changed: appeared, went, was renamed, or went up or down.
+        bool bLinks = false;
 
-        bool Any() const { return bRuleset || bForwarding; }
+        bool Any() const { return bRuleset || bForwarding || bLinks; }
     };
     // Called on the watch's thread; returning false ends the watch.
     using Handler = std::function<bool(const SChange&)>;
@@ -51,7 +54,7 @@ public:
                                      const std::set<std::uint32_t>& ownPorts, SChange& change);
     // The netlink ports of this process's own netfilter sockets (libnftables' among them).
     static std::set<std::uint32_t> OwnPorts();
-    // What a batch of rtnetlink's netconf messages says.
+    // What a batch of rtnetlink's netconf and link messages says.
     static void ReadNetconfMessages(const char* pBuffer, std::size_t nBytes, SChange& change);
 
 private:

@@ -157,6 +157,7 @@ public:
 
     std::vector<char> Bytes() const { return m_Buffer; }
     nlmsghdr& Header() { return *reinterpret_cast<nlmsghdr*>(m_Buffer.data()); }
+    void SetIndex(int nIndex) { Info().ifi_index = nIndex; }
 
 private:
     ifinfomsg& Info() { return *static_cast<ifinfomsg*>(NLMSG_DATA(&Header())); }
@@ -215,3 +216,40 @@ TEST(RtNetlinkTest, OtherMessagesAndBrokenAttributesAreNotRead)
 }
 
 } // namespace
+
+// A link as the kernel tells it, with its parent device and permanent address where given.
+SLinkAttributes Told(int nIndex, const char* pszName, const char* pszParent,
+                     const std::vector<unsigned char>& permanent)
+{
+    CLinkMessage message;
+    message.SetIndex(nIndex);
+    message.AddText(IFLA_IFNAME, pszName);
+    if (*pszParent != '\0')
+        message.AddText(IFLA_PARENT_DEV_NAME, pszParent);
+    if (!permanent.empty())
+        message.Add(IFLA_PERM_ADDRESS, permanent.data(), permanent.size());
+    SLinkAttributes link;
+    const std::vector<char> bytes = message.Bytes();
+    EXPECT_TRUE(CRtNetlink::ParseLink(reinterpret_cast<const nlmsghdr*>(bytes.data()), link));
+    return link;
+}
+
+// Whether a link under another name is the shared one's device: the same link renamed (its
+// index), or a new link of the same parent device (a USB modem's interface) or permanent address.
+// PPP and veth links tell neither, and a new one of those is another device.
+TEST(RtNetlinkTest, ALinkUnderAnotherNameIsTheSameDeviceByIndexParentOrPermanentAddress)
+{
+    const SLinkAttributes wwan0 = Told(7, "wwan0", "1-1:1.4", {});
+    EXPECT_EQ(wwan0.strParentDevice, "1-1:1.4");
+    EXPECT_TRUE(wwan0.IsSameDeviceAs(Told(7, "wwp0s20u1i4", "", {})));
+    EXPECT_TRUE(wwan0.IsSameDeviceAs(Told(9, "wwan1", "1-1:1.4", {})));
+    EXPECT_FALSE(wwan0.IsSameDeviceAs(Told(9, "wwan1", "1-2:1.4", {})));
+
+    const SLinkAttributes usb0 = Told(11, "usb0", "", {0x02, 0x1e, 0x10, 0x1f, 0x00, 0x00});
+    EXPECT_EQ(usb0.strPermanentAddress, "021e101f0000");
+    EXPECT_TRUE(
+        usb0.IsSameDeviceAs(Told(12, "enx021e101f0000", "", {0x02, 0x1e, 0x10, 0x1f, 0, 0})));
+    EXPECT_FALSE(usb0.IsSameDeviceAs(Told(12, "usb1", "", {0x02, 0x1e, 0x10, 0x1f, 0, 1})));
+
+    EXPECT_FALSE(Told(13, "ppp0", "", {}).IsSameDeviceAs(Told(14, "ppp1", "", {})));
+}
