@@ -193,9 +193,12 @@ DWORD CListener::WaitForListenerEvent(WSAEVENT hEvent)
         const DWORD dwResult = m_Clock.WaitUntil(static_cast<DWORD>(handles.size()), handles.data(),
                                                  Earliest(retryAt, connectionsDue));
         if (dwResult == kAdvised) {
-            // The service kept or restored a sharing: the list shows it at once.
+            // The service kept, restored or followed a sharing: the list shows it at once, and
+            // the shared connection's story goes on from it.
             m_Handler.LogSharingAdvice();
             m_Reports.SharingChanged();
+            if (m_Connections.IsStarted())
+                m_Connections.Follow();
             continue;
         }
         const bool bTimeout = dwResult == WAIT_TIMEOUT;

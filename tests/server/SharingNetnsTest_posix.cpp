@@ -195,7 +195,10 @@ TEST_F(SharingNetnsTest, ARenamedUplinkIsFollowed)
         return kGw + "link set " + pszFrom + " down && " + kGw + "link set " + pszFrom + " name " +
                pszTo + " && " + kGw + "link set " + pszTo + " up";
     };
-    Tells(rename("gw-isp", "gw-isp2"),
+    // Down first, as the server may read the link at any step of a rename.
+    Tells(kGw + "link set gw-isp down",
+          "gw-isp went down: the LAN is without the Internet until it comes back");
+    Tells(kGw + "link set gw-isp name gw-isp2 && " + kGw + "link set gw-isp2 up",
           "gw-isp is now gw-isp2, the same device, and is still shared");
     EXPECT_TRUE(m_pServer->WaitForLine("gw-isp2 is back, and still shared", m_Patience));
     EXPECT_EQ(ReachIspFromLan(), kUplinkAddress);
