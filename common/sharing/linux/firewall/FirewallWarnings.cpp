@@ -3,7 +3,6 @@
 
 #include "IptablesLegacyReader.h"
 #include "NftFirewallReader.h"
-#include "NftXtDump.h"
 
 #include <algorithm>
 
@@ -51,10 +50,9 @@ std::vector<std::string> CFirewallWarnings::ForClients(const std::string& strUpl
 // Every other ip and inet table, iptables-nft's among them, and legacy iptables' tables.
 bool CFirewallWarnings::Read(CFirewallRuleset& ruleset)
 {
-    const bool bNftables =
-        SUCCEEDED(
-            m_Nft.Run("list ruleset", CNftRunner::EAbsence::Fails, CNftRunner::EOutput::Json)) &&
-        CNftFirewallReader::Parse(m_Nft.Output(), CNftXtDump::Read(), m_strOwnTable, ruleset);
+    const bool bNftables = SUCCEEDED(m_Nft.Run("list ruleset", CNftRunner::EAbsence::Fails,
+                                               CNftRunner::EOutput::Json)) &&
+                           CNftFirewallReader::Parse(m_Nft.Output(), m_strOwnTable, ruleset);
     CIptablesLegacyReader::Read(ruleset);
     return bNftables || !ruleset.IsEmpty();
 }

@@ -5,8 +5,10 @@
 #include "XtMatches.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 namespace
 {
@@ -22,6 +24,16 @@ struct SContext {
     std::string strTable;
     const NamedSets* pSets;
 };
+
+// An object's member, or null: read in place, as a large listing's parts are not to be copied.
+const json& Member(const json& object, const char* pszKey)
+{
+    static const json null;
+    if (!object.is_object())
+        return null;
+    const auto found = object.find(pszKey);
+    return found != object.end() ? *found : null;
+}
 
 // A match on something the walk does not know may match.
 FirewallMatch Unknown()
@@ -45,7 +57,7 @@ bool Elements(const json& right, const SContext& context, std::vector<json>& ele
         for (const json& element : right) {
             // A set's element may carry a timeout or a comment beside its value.
             const json& value = element.is_object() && element.contains("elem")
-                                    ? element["elem"].value("val", json())
+                                    ? Member(element["elem"], "val")
                                     : element;
             elements.push_back(value);
         }
@@ -248,8 +260,8 @@ public:
         const json& value = expression.begin().value();
         if (strKey == "match")
             m_Rule.Matches.push_back(MatchOf(value.value("op", std::string()),
-                                             value.value("left", json()),
-                                             value.value("right", json()), m_Context));
+                                             Member(value, "left"), Member(value, "right"),
+                                             m_Context));
         else if (strKey == "xt")
             AddXt(value);
         else if (strKey == "vmap")
@@ -314,13 +326,13 @@ private:
     {
         std::vector<json> pairs;
         m_bEnded = true;
-        if (!Elements(value.value("data", json()), m_Context, pairs))
+        if (!Elements(Member(value, "data"), m_Context, pairs))
             return;
         for (const json& pair : pairs) {
             if (!pair.is_array() || pair.size() != 2 || !pair[1].is_object() || pair[1].empty())
                 continue;
             SFirewallRule rule = m_Rule;
-            rule.Matches.push_back(MatchOf("==", value.value("key", json()), pair[0], m_Context));
+            rule.Matches.push_back(MatchOf("==", Member(value, "key"), pair[0], m_Context));
             rule.verdict = VerdictOf(pair[1].begin().key());
             if (pair[1].begin().value().is_object())
                 rule.strTarget = pair[1].begin().value().value("target", std::string());
@@ -371,8 +383,10 @@ void AddRule(const json& rule, const CNftXtDump::XtMap& xtData, const NamedSets&
         const auto xts = xtData.find(CNftXtDump::Key(context.strFamily, context.strTable, strChain,
                                                      rule.value("handle", 0ULL)));
         CRuleBuilder builder(context, xts != xtData.end() ? &xts->second : nullptr);
-        for (const json& expression : rule.value("expr", json::array()))
-            builder.Add(expression, chain.Rules);
+        const json& expressions = Member(rule, "expr");
+        if (expressions.is_array())
+            for (const json& expression : expressions)
+                builder.Add(expression, chain.Rules);
         builder.Finish(chain.Rules);
         return;
     }
@@ -410,10 +424,27 @@ void ReadListing(const json& listing, const CNftXtDump::XtMap& xtData,
         ruleset.AddTable(std::move(tables[strName]));
 }
 
-} // namespace
+// The chains whose rules hold xtables expressions (iptables-nft's), whose data the kernel gives.
+std::vector<CNftXtDump::SChain> XtChains(const json& listing)
+{
+    std::set<CNftXtDump::SChain> chains;
+    for (const json& object : listing) {
+        const json& rule = Member(object, "rule");
+        const json& expressions = Member(rule, "expr");
+        if (!expressions.is_array() || !SeesIpv4(rule.value("family", std::string())))
+            continue;
+        if (std::any_of(expressions.begin(), expressions.end(),
+                        [](const json& expression) { return expression.contains("xt"); }))
+            chains.insert({rule.value("family", std::string()), rule.value("table", std::string()),
+                           rule.value("chain", std::string())});
+    }
+    return {chains.begin(), chains.end()};
+}
 
-bool CNftFirewallReader::Parse(const std::string& strJson, const CNftXtDump::XtMap& xtData,
-                               const std::string& strOwnTable, CFirewallRuleset& ruleset)
+using XtSource = std::function<CNftXtDump::XtMap(const std::vector<CNftXtDump::SChain>&)>;
+
+bool ParseListing(const std::string& strJson, const XtSource& readXt,
+                  const std::string& strOwnTable, CFirewallRuleset& ruleset)
 {
     const json document = json::parse(strJson, nullptr, false);
     if (document.is_discarded() || !document.is_object() || !document.contains("nftables") ||
@@ -421,9 +452,31 @@ bool CNftFirewallReader::Parse(const std::string& strJson, const CNftXtDump::XtM
         return false;
     // A listing of an unexpected shape is read as far as it goes, and never thrown out of here.
     try {
-        ReadListing(document["nftables"], xtData, strOwnTable, ruleset);
+        const json& listing = document["nftables"];
+        ReadListing(listing, readXt(XtChains(listing)), strOwnTable, ruleset);
     } catch (const json::exception&) {
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool CNftFirewallReader::Parse(const std::string& strJson, const CNftXtDump::XtMap& xtData,
+                               const std::string& strOwnTable, CFirewallRuleset& ruleset)
+{
+    return ParseListing(
+        strJson, [&xtData](const std::vector<CNftXtDump::SChain>&) { return xtData; }, strOwnTable,
+        ruleset);
+}
+
+bool CNftFirewallReader::Parse(const std::string& strJson, const std::string& strOwnTable,
+                               CFirewallRuleset& ruleset)
+{
+    return ParseListing(
+        strJson,
+        [](const std::vector<CNftXtDump::SChain>& chains) {
+            return chains.empty() ? CNftXtDump::XtMap() : CNftXtDump::Read(chains);
+        },
+        strOwnTable, ruleset);
 }

@@ -13,7 +13,10 @@
 class CNftFirewallReader
 {
 public:
-    // False when the text is no JSON listing of a rule set.
+    // False when the text is no JSON listing of a rule set. With the xtables data given (a
+    // recording), or read from the kernel for the chains that hold any.
     static bool Parse(const std::string& strJson, const CNftXtDump::XtMap& xtData,
                       const std::string& strOwnTable, CFirewallRuleset& ruleset);
+    static bool Parse(const std::string& strJson, const std::string& strOwnTable,
+                      CFirewallRuleset& ruleset);
 };

@@ -83,6 +83,52 @@ int OnRule(const nlmsghdr* pMessage, void* pContext)
     return MNL_CB_OK;
 }
 
+// The kernel fills a dump's parts as large as the reader's buffer, up to 32 KiB.
+constexpr std::size_t kDumpBufferSize = 32768;
+
+unsigned FamilyNumber(const std::string& strFamily)
+{
+    return strFamily == "ip" ? NFPROTO_IPV4 : strFamily == "inet" ? NFPROTO_INET : NFPROTO_UNSPEC;
+}
+
+// Asks for the rules of one chain, or of every chain without one.
+nlmsghdr* BuildRequest(char* pBuffer, const CNftXtDump::SChain* pChain, uint32_t nSequence)
+{
+    nlmsghdr* pRequest =
+        nftnl_nlmsg_build_hdr(pBuffer, NFT_MSG_GETRULE,
+                              pChain != nullptr ? FamilyNumber(pChain->strFamily) : NFPROTO_UNSPEC,
+                              NLM_F_DUMP | NLM_F_ACK, nSequence);
+    if (pChain == nullptr)
+        return pRequest;
+    const std::unique_ptr<nftnl_rule, SRuleDeleter> pFilter(nftnl_rule_alloc());
+    if (!pFilter)
+        return nullptr;
+    nftnl_rule_set_str(pFilter.get(), NFTNL_RULE_TABLE, pChain->strTable.c_str());
+    nftnl_rule_set_str(pFilter.get(), NFTNL_RULE_CHAIN, pChain->strChain.c_str());
+    nftnl_rule_nlmsg_build_payload(pRequest, pFilter.get());
+    return pRequest;
+}
+
+void Dump(const CNftXtDump::SChain* pChain, CNftXtDump::XtMap& xtMap)
+{
+    const std::unique_ptr<mnl_socket, SMnlSocketDeleter> pSocket(
+        mnl_socket_open(NETLINK_NETFILTER));
+    if (!pSocket || mnl_socket_bind(pSocket.get(), 0, MNL_SOCKET_AUTOPID) < 0)
+        return;
+    std::vector<char> buffer(kDumpBufferSize);
+    const auto nSequence = static_cast<uint32_t>(std::time(nullptr));
+    const nlmsghdr* pRequest = BuildRequest(buffer.data(), pChain, nSequence);
+    if (pRequest == nullptr || mnl_socket_sendto(pSocket.get(), pRequest, pRequest->nlmsg_len) < 0)
+        return;
+    const unsigned nPort = mnl_socket_get_portid(pSocket.get());
+    for (;;) {
+        const ssize_t nRead = mnl_socket_recvfrom(pSocket.get(), buffer.data(), buffer.size());
+        if (nRead <= 0 ||
+            mnl_cb_run(buffer.data(), nRead, nSequence, nPort, OnRule, &xtMap) <= MNL_CB_STOP)
+            break;
+    }
+}
+
 } // namespace
 
 std::string CNftXtDump::Key(const std::string& strFamily, const std::string& strTable,
@@ -94,22 +140,14 @@ std::string CNftXtDump::Key(const std::string& strFamily, const std::string& str
 CNftXtDump::XtMap CNftXtDump::Read()
 {
     XtMap xtMap;
-    const std::unique_ptr<mnl_socket, SMnlSocketDeleter> pSocket(
-        mnl_socket_open(NETLINK_NETFILTER));
-    if (!pSocket || mnl_socket_bind(pSocket.get(), 0, MNL_SOCKET_AUTOPID) < 0)
-        return xtMap;
-    std::vector<char> buffer(MNL_SOCKET_BUFFER_SIZE);
-    const auto nSequence = static_cast<uint32_t>(std::time(nullptr));
-    nlmsghdr* pRequest = nftnl_nlmsg_build_hdr(buffer.data(), NFT_MSG_GETRULE, NFPROTO_UNSPEC,
-                                               NLM_F_DUMP | NLM_F_ACK, nSequence);
-    if (mnl_socket_sendto(pSocket.get(), pRequest, pRequest->nlmsg_len) < 0)
-        return xtMap;
-    const unsigned nPort = mnl_socket_get_portid(pSocket.get());
-    for (;;) {
-        const ssize_t nRead = mnl_socket_recvfrom(pSocket.get(), buffer.data(), buffer.size());
-        if (nRead <= 0 ||
-            mnl_cb_run(buffer.data(), nRead, nSequence, nPort, OnRule, &xtMap) <= MNL_CB_STOP)
-            break;
-    }
+    Dump(nullptr, xtMap);
+    return xtMap;
+}
+
+CNftXtDump::XtMap CNftXtDump::Read(const std::vector<SChain>& chains)
+{
+    XtMap xtMap;
+    for (const SChain& chain : chains)
+        Dump(&chain, xtMap);
     return xtMap;
 }
