@@ -469,6 +469,18 @@ void CMyNetConnection::SetAdviceEvent(HANDLE hEvent)
         pAdvice->SetAdviceEvent(hEvent);
 }
 
+void CMyNetConnection::BeginReading()
+{
+    if (const CComPtr<ITarnlowSharingAdvice> pAdvice = Advice())
+        pAdvice->BeginReading();
+}
+
+void CMyNetConnection::EndReading()
+{
+    if (const CComPtr<ITarnlowSharingAdvice> pAdvice = Advice())
+        pAdvice->EndReading();
+}
+
 std::vector<CMyNetConnection::SAdvice> CMyNetConnection::TakeAdvice()
 {
     std::vector<SAdvice> advice;

@@ -61,6 +61,10 @@ public:
     void SetClientPort(int nPort);
     void SetAdviceEvent(HANDLE hEvent);
     std::vector<SAdvice> TakeAdvice();
+    // Between these, the service answers this thread from one reading of the system, where it
+    // offers one.
+    void BeginReading();
+    void EndReading();
     // One connection as the service tells it now, known by its adapter's GUID.
     struct SState {
         std::string strGuid;

@@ -22,6 +22,11 @@ struct ITarnlowSharingAdvice : IUnknown {
     // The oldest thing said since the last call, and gone with it, and whether it is a warning (a
     // failure, a refusal, something in the way); S_FALSE and null when nothing is left to say.
     virtual HRESULT TakeAdvice(BSTR* pbstrAdvice, BOOL* pbWarning) = 0;
+    // Between these, the calling thread's questions to the service's objects are answered from
+    // one reading of the system, taken at the first of them and read again after any change: a
+    // refresh of N connections asks the system once, not several times N.
+    virtual HRESULT BeginReading() = 0;
+    virtual HRESULT EndReading() = 0;
 
 protected:
     ~ITarnlowSharingAdvice() = default;

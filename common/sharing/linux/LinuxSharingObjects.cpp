@@ -169,6 +169,18 @@ public:
         return *pbstrAdvice != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
+    HRESULT BeginReading() override
+    {
+        m_pService->BeginReading();
+        return S_OK;
+    }
+
+    HRESULT EndReading() override
+    {
+        m_pService->EndReading();
+        return S_OK;
+    }
+
     HRESULT get_NetConnectionProps(INetConnection* pNetConnection,
                                    INetConnectionProps** ppProps) override
     {

@@ -53,7 +53,7 @@ HRESULT CLinuxSharingService::CreateManager(REFIID riid, void** ppv)
 std::vector<SLinkAttributes> CLinuxSharingService::ReadConnections() const
 {
     std::vector<SLinkAttributes> links;
-    if (!CRtNetlink::ReadLinks(links))
+    if (!m_Reading.Links(&CRtNetlink::ReadLinks, links))
         OutputDebugStringA("CLinuxSharingService::ReadConnections(): The kernel was not asked\n");
     std::erase_if(links, [](const SLinkAttributes& link) { return link.IsLoopback(); });
     for (SLinkAttributes& link : links)
@@ -64,13 +64,29 @@ std::vector<SLinkAttributes> CLinuxSharingService::ReadConnections() const
 SLinkAttributes CLinuxSharingService::ReadConnection(const SLinkAttributes& known) const
 {
     SLinkAttributes link;
-    if (!CRtNetlink::ReadLinkNamed(known.strName, link)) {
+    if (!LinkNamed(known.strName, link)) {
         link = known;
         link.nFlags = 0;
         link.nOperState = IF_OPER_NOTPRESENT;
     }
     KeepAlias(link);
     return link;
+}
+
+bool CLinuxSharingService::LinkNamed(const std::string& strName, SLinkAttributes& link) const
+{
+    if (!m_Reading.IsHeldHere())
+        return CRtNetlink::ReadLinkNamed(strName, link);
+    std::vector<SLinkAttributes> links;
+    if (!m_Reading.Links(&CRtNetlink::ReadLinks, links))
+        return false;
+    const auto found = std::find_if(links.begin(), links.end(), [&strName](const auto& candidate) {
+        return candidate.strName == strName;
+    });
+    if (found == links.end())
+        return false;
+    link = *found;
+    return true;
 }
 
 // An alias taken from a link that is still there is forgotten with it.
@@ -104,7 +120,8 @@ HRESULT CLinuxSharingService::IsShared(const std::string& strInterface, bool& bS
     // Whoever asks next sees a renamed uplink followed, whether or not the watch has yet.
     FollowUplink();
     CNftSharingTable::SState state;
-    const HRESULT hr = m_Table.Read(state);
+    const HRESULT hr =
+        m_Reading.Table([this](CNftSharingTable::SState& now) { return m_Table.Read(now); }, state);
     bShared = SUCCEEDED(hr) && state.bPresent && state.strInterface == strInterface;
     return hr;
 }
@@ -130,6 +147,7 @@ HRESULT CLinuxSharingService::Change(TChange change)
             return ReportFailure(E_ACCESSDENIED, L"another Tarnlow server keeps the sharing of "
                                                  L"this machine");
         hr = change();
+        m_Reading.Drop();
         // The server that keeps nothing lets another keep what that one shares.
         if (!m_Shared)
             m_Keeper.Release();
@@ -351,10 +369,10 @@ void CLinuxSharingService::FollowUplink()
         return;
     // The link under the name, another one after a redial, or the first one after a boot that
     // shared the name before it came, is the connection now.
-    const int nIndex = CRtNetlink::IndexOf(m_Shared->strInterface);
-    if (nIndex != 0) {
-        if (nIndex != m_Shared->Link.nIndex)
-            CRtNetlink::ReadLinkNamed(m_Shared->strInterface, m_Shared->Link);
+    SLinkAttributes now;
+    if (LinkNamed(m_Shared->strInterface, now)) {
+        if (now.nIndex != m_Shared->Link.nIndex)
+            m_Shared->Link = now;
         return;
     }
     if (m_Shared->Link.nIndex == 0)
@@ -376,6 +394,7 @@ void CLinuxSharingService::FollowTo(const SLinkAttributes& link)
     KeepAlias(was);
     const std::wstring strWas = was.ConnectionName();
     const HRESULT hr = m_Table.Replace(link.strName, m_Shared->bForwardingWasOn);
+    m_Reading.Drop();
     if (FAILED(hr)) {
         Notify(strWas + L" is now " + WideText(link.strName) +
                    L", the same device, and could not be shared there: " + ReasonText(hr),
@@ -488,6 +507,8 @@ void CLinuxSharingService::FollowSharing()
 bool CLinuxSharingService::KeepSharing(const CSharingWatch::SChange& change)
 {
     std::lock_guard lock(m_Mutex);
+    // What the kernel told is read again by whoever asks next.
+    m_Reading.Drop();
     if (!m_Shared || m_bGaveUp)
         return false;
     if (change.bLinks)

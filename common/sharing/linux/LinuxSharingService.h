@@ -11,6 +11,7 @@
 
 #include "Clock.h"
 #include "FirewallWarnings.h"
+#include "KernelReading.h"
 #include "LinkAttributes.h"
 #include "NftSharingTable.h"
 #include "SharingKeeper.h"
@@ -83,6 +84,9 @@ public:
     // Set whenever the service says something of its own accord (a sharing it kept or restored);
     // null for no event.
     void SetAdviceEvent(HANDLE hEvent);
+    // Between these, the calling thread's questions are answered from one reading of the kernel.
+    void BeginReading() { m_Reading.Begin(); }
+    void EndReading() { m_Reading.End(); }
 
 private:
     struct SShared {
@@ -129,6 +133,8 @@ private:
     std::wstring ConnectionNameOf(const std::string& strInterface) const;
     // Gives a link the alias that its name had on an earlier link, or keeps the one it has.
     void KeepAlias(SLinkAttributes& link) const;
+    // The link that has the name now, from the thread's reading where it holds one.
+    bool LinkNamed(const std::string& strName, SLinkAttributes& link) const;
     // What nftables or the capability said of a failed change; the text falls back to its code.
     std::string ReasonOf(HRESULT hr) const;
     std::wstring ReasonText(HRESULT hr) const;
@@ -171,6 +177,7 @@ private:
     static constexpr std::size_t kMaxKnownAliases = 256;
     mutable std::mutex m_AliasMutex;
     mutable std::map<std::string, SKnownAlias> m_Aliases;
+    mutable CKernelReading m_Reading;
     CSharingKeeper m_Keeper;
     std::deque<CClock::SteadyTime> m_Undone;
     const CSharingStateFile m_StateFile;

@@ -290,6 +290,36 @@ TEST_F(LinuxSharingServiceTest, MediaTypesAndStatusesAreReadAfreshAtEveryQuestio
     EXPECT_EQ(Status(L"tl-a"), NCS_CONNECTING);
 }
 
+// Within a reading (a refresh, a list) the service answers from what it read at the first
+// question, until a change of its own, which is read again; another thread meanwhile, and any
+// question after the reading, reads the kernel as it is.
+TEST_F(LinuxSharingServiceTest, AReadingAnswersFromOneLookAtTheKernelUntilAChangeOrItsEnd)
+{
+    ITarnlowSharingAdvice* pAdvice = nullptr;
+    ASSERT_EQ(
+        m_pManager->QueryInterface(IID_ITarnlowSharingAdvice, reinterpret_cast<void**>(&pAdvice)),
+        S_OK);
+    Ip("link set tl-b up");
+    EXPECT_EQ(pAdvice->BeginReading(), S_OK);
+    EXPECT_EQ(Status(L"tl-a"), NCS_CONNECTED);
+    EXPECT_FALSE(IsShared(L"tl-a"));
+    Ip("link set tl-a down");
+    ASSERT_EQ(CNftSharingTable().Replace("tl-a", false), S_OK); // behind the service's back
+    EXPECT_EQ(Status(L"tl-a"), NCS_CONNECTED) << "as read at the first question";
+    EXPECT_FALSE(IsShared(L"tl-a")) << "as read at the first question";
+    NETCON_STATUS otherThread = NCS_CONNECTED;
+    std::thread([&] { otherThread = Status(L"tl-a"); }).join();
+    EXPECT_EQ(otherThread, NCS_DISCONNECTED);
+    ASSERT_EQ(Share(L"tl-b"), S_OK);
+    EXPECT_TRUE(IsShared(L"tl-b"));
+    EXPECT_FALSE(IsShared(L"tl-a"));
+    EXPECT_EQ(Status(L"tl-a"), NCS_DISCONNECTED) << "read again after the change";
+    Ip("link set tl-a up");
+    EXPECT_EQ(pAdvice->EndReading(), S_OK);
+    EXPECT_EQ(Status(L"tl-a"), NCS_CONNECTED);
+    pAdvice->Release();
+}
+
 TEST_F(LinuxSharingServiceTest, AnAliasNamesTheConnectionAndAGoneInterfaceIsNotPresent)
 {
     Ip("link set tl-br alias 'B\xC3\xBCro LAN'");
