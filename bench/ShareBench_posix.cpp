@@ -7,6 +7,7 @@
 // (scripts/bench runs it in one).
 #include "Figures.h"
 #include "FirewallCheck.h"
+#include "IptablesNftRestore_posix.h"
 #include "LinuxSharingService.h"
 #include "NftFirewallReader.h"
 #include "NftRunner.h"
@@ -32,8 +33,6 @@ constexpr int kForeignRules = 29000;
 constexpr int kIptablesRules = 1000;
 // A user namespace's netlink socket takes a batch of about 500 rules at most.
 constexpr int kRulesPerBatch = 400;
-// iptables-nft's rules are larger, with their xtables data.
-constexpr int kIptablesRulesPerBatch = 100;
 constexpr const char* kUplink = "tls-up";
 
 double MsOf(const std::function<void()>& work)
@@ -95,22 +94,11 @@ bool LoadForeignRules()
 
 bool LoadIptablesRules()
 {
-    std::string strRules;
-    for (int i = 0; i < kIptablesRules; ++i) {
-        if (i % kIptablesRulesPerBatch == 0)
-            strRules += "*filter\n";
-        strRules += "-A FORWARD -s 10.201." + std::to_string(i / 250) + "." +
-                    std::to_string(i % 250) +
-                    " -p tcp -m multiport --dports 25,465 -m comment --comment \"mail " +
-                    std::to_string(i) + "\" -j DROP\n";
-        if ((i + 1) % kIptablesRulesPerBatch == 0 || i + 1 == kIptablesRules)
-            strRules += "COMMIT\n";
-    }
-    FILE* pRestore = ::popen("iptables-nft-restore --noflush", "w");
-    if (pRestore == nullptr)
-        return false;
-    std::fputs(strRules.c_str(), pRestore);
-    return ::pclose(pRestore) == 0;
+    return IptablesNftRestore(kIptablesRules, [](int i) {
+        return "-A FORWARD -s 10.201." + std::to_string(i / 250) + "." + std::to_string(i % 250) +
+               " -p tcp -m multiport --dports 25,465 -m comment --comment \"mail " +
+               std::to_string(i) + "\" -j DROP";
+    });
 }
 
 // The refresh after a Share asks what the server's refresh asks, row by row.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The xtables data of iptables-nft's rules, dumped by the kernel of a private network namespace.
 #include "NftXtDump.h"
+#include "IptablesNftRestore_posix.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -10,22 +10,12 @@
 namespace
 {
 
-// In parts, as a user namespace's netlink takes a batch of about a hundred such rules at most.
-bool Restore(const std::string& strRules, int nRules)
+bool Restore(const std::string& strRule, int nRules)
 {
-    std::string strInput;
-    for (int i = 0; i < nRules; i += 100) {
-        strInput += "*filter\n";
-        for (int j = i; j < nRules && j < i + 100; ++j)
-            strInput += strRules + " -s 10.9." + std::to_string(j / 250) + "." +
-                        std::to_string(j % 250) + " -j DROP\n";
-        strInput += "COMMIT\n";
-    }
-    FILE* pRestore = ::popen("iptables-nft-restore --noflush", "w");
-    if (pRestore == nullptr)
-        return false;
-    std::fputs(strInput.c_str(), pRestore);
-    return ::pclose(pRestore) == 0;
+    return IptablesNftRestore(nRules, [&strRule](int i) {
+        return strRule + " -s 10.9." + std::to_string(i / 250) + "." + std::to_string(i % 250) +
+               " -j DROP";
+    });
 }
 
 std::string NamesOf(const std::vector<CNftXtDump::SXtData>& xts)
