@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The server's settings as a file's text gives them: what is used, and what is said and left out.
+#include "ServerSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const std::string kPath = "/etc/tarnlow/tarnlow.conf";
+
+TEST(ServerSettingsTest, CommentsBlankLinesAndSpacesAroundAKeyAndValueAreRead)
+{
+    EXPECT_EQ(CServerSettings::FromText("", kPath).Port(), 10000);
+    const CServerSettings settings = CServerSettings::FromText(
+        "# Tarnlow Server's settings\n\n   \t\nport = 10500   # the LAN's clients\r\n", kPath);
+    EXPECT_EQ(settings.Port(), 10500);
+    EXPECT_TRUE(settings.Warnings().empty());
+    // The later of two holds; a setting without a line break at the end is read.
+    EXPECT_EQ(CServerSettings::FromText("port=10500\nport\t=\t10600", kPath).Port(), 10600);
+}
+
+// Each line that cannot be used is one warning that names it, and the setting keeps what it had.
+TEST(ServerSettingsTest, ALineThatCannotBeUsedIsNamedAndLeftOut)
+{
+    const CServerSettings settings =
+        CServerSettings::FromText("port = 10500\nprot = 10\nport = 0\nport = 65536\nport = 12ab\n"
+                                  "port = -1\nport =\nport\n= 5\n",
+                                  kPath);
+    EXPECT_EQ(settings.Port(), 10500);
+    const std::string strPort = "the port must be a number from 1 to 65535";
+    EXPECT_EQ(
+        settings.Warnings(),
+        (std::vector<std::string>{
+            "Line 2 of " + kPath + " (\"prot = 10\") is left out: there is no setting \"prot\"",
+            "Line 3 of " + kPath + " (\"port = 0\") is left out: " + strPort,
+            "Line 4 of " + kPath + " (\"port = 65536\") is left out: " + strPort,
+            "Line 5 of " + kPath + " (\"port = 12ab\") is left out: " + strPort,
+            "Line 6 of " + kPath + " (\"port = -1\") is left out: " + strPort,
+            "Line 7 of " + kPath + " (\"port =\") is left out: " + strPort,
+            "Line 8 of " + kPath + " (\"port\") is left out: it is not \"key = value\"",
+            "Line 9 of " + kPath + " (\"= 5\") is left out: there is no setting \"\""}));
+}
+
+// A line is quoted as a log line may hold it: printable and short, whatever the file holds.
+TEST(ServerSettingsTest, AQuotedLineIsPrintableAndShort)
+{
+    const CServerSettings settings = CServerSettings::FromText(
+        "\x1b[31mport\x7f = 1\n" + std::string(100, 'k') + " = 1\n", kPath);
+    ASSERT_EQ(settings.Warnings().size(), 2u);
+    EXPECT_EQ(settings.Warnings()[0], "Line 1 of " + kPath +
+                                          " (\"?[31mport? = 1\") is left out: there is no "
+                                          "setting \"?[31mport?\"");
+    EXPECT_EQ(settings.Warnings()[1].find(std::string(61, 'k')), std::string::npos);
+    EXPECT_NE(settings.Warnings()[1].find(std::string(60, 'k') + "...\")"), std::string::npos);
+}
+
+} // namespace
