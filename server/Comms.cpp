@@ -4,7 +4,7 @@
 #include "PageKeys.h"
 #include "server/resource.h"
 
-CComms::CComms() : CDialog(IDD)
+CComms::CComms(int nReceivePort) : CDialog(IDD), m_nReceivePort(nReceivePort)
 {
     MapCommand(IDC_RECEIVE_PORT, EN_CHANGE, &CComms::OnEnChangeReceivePort);
 }

@@ -16,13 +16,14 @@ public:
     static constexpr int kDefaultReceivePort = ControlProtocol::kDefaultPort;
     static constexpr int kDefaultResponseTimeoutMs = 500;
 
-    CComms();
+    // The port that the settings give, else the protocol's.
+    explicit CComms(int nReceivePort = kDefaultReceivePort);
 
     // Callable from the listener thread.
     int GetReceivePort() const;
     void OnEnChangeReceivePort();
 
-    int m_nReceivePort = kDefaultReceivePort;
+    int m_nReceivePort;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -8,7 +8,8 @@
 #include <utility>
 
 CServerHost::CServerHost(SOptions options)
-    : m_Options(std::move(options)), m_Log(*m_Options.pClock), m_Handler(m_Log)
+    : m_Options(std::move(options)), m_Settings(m_Options.Settings), m_Log(*m_Options.pClock),
+      m_Handler(m_Log)
 {
 }
 
@@ -46,6 +47,7 @@ bool CServerHost::Start(int nPort)
 {
     const CLogFanOut::CStartHold hold(m_Log);
     m_Log.AddEntry("Program started");
+    SayWarnings(m_Settings);
     if (!RunsAsAdministrator())
         m_Log.AddEntry("The server does not run as an administrator, so it cannot change sharing",
                        ILogSink::EPriority::Warning);
@@ -58,6 +60,40 @@ bool CServerHost::Start(int nPort)
     }
     m_Handler.SetHostName(m_Sockets.GetLocalHostName());
     m_Log.AddEntry("TCP/IP: Started");
+    return Listen(nPort);
+}
+
+bool CServerHost::Reload(const CServerSettings& settings)
+{
+    m_Settings = settings;
+    SayWarnings(settings);
+    if (settings.Port() == m_nPort)
+        return true;
+    m_Log.AddEntry("The server's port is now " + std::to_string(settings.Port()));
+    if (m_pListener) {
+        m_pListener->Stop();
+        if (m_pListener->Thread() != nullptr)
+            m_Options.WaitForThread(m_pListener->Thread(), kListenerStopWaitMs);
+    }
+    // The service must not wake a listener that has gone.
+    m_Handler.Connections().With(
+        [](CMyNetConnection& manager) { manager.SetAdviceEvent(nullptr); });
+    if (Listen(settings.Port()))
+        return true;
+    if (m_Options.RequestClose && m_Options.bHeadless)
+        m_Options.RequestClose();
+    return false;
+}
+
+void CServerHost::SayWarnings(const CServerSettings& settings)
+{
+    for (const std::string& strWarning : settings.Warnings())
+        m_Log.AddEntry(strWarning, ILogSink::EPriority::Warning);
+}
+
+bool CServerHost::Listen(int nPort)
+{
+    m_nPort = nPort;
     // With no interface at all the listener takes any address, and the label keeps "none". From
     // now on only the listener reads the interface list.
     const std::string strAddress =

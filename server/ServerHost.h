@@ -11,6 +11,7 @@
 #include "Clock.h"
 #include "LogFanOut.h"
 #include "ServerFront.h"
+#include "ServerSettings.h"
 #include "Sockets.h"
 #include "server/Listener.h"
 #include "server/RequestHandler.h"
@@ -42,6 +43,8 @@ public:
         // Waits for the listener's thread at the close; a window's wait serves its thread
         // meanwhile.
         // How the listener hears of the interfaces' changes: the system's, or a test's stand-in.
+        // What the machine's administrator set: none in a test unless it says so.
+        CServerSettings Settings;
         CConnectionsFollower::SNotifications Notifications =
             CConnectionsFollower::SNotifications::System();
         std::function<DWORD(HANDLE hThread, DWORD dwMilliseconds)> WaitForThread =
@@ -63,6 +66,10 @@ public:
     // Starts the server at the port: its entries, the connections, Winsock, the listener. False
     // when it cannot serve (the caller closes it).
     bool Start(int nPort);
+    // Settings read again (the service's SIGHUP): their warnings are said, and a new port is
+    // listened at as at the start. False when the server cannot listen there.
+    bool Reload(const CServerSettings& settings);
+    const CServerSettings& Settings() const { return m_Settings; }
     // Stops what Start started, in reverse, and uninitialises COM; a second call does nothing.
     void Stop();
     bool IsStopping() const { return m_bStopping; }
@@ -84,10 +91,14 @@ public:
 
 private:
     bool StartListener(int nPort, const std::string& strAddress);
+    bool Listen(int nPort);
+    void SayWarnings(const CServerSettings& settings);
     CListener::SReports ListenerReports();
     void ShowAddress(const std::string& strShown);
 
     const SOptions m_Options;
+    CServerSettings m_Settings;
+    int m_nPort = 0;
     bool m_bCOMInitialised = false;
     CLogFanOut m_Log;
     CSockets m_Sockets;

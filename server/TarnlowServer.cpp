@@ -13,6 +13,7 @@ int main(int argc, char** argv)
     CWnd* pMainWnd = nullptr;
     CServerHost::SOptions options;
     options.bHeadless = CUiApplication::IsHeadless();
+    options.Settings = CServerSettings::Read();
     options.RequestClose = [&pMainWnd] { pMainWnd->PostMessage(WM_CLOSE); };
     // The listener may have posted to the window: its calls are served while the close waits.
     options.WaitForThread = WaitForSingleObjectPumping;

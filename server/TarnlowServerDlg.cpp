@@ -5,7 +5,9 @@
 #include "ServerResources.h"
 
 CTarnlowServerDlg::CTarnlowServerDlg(CServerHost& host, CWnd* pParent)
-    : CMainDialog(new CConnections(host), new CComms, kServerLogVariant, pParent), m_Host(host)
+    : CMainDialog(new CConnections(host), new CComms(host.Settings().Port()), kServerLogVariant,
+                  pParent),
+      m_Host(host)
 {
 }
 

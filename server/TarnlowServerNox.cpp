@@ -3,7 +3,6 @@
 // wait, without any window. Its log and address are lines on standard output, what a window would
 // show in a box a line on standard error.
 #include "ConsoleFront.h"
-#include "ControlProtocol.h"
 #include "Journal.h"
 #include "ServerHost.h"
 #include "SharingRegistration.h"
@@ -15,6 +14,7 @@ int main()
     CTerminationWait termination;
     CServerHost::SOptions options;
     options.bHeadless = true;
+    options.Settings = CServerSettings::Read();
     options.RequestClose = [&termination] { termination.Wake(); };
     CServerHost host(std::move(options));
     // COM's security is the process's, set once: before anything else can make COM choose it.
@@ -27,8 +27,11 @@ int main()
     const CSharingRegistration sharing;
     CConsoleFront front;
     host.AddFront(front);
-    if (host.Start(ControlProtocol::kDefaultPort))
-        termination.Wait();
+    if (host.Start(host.Settings().Port())) {
+        while (termination.Wait() == CTerminationWait::EWoken::Reload &&
+               host.Reload(CServerSettings::Read())) {
+        }
+    }
     host.Stop();
     // A service manager restarts a server that could not start, and leaves one that was closed.
     return host.Failed() ? 1 : 0;

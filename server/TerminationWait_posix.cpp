@@ -22,6 +22,7 @@ sigset_t TerminationSignals()
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     return signals;
 }
 
@@ -53,13 +54,14 @@ void CTerminationWait::Wake()
     [[maybe_unused]] const ssize_t nWritten = ::write(m_nWakeFd, &nOne, sizeof nOne);
 }
 
-void CTerminationWait::Wait()
+CTerminationWait::EWoken CTerminationWait::Wait()
 {
     pollfd fds[2] = {{m_nWakeFd, POLLIN, 0}, {m_nSignalFd, POLLIN, 0}};
     while (::poll(fds, m_nSignalFd >= 0 ? 2 : 1, -1) < 0 && errno == EINTR) {
     }
-    if (fds[1].revents == 0)
-        return;
+    if (fds[0].revents != 0 || fds[1].revents == 0)
+        return EWoken::End;
     signalfd_siginfo signal{};
-    [[maybe_unused]] const ssize_t nRead = ::read(m_nSignalFd, &signal, sizeof signal);
+    const ssize_t nRead = ::read(m_nSignalFd, &signal, sizeof signal);
+    return nRead == sizeof signal && signal.ssi_signo == SIGHUP ? EWoken::Reload : EWoken::End;
 }

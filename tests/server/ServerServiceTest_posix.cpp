@@ -5,6 +5,7 @@
 #include "ServerProcessTest.h"
 
 #include <algorithm>
+#include <fstream>
 
 using namespace std::chrono_literals;
 
@@ -76,4 +77,24 @@ TEST_F(ServerServiceTest, anInterruptClosesTheServerAsATerminationDoes)
     ASSERT_TRUE(exitCode) << "the server did not end within 10 seconds";
     EXPECT_EQ(*exitCode, 0);
     EXPECT_NE(m_pServer->Trace()->find("CTarnlowServerDlg::CleanClose()\n"), std::string::npos);
+}
+
+// The port of the settings file is the one listened at, and a line that cannot be used is said
+// right after the start's first entry.
+TEST_F(ServerServiceTest, theSettingsFilesPortIsListenedAtAndWhatItCannotUseIsSaid)
+{
+    const std::string strSettings = m_strStderrPath + ".conf";
+    std::ofstream(strSettings) << "# moved\nport = 10001\nprot = 10002\n";
+    ::setenv("TARNLOW_SETTINGS", strSettings.c_str(), 1);
+    Start();
+    ::unsetenv("TARNLOW_SETTINGS");
+    EXPECT_EQ(Exchange("PC7:Hello", 10001), m_strHost + ":Hello");
+    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "(no connection)")
+        << "not at the protocol's own port";
+    const std::vector<std::string> entries = Messages(m_pServer->Lines());
+    ASSERT_GE(entries.size(), 2u);
+    EXPECT_EQ(entries[0], "Program started");
+    EXPECT_EQ(entries[1], "Line 3 of " + strSettings +
+                              " (\"prot = 10002\") is left out: there is no setting \"prot\"");
+    std::remove(strSettings.c_str());
 }
