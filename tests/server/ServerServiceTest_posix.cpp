@@ -3,9 +3,9 @@
 // one sees its window, so a server that cannot listen ends for its service manager to start it
 // again, and under systemd its lines carry their priority for the journal.
 #include "ServerProcessTest.h"
+#include "SettingsFile_posix.h"
 
 #include <algorithm>
-#include <fstream>
 
 using namespace std::chrono_literals;
 
@@ -83,18 +83,15 @@ TEST_F(ServerServiceTest, anInterruptClosesTheServerAsATerminationDoes)
 // right after the start's first entry.
 TEST_F(ServerServiceTest, theSettingsFilesPortIsListenedAtAndWhatItCannotUseIsSaid)
 {
-    const std::string strSettings = m_strStderrPath + ".conf";
-    std::ofstream(strSettings) << "# moved\nport = 10001\nprot = 10002\n";
-    ::setenv("TARNLOW_SETTINGS", strSettings.c_str(), 1);
+    const CSettingsFile settings(m_strStderrPath + ".conf",
+                                 "# moved\nport = 10001\nprot = 10002\n");
     Start();
-    ::unsetenv("TARNLOW_SETTINGS");
     EXPECT_EQ(Exchange("PC7:Hello", 10001), m_strHost + ":Hello");
     EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "(no connection)")
         << "not at the protocol's own port";
     const std::vector<std::string> entries = Messages(m_pServer->Lines());
     ASSERT_GE(entries.size(), 2u);
     EXPECT_EQ(entries[0], "Program started");
-    EXPECT_EQ(entries[1], "Line 3 of " + strSettings +
+    EXPECT_EQ(entries[1], "Line 3 of " + settings.Path() +
                               " (\"prot = 10002\") is left out: there is no setting \"prot\"");
-    std::remove(strSettings.c_str());
 }
