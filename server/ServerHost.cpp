@@ -70,19 +70,25 @@ bool CServerHost::Reload(const CServerSettings& settings)
     if (settings.Port() == m_nPort)
         return true;
     m_Log.AddEntry("The server's port is now " + std::to_string(settings.Port()));
-    if (m_pListener) {
-        m_pListener->Stop();
-        if (m_pListener->Thread() != nullptr)
-            m_Options.WaitForThread(m_pListener->Thread(), kListenerStopWaitMs);
-    }
-    // The service must not wake a listener that has gone.
+    // The service must not wake a listener that has gone; one that does not end in time is left
+    // to the close, and the service manager starts the server again.
     m_Handler.Connections().With(
         [](CMyNetConnection& manager) { manager.SetAdviceEvent(nullptr); });
-    if (Listen(settings.Port()))
+    if (StopListener() && Listen(settings.Port()))
         return true;
+    m_bFailed = true;
     if (m_Options.RequestClose && m_Options.bHeadless)
         m_Options.RequestClose();
     return false;
+}
+
+bool CServerHost::StopListener()
+{
+    if (!m_pListener)
+        return true;
+    m_pListener->Stop();
+    return m_pListener->Thread() == nullptr ||
+           m_Options.WaitForThread(m_pListener->Thread(), kListenerStopWaitMs) == WAIT_OBJECT_0;
 }
 
 void CServerHost::SayWarnings(const CServerSettings& settings)
@@ -183,11 +189,7 @@ void CServerHost::Stop()
     if (m_bStopping.exchange(true))
         return;
     OutputDebugStringA("CTarnlowServerDlg::CleanClose()\n");
-    if (m_pListener) {
-        m_pListener->Stop();
-        if (m_pListener->Thread() != nullptr)
-            m_Options.WaitForThread(m_pListener->Thread(), kListenerStopWaitMs);
-    }
+    StopListener();
     if (m_Sockets.GetSocketsInit())
         m_Sockets.ShutdownSockets();
     // The service's objects go while COM is still there to take them back.

@@ -92,6 +92,8 @@ public:
 private:
     bool StartListener(int nPort, const std::string& strAddress);
     bool Listen(int nPort);
+    // True once the listener's thread has ended, or where there is none.
+    bool StopListener();
     void SayWarnings(const CServerSettings& settings);
     CListener::SReports ListenerReports();
     void ShowAddress(const std::string& strShown);
