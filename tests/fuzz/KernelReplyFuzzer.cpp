@@ -64,7 +64,8 @@ void CheckNotifications(const std::uint8_t* pData, std::size_t nSize, bool bNfta
 {
     // In a buffer of the bytes' own size, as the receive's, aligned as the socket's buffer is.
     std::vector<std::uint32_t> aligned((nSize + 3) / 4);
-    std::memcpy(aligned.data(), pData, nSize);
+    if (nSize > 0)
+        std::memcpy(aligned.data(), pData, nSize);
     const auto* pBuffer = reinterpret_cast<const char*>(aligned.data());
     CSharingWatch::SChange change;
     if (bNftables)

@@ -27,13 +27,13 @@ void CKernelReading::Drop()
     m_Table.reset();
 }
 
-// The kernel is asked outside the lock, so that a drop never waits for it.
 bool CKernelReading::IsHeldHere()
 {
     std::lock_guard lock(m_Mutex);
     return m_Holder == std::this_thread::get_id();
 }
 
+// The kernel is asked outside the lock, so that a drop never waits for it.
 template <typename TValue, typename TRead>
 bool CKernelReading::Read(std::optional<TValue>& kept, const TRead& read, TValue& value)
 {
