@@ -32,11 +32,6 @@ constexpr int kRequestsEach = 200;
 constexpr double kFloorMs = 50.0;
 const char* const kStderrPath = "tarnlow-server-bench-stderr.log";
 
-double MsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 // A field of a process's memory, in MB: from its status (VmRSS, resident) or from its mappings'
 // sum (Pss, its share of the pages it shares with other processes).
 double MemoryMb(pid_t nPid, const char* pszFile, const std::string& strField)

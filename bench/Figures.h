@@ -4,9 +4,17 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+// The milliseconds since a moment of the steady clock: one sample.
+inline double MsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
 
 inline double Percentile(std::vector<double> samples, double dFraction)
 {

@@ -190,12 +190,6 @@ double ProcessCpuMs()
     return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_nsec) / 1e6;
 }
 
-double MsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 // The machine's service shares a veth of the namespace; another program (nft) flushes the rule
 // set, and the time until the service has put its table back is taken, from before nft starts
 // to the service's word. Then the process's processor time while the watch waits for 10 s, and

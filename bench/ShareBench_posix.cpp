@@ -39,8 +39,7 @@ double MsOf(const std::function<void()>& work)
 {
     const auto start = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
+    return MsSince(start);
 }
 
 std::vector<double> Repeated(const std::function<void()>& work)
