@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file as the server reads it: none, one it cannot read, one too long.
 #include "ServerSettings.h"
+#include "TestDirectory_posix.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,18 +14,9 @@ namespace
 class ServerSettingsFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char cTemplate[] = "/tmp/tarnlow-settings-XXXXXX";
-        ASSERT_NE(::mkdtemp(cTemplate), nullptr);
-        m_Directory = cTemplate;
-    }
+    void SetUp() override { ASSERT_FALSE(m_Directory.empty()); }
 
-    void TearDown() override
-    {
-        ::unsetenv("TARNLOW_SETTINGS");
-        std::filesystem::remove_all(m_Directory);
-    }
+    void TearDown() override { ::unsetenv("TARNLOW_SETTINGS"); }
 
     CServerSettings ReadFrom(const std::filesystem::path& path)
     {
@@ -32,7 +24,8 @@ protected:
         return CServerSettings::Read();
     }
 
-    std::filesystem::path m_Directory;
+    const CTestDirectory m_Temporary{"tarnlow-settings"};
+    const std::filesystem::path& m_Directory = m_Temporary.Path();
 };
 
 TEST_F(ServerSettingsFileTest, NoFileIsTheDefaultsAndAFileThatCannotBeReadIsSaid)

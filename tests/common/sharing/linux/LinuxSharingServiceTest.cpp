@@ -6,6 +6,7 @@
 #include "SharingAdvice.h"
 #include "SharingEnumeration.h"
 #include "TestClock.h"
+#include "TestDirectory_posix.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -70,9 +71,7 @@ protected:
         Ip("link set tl-a up");
         Ip("link set tl-br up");
         SetForwarding('0');
-        char cTemplate[] = "/tmp/tarnlow-service-XXXXXX";
-        ASSERT_NE(::mkdtemp(cTemplate), nullptr);
-        m_Directory = cTemplate;
+        ASSERT_FALSE(m_Directory.empty());
         std::ofstream(m_Directory / "boot_id") << kThisBoot << "\n";
         Use(CLinuxSharingService::Create(Dialup()));
     }
@@ -85,7 +84,6 @@ protected:
         std::system("ip link del tl-a 2>/dev/null; ip link del tl-br 2>/dev/null;"
                     "ip link del tl-br2 2>/dev/null;"
                     "ip tuntap del tl-tun mode tun 2>/dev/null");
-        std::filesystem::remove_all(m_Directory);
         if (m_hAdvised != nullptr)
             CloseHandle(m_hAdvised);
     }
@@ -248,7 +246,8 @@ protected:
     INetSharingManager* m_pManager = nullptr;
     std::vector<INetConnection*> m_Connections;
     std::vector<std::wstring> m_Names;
-    std::filesystem::path m_Directory;
+    const CTestDirectory m_Temporary{"tarnlow-service"};
+    const std::filesystem::path& m_Directory = m_Temporary.Path();
     HANDLE m_hAdvised = nullptr;
     CTestClock m_Clock;
 };

@@ -2,6 +2,7 @@
 // The state file that lets a sharing outlast a reboot: what is written is read back, and what is
 // missing, damaged or cannot be written keeps nothing and never fails the service.
 #include "SharingStateFile.h"
+#include "TestDirectory_posix.h"
 #include "TraceCapture.h"
 
 #include <cstdlib>
@@ -21,21 +22,15 @@ constexpr const char* kBootB = "0f4e2a7c-2b1d-4c8e-9a55-e0b0d1c2f3a4";
 class SharingStateFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char cTemplate[] = "/tmp/tarnlow-state-XXXXXX";
-        ASSERT_NE(::mkdtemp(cTemplate), nullptr);
-        m_Directory = cTemplate;
-    }
-
-    void TearDown() override { fs::remove_all(m_Directory); }
+    void SetUp() override { ASSERT_FALSE(m_Directory.empty()); }
 
     void WriteFile(const std::string& strText) const
     {
         std::ofstream(m_Directory / CSharingStateFile::kFileName) << strText;
     }
 
-    fs::path m_Directory;
+    const CTestDirectory m_Temporary{"tarnlow-state"};
+    const fs::path& m_Directory = m_Temporary.Path();
 };
 
 TEST_F(SharingStateFileTest, ARecordReadsBackAsWrittenUntilItIsForgotten)
