@@ -40,13 +40,13 @@ public:
         // The host ended itself (headless, it could not listen): its owner closes it, from
         // whichever thread this is called on.
         std::function<void()> RequestClose;
-        // Waits for the listener's thread at the close; a window's wait serves its thread
-        // meanwhile.
-        // How the listener hears of the interfaces' changes: the system's, or a test's stand-in.
         // What the machine's administrator set: none in a test unless it says so.
         CServerSettings Settings;
+        // How the listener hears of the interfaces' changes: the system's, or a test's stand-in.
         CConnectionsFollower::SNotifications Notifications =
             CConnectionsFollower::SNotifications::System();
+        // Waits for the listener's thread at the close; a window's wait serves its thread
+        // meanwhile.
         std::function<DWORD(HANDLE hThread, DWORD dwMilliseconds)> WaitForThread =
             [](HANDLE hThread, DWORD dwMilliseconds) {
                 return WaitForSingleObject(hThread, dwMilliseconds);
