@@ -197,6 +197,26 @@ std::string CMyNetConnection::GetName(int nIndex)
     return strName;
 }
 
+std::string CMyNetConnection::GetGuid(int nIndex)
+{
+    const CComPtr<INetConnectionProps> pNCP = PropertiesAt(nIndex);
+    if (!pNCP)
+        return std::string();
+    BSTR bstrGuid = nullptr;
+    pNCP->get_Guid(&bstrGuid);
+    std::string strGuid = NarrowText(bstrGuid);
+    SysFreeString(bstrGuid);
+    return strGuid;
+}
+
+int CMyNetConnection::IndexOf(const std::string& strGuid)
+{
+    for (int i = 0; !strGuid.empty() && i < ConnectionCount(); ++i)
+        if (GetGuid(i) == strGuid)
+            return i;
+    return -1;
+}
+
 int CMyNetConnection::GetMediaType(int nIndex)
 {
     return MediaTypeOf(PropertiesAt(nIndex));

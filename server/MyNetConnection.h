@@ -28,6 +28,9 @@ public:
     // Every per-index operation treats an index outside 0 to ConnectionCount() - 1 like a
     // connection whose properties cannot be read. Each asks the service afresh.
     std::string GetName(int nIndex);
+    std::string GetGuid(int nIndex);
+    // The index of the last query's connection whose adapter has this GUID; -1 where none has.
+    int IndexOf(const std::string& strGuid);
     int GetMediaType(int nIndex);
     int GetStatus(int nIndex);
     VARIANT_BOOL IsShared(int nIndex);

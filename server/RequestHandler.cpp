@@ -93,17 +93,64 @@ bool CRequestHandler::ChangeSharing(const Sender& send, const std::string& strCo
     const CMyNetConnection::SOutcome outcome = m_Connections.With([&](CMyNetConnection& manager) {
         return manager.SetShared(nIndex, bShared, strLocalAddress);
     });
-    for (const std::string& strSideChange : outcome.sideChanges)
-        m_Log.AddEntry(strSideChange);
-    if (!outcome.strRefusal.empty())
-        m_Log.AddEntry(FormatText("The system refused to %s connection %d: %s", pszChange, nIndex,
-                                  outcome.strRefusal.c_str()),
-                       ILogSink::EPriority::Warning);
-    LogSharingAdvice();
+    LogOutcome(outcome, pszChange, nIndex);
     if (!ReplyAndLog(send, BuildReply(m_strHostName, outcome.bDone ? kOkay : kFailed)))
         return false;
     m_bSharingChanged = true;
     return true;
+}
+
+std::string CRequestHandler::LogOutcome(const CMyNetConnection::SOutcome& outcome,
+                                        const char* pszChange, int nIndex)
+{
+    for (const std::string& strSideChange : outcome.sideChanges)
+        m_Log.AddEntry(strSideChange);
+    std::string strRefusal;
+    if (!outcome.strRefusal.empty()) {
+        strRefusal = FormatText("The system refused to %s connection %d: %s", pszChange, nIndex,
+                                outcome.strRefusal.c_str());
+        m_Log.AddEntry(strRefusal, ILogSink::EPriority::Warning);
+    }
+    LogSharingAdvice();
+    return strRefusal;
+}
+
+// The GUID is looked for and the change made under one hold of the lock: a refresh between them
+// could give its index to another connection.
+CRequestHandler::SPageOutcome
+CRequestHandler::ChangeSharingForPage(const std::string& strGuid, bool bShare,
+                                      const std::string& strDevice,
+                                      const std::string& strLocalAddress)
+{
+    const ILogSink::CEntryHold hold(m_Log);
+    const char* pszChange = bShare ? "share" : "unshare";
+    int nIndex = -1;
+    const CMyNetConnection::SOutcome outcome = m_Connections.With([&](CMyNetConnection& manager) {
+        nIndex = manager.IndexOf(strGuid);
+        if (nIndex < 0)
+            return CMyNetConnection::SOutcome();
+        m_Log.AddEntry(FormatText("The page at %s asks to %s %s", strDevice.c_str(),
+                                  bShare ? "share" : "stop sharing",
+                                  manager.GetName(nIndex).c_str()));
+        m_Log.AddEntry(FormatText(bShare ? "Share request for connection %d"
+                                         : "Unshare request for connection %d",
+                                  nIndex));
+        return manager.SetShared(nIndex, bShare ? 1 : 0, strLocalAddress);
+    });
+    if (nIndex < 0) {
+        const std::string strReason =
+            FormatText("The page at %s asks to %s a connection that is no longer there",
+                       strDevice.c_str(), bShare ? "share" : "stop sharing");
+        m_Log.AddEntry(strReason, ILogSink::EPriority::Warning);
+        return {false, strReason};
+    }
+    const std::string strRefusal = LogOutcome(outcome, pszChange, nIndex);
+    m_Log.AddEntry("Replied with: " + BuildReply(m_strHostName, outcome.bDone ? kOkay : kFailed));
+    if (outcome.bDone)
+        return {true, std::string()};
+    return {false, strRefusal.empty()
+                       ? FormatText("The server could not %s connection %d", pszChange, nIndex)
+                       : strRefusal};
 }
 
 void CRequestHandler::LogSharingAdvice()

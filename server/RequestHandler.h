@@ -32,6 +32,18 @@ public:
     // sent.
     bool ProcessRequest(const char* pBuffer, int nBytes, const std::string& strLocalAddress,
                         const Sender& send);
+    // A share or unshare that the server's page asks for on behalf of the device at the address,
+    // of a connection known by its adapter's GUID: the entries and the change of a protocol
+    // request for its index, after one entry that names the page's device. The caller wakes the
+    // listener, which follows the change as it follows the service's own.
+    struct SPageOutcome {
+        bool bDone = false;
+        // Where it was not done, the Log's reason.
+        std::string strReason;
+    };
+    SPageOutcome ChangeSharingForPage(const std::string& strGuid, bool bShare,
+                                      const std::string& strDevice,
+                                      const std::string& strLocalAddress);
     // The reply to a connection list request, read from the sharing manager under its lock.
     std::string ConnectionListReply();
     // Whether a share or unshare was answered since the last call: the list then changes.
@@ -45,6 +57,9 @@ private:
     bool ChangeSharing(const Sender& send, const std::string& strCommandPart,
                        const char* pszLogFormat, VARIANT_BOOL bShared,
                        const std::string& strLocalAddress);
+    // Logs what a share or unshare came to, beyond its request; the refusal's entry, if any.
+    std::string LogOutcome(const CMyNetConnection::SOutcome& outcome, const char* pszChange,
+                           int nIndex);
     bool Acknowledge(const Sender& send, const char* pszLogFormat);
     std::string ConnectionEntries(CMyNetConnection& manager);
 

@@ -10,10 +10,14 @@
 
 // One connection as the list shows it.
 struct SConnectionRow {
+    // Its adapter's GUID, which a refresh does not move as it may move the index.
+    std::string strGuid;
     std::string strName;
     int nMediaType = -1;
     int nStatus = -1;
     bool bShared = false;
+    // The kind that the server shares.
+    bool bDialup = false;
 };
 
 class IServerFront

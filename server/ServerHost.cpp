@@ -4,6 +4,8 @@
 #include "ServerHost.h"
 
 #include "Administrator.h"
+#include "Format.h"
+#include "server/ClientRule.h"
 
 #include <utility>
 
@@ -11,11 +13,14 @@ CServerHost::CServerHost(SOptions options)
     : m_Options(std::move(options)), m_Settings(m_Options.Settings), m_Log(*m_Options.pClock),
       m_Handler(m_Log)
 {
+    m_Fronts.push_back(&m_PageState);
+    m_Log.AddView(m_PageState);
 }
 
 CServerHost::~CServerHost()
 {
     Stop();
+    m_Log.RemoveView(m_PageState);
 }
 
 bool CServerHost::InitialiseCOM(std::string& strFailure)
@@ -59,14 +64,24 @@ bool CServerHost::Start(int nPort)
         return false;
     }
     m_Handler.SetHostName(m_Sockets.GetLocalHostName());
+    m_PageState.SetHostName(m_Handler.HostName());
     m_Log.AddEntry("TCP/IP: Started");
     return Listen(nPort);
 }
 
 bool CServerHost::Reload(const CServerSettings& settings)
 {
+    const bool bPageChanged =
+        settings.PageOn() != m_Settings.PageOn() || settings.PagePort() != m_Settings.PagePort();
     m_Settings = settings;
     SayWarnings(settings);
+    if (bPageChanged) {
+        StopPage();
+        if (!m_Settings.PageOn())
+            m_Log.AddEntry("The server's page is off");
+        else if (!m_strPageAddress.empty())
+            FollowPage(m_strPageAddress);
+    }
     if (settings.Port() == m_nPort)
         return true;
     m_Log.AddEntry("The server's port is now " + std::to_string(settings.Port()));
@@ -74,6 +89,10 @@ bool CServerHost::Reload(const CServerSettings& settings)
     // to the close, and the service manager starts the server again.
     m_Handler.Connections().With(
         [](CMyNetConnection& manager) { manager.SetAdviceEvent(nullptr); });
+    {
+        const std::lock_guard lock(m_AdviceMutex);
+        m_hAdviceEvent = nullptr;
+    }
     if (StopListener() && Listen(settings.Port()))
         return true;
     m_bFailed = true;
@@ -118,6 +137,10 @@ bool CServerHost::Listen(int nPort)
         manager.SetClientPort(nPort);
         manager.SetAdviceEvent(m_pListener->AdviceEvent());
     });
+    {
+        const std::lock_guard lock(m_AdviceMutex);
+        m_hAdviceEvent = m_pListener->AdviceEvent();
+    }
     m_Handler.LogSharingAdvice();
     return true;
 }
@@ -150,6 +173,84 @@ void CServerHost::ShowAddress(const std::string& strShown)
     // Without a screen no one sees the label: it is said on standard output instead.
     if (m_Options.bHeadless)
         m_Log.WriteLine(ILogSink::EPriority::Info, "IP Address: " + strShown);
+    FollowPage(strShown);
+}
+
+void CServerHost::FollowPage(const std::string& strShown)
+{
+    const std::lock_guard lock(m_PageMutex);
+    if (m_pPage && strShown == m_strPageAddress)
+        return;
+    m_strPageAddress = strShown;
+    if (!m_Settings.PageOn() || m_bStopping)
+        return;
+    if (!m_pPage)
+        m_pPage = std::make_unique<CPageServer>(m_PageState, PageHooks(), m_Options.PageLimits);
+    const std::string strAddress = strShown == "none" ? std::string() : strShown;
+    const int nPort = m_Settings.PagePort();
+    std::string strError;
+    if (!m_pPage->Start(strAddress, nPort, strError)) {
+        m_pPage.reset();
+        m_Log.AddEntry(FormatText("The server's page cannot be served at port %d: %s", nPort,
+                                  strError.c_str()),
+                       ILogSink::EPriority::Warning);
+        return;
+    }
+    const std::string strShownHost = strAddress.empty() ? m_Handler.HostName() : strAddress;
+    m_Log.AddEntry(
+        FormatText("The server's page is at http://%s:%d/", strShownHost.c_str(), m_pPage->Port()));
+}
+
+void CServerHost::StopPage()
+{
+    const std::lock_guard lock(m_PageMutex);
+    m_pPage.reset();
+}
+
+int CServerHost::PagePort()
+{
+    const std::lock_guard lock(m_PageMutex);
+    return m_pPage ? m_pPage->Port() : 0;
+}
+
+// The page's requests take the protocol's ways: the client rule at its accept, the request
+// handler and its lock for a change, and the listener's wake to follow the change.
+CPageServer::SHooks CServerHost::PageHooks()
+{
+    CPageServer::SHooks hooks;
+    hooks.ChangeThread = [](bool bBegins) {
+        if (bBegins)
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        else
+            CoUninitialize();
+    };
+    hooks.Admit = [this](const std::string& strLocal, const std::string& strDevice) {
+        sockaddr_in local{};
+        sockaddr_in device{};
+        local.sin_family = device.sin_family = AF_INET;
+        local.sin_addr.s_addr = Winsock::inet_addr(strLocal.c_str());
+        device.sin_addr.s_addr = Winsock::inet_addr(strDevice.c_str());
+        // Not IPv4: no route of ours to ask.
+        if (local.sin_addr.s_addr == INADDR_NONE || device.sin_addr.s_addr == INADDR_NONE)
+            return true;
+        const std::string strUplink =
+            CClientRule::UplinkTowards(local, device, m_Handler.Connections());
+        if (!strUplink.empty() && m_PageRule.IsToBeNamed(strDevice, m_Options.pClock->SteadyNow()))
+            m_Log.AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
+                                      strDevice.c_str(), strUplink.c_str()),
+                           ILogSink::EPriority::Warning);
+        return strUplink.empty();
+    };
+    hooks.Change = [this](const std::string& strId, bool bShare, const std::string& strDevice,
+                          const std::string& strLocal) {
+        const CRequestHandler::SPageOutcome outcome =
+            m_Handler.ChangeSharingForPage(strId, bShare, strDevice, strLocal);
+        const std::lock_guard lock(m_AdviceMutex);
+        if (m_hAdviceEvent)
+            SetEvent(m_hAdviceEvent);
+        return outcome;
+    };
+    return hooks;
 }
 
 // The rows are read under the manager's lock and shown after it.
@@ -166,6 +267,8 @@ void CServerHost::Refresh(bool bAutomatic)
             row.nStatus = manager.GetStatus(i);
             row.nMediaType = manager.GetMediaType(i);
             row.bShared = manager.IsShared(i) != VARIANT_FALSE;
+            row.strGuid = manager.GetGuid(i);
+            row.bDialup = row.nMediaType == NCM_PHONE;
             rows.push_back(std::move(row));
         }
         return manager.DialupConnectionCount();
@@ -189,6 +292,11 @@ void CServerHost::Stop()
     if (m_bStopping.exchange(true))
         return;
     OutputDebugStringA("CTarnlowServerDlg::CleanClose()\n");
+    StopPage();
+    {
+        const std::lock_guard lock(m_AdviceMutex);
+        m_hAdviceEvent = nullptr;
+    }
     StopListener();
     if (m_Sockets.GetSocketsInit())
         m_Sockets.ShutdownSockets();

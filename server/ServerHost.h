@@ -13,12 +13,16 @@
 #include "ServerFront.h"
 #include "ServerSettings.h"
 #include "Sockets.h"
+#include "server/ClientRule.h"
 #include "server/Listener.h"
 #include "server/RequestHandler.h"
+#include "server/page/PageServer.h"
+#include "server/page/PageState.h"
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,6 +49,8 @@ public:
         // How the listener hears of the interfaces' changes: the system's, or a test's stand-in.
         CConnectionsFollower::SNotifications Notifications =
             CConnectionsFollower::SNotifications::System();
+        // The page's bounds: a test's shorter deadlines.
+        CPageServer::SLimits PageLimits;
         // Waits for the listener's thread at the close; a window's wait serves its thread
         // meanwhile.
         std::function<DWORD(HANDLE hThread, DWORD dwMilliseconds)> WaitForThread =
@@ -84,6 +90,8 @@ public:
     CRequestHandler& Handler() { return m_Handler; }
     CSockets& Sockets() { return m_Sockets; }
     const CListener* Listener() const { return m_pListener.get(); }
+    // The page's port while it is served; 0 when it is not.
+    int PagePort();
     // A front hears what changes: it is added before the host starts and removed once it has
     // stopped, so that the listener reads the fronts while no one changes them.
     void AddFront(IServerFront& front) { m_Fronts.push_back(&front); }
@@ -97,6 +105,10 @@ private:
     void SayWarnings(const CServerSettings& settings);
     CListener::SReports ListenerReports();
     void ShowAddress(const std::string& strShown);
+    // The page follows the listener's address (none: any), or stops where it is not wanted.
+    void FollowPage(const std::string& strShown);
+    void StopPage();
+    CPageServer::SHooks PageHooks();
 
     const SOptions m_Options;
     CServerSettings m_Settings;
@@ -106,6 +118,16 @@ private:
     CSockets m_Sockets;
     CRequestHandler m_Handler;
     std::unique_ptr<CListener> m_pListener;
+    CPageState m_PageState;
+    // Whom the page names as kept away; its change thread's alone.
+    CClientRule m_PageRule;
+    // The page is moved by the listener's thread and by a reload: one at a time.
+    std::mutex m_PageMutex;
+    std::unique_ptr<CPageServer> m_pPage;
+    std::string m_strPageAddress;
+    // What the page's changes wake: the listener's, while there is one.
+    std::mutex m_AdviceMutex;
+    HANDLE m_hAdviceEvent = nullptr;
     std::atomic<bool> m_bFailed{false};
     std::atomic<bool> m_bStopping{false};
     std::vector<IServerFront*> m_Fronts;

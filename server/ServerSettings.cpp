@@ -37,7 +37,20 @@ bool ParsePort(const std::string& strValue, int& nPort)
     return true;
 }
 
+constexpr int kBadPorts[] = {1,    7,    9,    11,   13,   15,   17,   19,   20,   21,   22,   23,
+                             25,   37,   42,   43,   53,   69,   77,   79,   87,   95,   101,  102,
+                             103,  104,  109,  110,  111,  113,  115,  117,  119,  123,  135,  137,
+                             139,  143,  161,  179,  389,  427,  465,  512,  513,  514,  515,  526,
+                             530,  531,  532,  540,  548,  554,  556,  563,  587,  601,  636,  989,
+                             990,  993,  995,  1719, 1720, 1723, 2049, 3659, 4045, 4190, 5060, 5061,
+                             6000, 6566, 6665, 6666, 6667, 6668, 6669, 6679, 6697, 10080};
+
 } // namespace
+
+bool CServerSettings::IsRefusedByBrowsers(int nPort)
+{
+    return std::find(std::begin(kBadPorts), std::end(kBadPorts), nPort) != std::end(kBadPorts);
+}
 
 CServerSettings CServerSettings::FromText(const std::string& strText, const std::string& strPath)
 {
@@ -59,6 +72,7 @@ CServerSettings CServerSettings::FromText(const std::string& strText, const std:
         settings.Set(place, Trimmed(strContent.substr(0, nEquals)),
                      Trimmed(strContent.substr(nEquals + 1)));
     }
+    settings.CheckPorts();
     return settings;
 }
 
@@ -68,6 +82,27 @@ void CServerSettings::Set(const SPlace& place, const std::string& strKey,
     if (strKey == "port") {
         if (!ParsePort(strValue, m_nPort))
             Warn(place, "the port must be a number from 1 to 65535");
+        else
+            m_PortPlace = place;
+        return;
+    }
+    if (strKey == "page-port") {
+        int nPort = 0;
+        if (!ParsePort(strValue, nPort))
+            Warn(place, "the port must be a number from 1 to 65535");
+        else if (IsRefusedByBrowsers(nPort))
+            Warn(place, "browsers refuse to open a page at port " + strValue);
+        else {
+            m_nPagePort = nPort;
+            m_PagePortPlace = place;
+        }
+        return;
+    }
+    if (strKey == "page") {
+        if (strValue == "on" || strValue == "off")
+            m_bPageOn = strValue == "on";
+        else
+            Warn(place, "the page is \"on\" or \"off\"");
         return;
     }
     Warn(place, "there is no setting \"" + Shown(strKey) + "\"");
@@ -76,4 +111,14 @@ void CServerSettings::Set(const SPlace& place, const std::string& strKey,
 void CServerSettings::Warn(const SPlace& place, const std::string& strReason)
 {
     Warn(place.strName + " (\"" + Shown(place.strText) + "\") is left out: " + strReason);
+}
+
+void CServerSettings::CheckPorts()
+{
+    if (m_nPagePort != m_nPort)
+        return;
+    m_nPagePort = m_nPort == kDefaultPagePort ? kDefaultPagePort + 1 : kDefaultPagePort;
+    Warn(m_PagePortPlace.strName.empty() ? m_PortPlace : m_PagePortPlace,
+         "the desktop protocol and the page cannot share a port: the page is at port " +
+             std::to_string(m_nPagePort));
 }

@@ -22,8 +22,17 @@ public:
     // The text of a settings file, for the warnings named by its path.
     static CServerSettings FromText(const std::string& strText, const std::string& strPath);
 
+    // The page's port unless set; the desktop protocol's follows it in ControlProtocol.
+    static constexpr int kDefaultPagePort = 10001;
+
     // The port of the desktop protocol.
     int Port() const { return m_nPort; }
+    // Whether the page for phones is served, and at which port.
+    bool PageOn() const { return m_bPageOn; }
+    int PagePort() const { return m_nPagePort; }
+    // Ports that browsers refuse to open (the Fetch standard's bad ports): a page there could not
+    // be opened.
+    static bool IsRefusedByBrowsers(int nPort);
     // What could not be used, one Log entry each.
     const std::vector<std::string>& Warnings() const { return m_Warnings; }
 
@@ -39,6 +48,14 @@ private:
     void Warn(const SPlace& place, const std::string& strReason);
     void Warn(const std::string& strWarning) { m_Warnings.push_back(strWarning); }
 
+    // Once every setting is read: the two ports must differ, and the page gives way.
+    void CheckPorts();
+
     int m_nPort = ControlProtocol::kDefaultPort;
+    bool m_bPageOn = true;
+    int m_nPagePort = kDefaultPagePort;
+    // Where each port was set, for a warning that they meet.
+    SPlace m_PortPlace;
+    SPlace m_PagePortPlace;
     std::vector<std::string> m_Warnings;
 };

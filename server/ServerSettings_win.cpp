@@ -12,7 +12,7 @@ CServerSettings CServerSettings::Read()
     static const struct {
         const char* pszValue;
         const char* pszKey;
-    } kValues[] = {{"ServerPort", "port"}};
+    } kValues[] = {{"ServerPort", "port"}, {"PagePort", "page-port"}, {"Page", "page"}};
     CServerSettings settings;
     for (const auto& value : kValues) {
         const std::string strName =
@@ -35,5 +35,6 @@ CServerSettings CServerSettings::Read()
         const std::string strValue = dwType == REG_DWORD ? std::to_string(dwNumber) : cData;
         settings.Set({strName, strValue}, value.pszKey, strValue);
     }
+    settings.CheckPorts();
     return settings;
 }

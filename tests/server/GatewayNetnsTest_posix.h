@@ -63,6 +63,8 @@ inline bool MakeNamespaces()
            Run(strGw + "link set gw-spare up") &&
            Run("ip -n " + kLan + " addr add 10.77.1.2/24 dev lan0") &&
            Run("ip -n " + kLan + " link set lan0 up") &&
+           // A phone's browser talks to its WebDriver over its own loopback.
+           Run("ip -n " + kLan + " link set lo up") &&
            Run("ip -n " + kLan + " route add default via 10.77.1.1") &&
            // The ISP knows no way back to the LAN: only masquerading lets answers return.
            Run("ip -n " + kIsp + " addr add 10.77.2.2/24 dev isp0") &&
@@ -256,4 +258,35 @@ protected:
     }
 
     int m_nIspListener = -1;
+};
+
+// The namespaces and the ISP's listener are made once for a suite, and removed after it; each test
+// starts the server in the gateway.
+class CGatewaySuiteTest : public CGatewayNetnsTest
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!CanMakeNamespaces())
+            GTEST_SKIP() << "making the gateway, LAN and ISP namespaces needs root";
+        ASSERT_TRUE(GatewayNetns::MakeNamespaces()) << "the namespaces could not be made";
+        s_nIspListener = GatewayNetns::ListenAtIsp();
+        ASSERT_GE(s_nIspListener, 0);
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (s_nIspListener >= 0)
+            ::close(s_nIspListener);
+        s_nIspListener = -1;
+        GatewayNetns::RemoveNamespaces();
+    }
+
+    void SetUp() override
+    {
+        m_nIspListener = s_nIspListener;
+        StartInGateway();
+    }
+
+    static inline int s_nIspListener = -1;
 };

@@ -20,7 +20,9 @@ TEST_F(ServerAddressTest, theListenerFollowsTheLansAddress)
     ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nBefore));
     EXPECT_EQ(MessagesSince(nBefore),
               (std::vector<std::string>{"The server's address is now 192.168.77.1",
-                                        "Listening for clients", "Waiting for a socket event"}));
+                                        "Listening for clients",
+                                        "The server's page is at http://192.168.77.1:10001/",
+                                        "Waiting for a socket event"}));
     EXPECT_TRUE(m_pServer->WaitForLine("IP Address: 192.168.77.1", m_Patience, nBefore));
     EXPECT_EQ(ConnectLoopback(kServerPort), -1);
     nBefore = m_pServer->Lines().size();

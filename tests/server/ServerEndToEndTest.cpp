@@ -14,10 +14,12 @@ using ServerEndToEndTest = CServerProcessTest;
 TEST_F(ServerEndToEndTest, startsInOrderAndAnswersAGreeting)
 {
     Start();
-    EXPECT_EQ(Messages(m_pServer->Lines()),
-              (std::vector<std::string>{"Program started", "Populated connection list",
-                                        "TCP/IP: Starting", "TCP/IP: Started",
-                                        "Listening for clients", "Waiting for a socket event"}));
+    EXPECT_EQ(
+        Messages(m_pServer->Lines()),
+        (std::vector<std::string>{"Program started", "Populated connection list",
+                                  "TCP/IP: Starting", "TCP/IP: Started", "Listening for clients",
+                                  "The server's page is at http://127.0.0.1:10001/",
+                                  "Waiting for a socket event"}));
     const std::size_t nBefore = m_pServer->Lines().size();
     EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
     EXPECT_EQ(MessagesSince(nBefore),

@@ -144,6 +144,8 @@ protected:
         options.pClock = &m_Clock;
         options.RequestClose = [this] { m_Recorder.CloseRequested(); };
         options.Notifications = m_Notifications.Functions();
+        options.Settings = m_Settings;
+        options.PageLimits = m_PageLimits;
         m_pHost = std::make_unique<CServerHost>(std::move(options));
         m_pHost->Log().AddView(m_Recorder);
         m_pHost->AddFront(m_Recorder);
@@ -174,6 +176,9 @@ protected:
             [nRow](CRecorder& r) { return nRow < r.m_Rows.size() ? r.m_Rows[nRow] : ""; });
     }
 
+    // What the host is opened with.
+    CServerSettings m_Settings;
+    CPageServer::SLimits m_PageLimits;
     CTestClock m_Clock;
     CInterfaceNotificationsDouble m_Notifications;
     CRecorder m_Recorder;

@@ -22,10 +22,12 @@ TEST_F(ServerHostTest, startsInOrderWithTheConnectionsAndTheAddressShown)
     m_pService->AddConnection(unreadable);
     Open();
     // What the listener said while the host started comes after the start's own.
-    EXPECT_EQ(m_Recorder.Messages(),
-              (std::vector<std::string>{"Program started", "Populated connection list",
-                                        "TCP/IP: Starting", "TCP/IP: Started",
-                                        "Listening for clients", "Waiting for a socket event"}));
+    EXPECT_EQ(
+        m_Recorder.Messages(),
+        (std::vector<std::string>{"Program started", "Populated connection list",
+                                  "TCP/IP: Starting", "TCP/IP: Started", "Listening for clients",
+                                  "The server's page is at http://127.0.0.1:10001/",
+                                  "Waiting for a socket event"}));
     EXPECT_EQ(Row(0), "LAN 1|Lan|Connected|No");
     EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
     EXPECT_EQ(Row(2), "|Unknown|Unknown|No");
@@ -53,8 +55,13 @@ TEST_F(ServerHostTest, listAndReplyAskFourQuestionsInOrderAndTheCloseLetsGoWhile
     dialup.insert(dialup.end(), {"configuration", "enabled"});
     std::vector<std::string> rows = lan;
     rows.insert(rows.end(), dialup.begin(), dialup.end());
+    // A refresh also asks each connection's GUID, by which the page knows it.
     std::vector<std::string> refresh = {"props", "media", "props", "media"};
-    refresh.insert(refresh.end(), rows.begin(), rows.end());
+    for (const std::vector<std::string>* pRow :
+         {&lan, static_cast<const std::vector<std::string>*>(&dialup)}) {
+        refresh.insert(refresh.end(), pRow->begin(), pRow->end());
+        refresh.push_back("props");
+    }
     pRecord->TakeCalls();
     m_pHost->Refresh();
     EXPECT_EQ(pRecord->TakeCalls(), refresh);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service reads its settings again on SIGHUP (systemd's reload): what it cannot use is said,
-// and a new port is listened at at once, the old one let go.
+// and a new port is listened at at once, the old one let go; the page's port and its being served
+// follow too.
 #include "ServerProcessTest.h"
 #include "SettingsFile_posix.h"
 
@@ -10,7 +11,7 @@ using ServerReloadTest = CServerProcessTest;
 
 TEST_F(ServerReloadTest, aReloadSaysWhatItCannotUseAndMovesToANewPort)
 {
-    const CSettingsFile settings(m_strStderrPath + ".conf", "port = 10001\n");
+    const CSettingsFile settings(m_strStderrPath + ".conf", "port = 10003\n");
     const std::string& strSettings = settings.Path();
     Start();
     // A greeting, and the server waiting again once its entries are written.
@@ -21,9 +22,9 @@ TEST_F(ServerReloadTest, aReloadSaysWhatItCannotUseAndMovesToANewPort)
             EXPECT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nFrom));
         return strReply;
     };
-    EXPECT_EQ(greet(10001), m_strHost + ":Hello");
+    EXPECT_EQ(greet(10003), m_strHost + ":Hello");
 
-    settings.Write("port = 10002\nport = none\n");
+    settings.Write("port = 10004\nport = none\n");
     std::size_t nBefore = m_pServer->Lines().size();
     m_pServer->Signal(SIGHUP);
     ASSERT_TRUE(m_pServer->WaitForLine("Listening for clients", m_Patience, nBefore));
@@ -32,22 +33,36 @@ TEST_F(ServerReloadTest, aReloadSaysWhatItCannotUseAndMovesToANewPort)
     EXPECT_EQ(entries[0], "Line 2 of " + strSettings +
                               " (\"port = none\") is left out: the port must be a number from 1 "
                               "to 65535");
-    EXPECT_EQ(entries[1], "The server's port is now 10002");
+    EXPECT_EQ(entries[1], "The server's port is now 10004");
     EXPECT_NE(std::find(entries.begin() + 2, entries.end(), "Listening for clients"),
               entries.end());
     ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nBefore));
-    EXPECT_EQ(greet(10002), m_strHost + ":Hello");
-    EXPECT_EQ(greet(10001), "(no connection)");
+    EXPECT_EQ(greet(10004), m_strHost + ":Hello");
+    EXPECT_EQ(greet(10003), "(no connection)");
 
     // The same port: nothing moves, and only what cannot be used is said.
-    settings.Write("port = 10002\nbad\n");
+    settings.Write("port = 10004\nbad\n");
     nBefore = m_pServer->Lines().size();
     m_pServer->Signal(SIGHUP);
     ASSERT_TRUE(m_pServer->WaitForLine("Line 2 of " + strSettings +
                                            " (\"bad\") is left out: it is not \"key = value\"",
                                        m_Patience, nBefore));
-    EXPECT_EQ(greet(10002), m_strHost + ":Hello");
+    EXPECT_EQ(greet(10004), m_strHost + ":Hello");
     const std::vector<std::string> after = MessagesSince(nBefore);
     EXPECT_EQ(std::count(after.begin(), after.end(), "Listening for clients"), 0);
+
+    // The page moves as its port does, and goes when it is turned off.
+    settings.Write("port = 10004\npage-port = 10005\n");
+    nBefore = m_pServer->Lines().size();
+    m_pServer->Signal(SIGHUP);
+    ASSERT_TRUE(m_pServer->WaitForLine("The server's page is at http://127.0.0.1:10005/",
+                                       m_Patience, nBefore));
+    EXPECT_EQ(ConnectLoopback(10001), -1);
+    settings.Write("port = 10004\npage = off\n");
+    nBefore = m_pServer->Lines().size();
+    m_pServer->Signal(SIGHUP);
+    ASSERT_TRUE(m_pServer->WaitForLine("The server's page is off", m_Patience, nBefore));
+    EXPECT_EQ(ConnectLoopback(10005), -1);
+    EXPECT_EQ(greet(10004), m_strHost + ":Hello");
     StopAndExpectCleanExit();
 }

@@ -84,14 +84,14 @@ TEST_F(ServerServiceTest, anInterruptClosesTheServerAsATerminationDoes)
 TEST_F(ServerServiceTest, theSettingsFilesPortIsListenedAtAndWhatItCannotUseIsSaid)
 {
     const CSettingsFile settings(m_strStderrPath + ".conf",
-                                 "# moved\nport = 10001\nprot = 10002\n");
+                                 "# moved\nport = 10003\nprot = 10004\n");
     Start();
-    EXPECT_EQ(Exchange("PC7:Hello", 10001), m_strHost + ":Hello");
+    EXPECT_EQ(Exchange("PC7:Hello", 10003), m_strHost + ":Hello");
     EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "(no connection)")
         << "not at the protocol's own port";
     const std::vector<std::string> entries = Messages(m_pServer->Lines());
     ASSERT_GE(entries.size(), 2u);
     EXPECT_EQ(entries[0], "Program started");
     EXPECT_EQ(entries[1], "Line 3 of " + settings.Path() +
-                              " (\"prot = 10002\") is left out: there is no setting \"prot\"");
+                              " (\"prot = 10004\") is left out: there is no setting \"prot\"");
 }

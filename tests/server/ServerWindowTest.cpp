@@ -130,10 +130,11 @@ TEST_F(ServerWindowTest, opensOnTheLogPageShowingWhatTheHostReports)
     Open();
     EXPECT_EQ(m_pDlg->GetWindowText(), "Verrow");
     EXPECT_EQ(m_pDlg->m_tabCtrl.m_nCurrentPage, 2);
-    EXPECT_EQ(Messages(),
-              (std::vector<std::string>{"Program started", "Populated connection list",
-                                        "TCP/IP: Starting", "TCP/IP: Started",
-                                        "Listening for clients", "Waiting for a socket event"}));
+    EXPECT_EQ(Messages(), (std::vector<std::string>{
+                              "Program started", "Populated connection list", "TCP/IP: Starting",
+                              "TCP/IP: Started", "Listening for clients",
+                              "The server's page is at http://127.0.0.1:10001/",
+                              "Waiting for a socket event"}));
     EXPECT_EQ(Row(0), "LAN 1|Lan|Connected|No");
     EXPECT_EQ(Row(1), "My ISP|Dialup|Disconnected|No");
     EXPECT_EQ(ControlText(m_pDlg->m_pConnectionsPage->GetDlgItem(IDC_IP_ADDRESS)), "127.0.0.1");

@@ -15,31 +15,9 @@ namespace
 using namespace ControlProtocol;
 using namespace GatewayNetns;
 
-class SharingNetnsTest : public CGatewayNetnsTest
+class SharingNetnsTest : public CGatewaySuiteTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!CanMakeNamespaces())
-            GTEST_SKIP() << "making the gateway, LAN and ISP namespaces needs root";
-        ASSERT_TRUE(MakeNamespaces()) << "the namespaces could not be made";
-        s_nIspListener = ListenAtIsp();
-        ASSERT_GE(s_nIspListener, 0);
-    }
-
-    static void TearDownTestSuite()
-    {
-        if (s_nIspListener >= 0)
-            ::close(s_nIspListener);
-        RemoveNamespaces();
-    }
-
-    void SetUp() override
-    {
-        m_nIspListener = s_nIspListener;
-        StartInGateway();
-    }
-
     void TearDown() override
     {
         const int nUplink = IndexOf(kUplink);
@@ -67,11 +45,7 @@ protected:
         EXPECT_TRUE(::Run(strCommands)) << strCommands;
         EXPECT_TRUE(m_pServer->WaitForLine(strEntry, m_Patience, nBefore)) << strEntry;
     }
-
-    static int s_nIspListener;
 };
-
-int SharingNetnsTest::s_nIspListener = -1;
 
 const std::string kOtherFirewall = "ip netns exec " + kGateway + " nft ";
 const std::string kDropEntry =
@@ -269,8 +243,22 @@ TEST_F(SharingNetnsTest, AHostBeyondTheUplinkGetsNoReplyAndIsNamedOnce)
     }
     EXPECT_TRUE(m_pServer->WaitForLine(strRefused, m_Patience));
     EXPECT_EQ(Ask(strHello), strHello);
-    const std::vector<std::string> messages = MessagesSince(0);
+    std::vector<std::string> messages = MessagesSince(0);
     EXPECT_EQ(std::count(messages.begin(), messages.end(), strRefused), 1);
+
+    // The page's port gives it nothing either, and names it once of its own.
+    const std::string strGet =
+        "GET / HTTP/1.1\r\nHost: 10.77.1.1:10001\r\nConnection: close\r\n\r\n";
+    const std::size_t nBefore = m_pServer->Lines().size();
+    for (const std::string& strFrom : {kIsp, kLan}) {
+        const int s = ConnectFrom(strFrom, kServerAddress, 10001, 5000);
+        ASSERT_GE(s, 0);
+        ::send(s, strGet.data(), strGet.size(), MSG_NOSIGNAL);
+        const std::string strAnswer = ReadUntilClosed(s);
+        ::close(s);
+        EXPECT_EQ(strAnswer.substr(0, 15), strFrom == kIsp ? "" : "HTTP/1.1 200 OK") << strFrom;
+    }
+    EXPECT_TRUE(m_pServer->WaitForLine(strRefused, m_Patience, nBefore));
     ::Run(std::regex_replace(strRoute, std::regex(" add "), " del "));
 }
 

@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The server's page in Debian's Chromium, headless, at a phone's size, driven through its
+# WebDriver: opens the page at the address, and does one step with the connection named, each
+# by what a screen reader is given (accessible names and roles as WebDriver computes them).
+#   share NAME      presses "Share NAME" and waits until the page shows it shared
+#   stop NAME HOST  sends HOST's desktop client a request with markup in it, sees its entry come as
+#                   text, then presses "Stop sharing NAME" and waits until it is shown unshared
+#   shot PATH       saves the page (light and dark) as PATH-light.png and PATH-dark.png
+# Prints one JSON object of what it measured and saw; exits 1 with the reason where a check fails.
+import json
+import socket
+import sys
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import StaleElementReferenceException
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+PHONE = {"width": 360, "height": 740}
+PATIENCE = 30
+
+
+def open_browser():
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                     "--disable-dev-shm-usage", "--window-size=360,740"):
+        options.add_argument(argument)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           dict(PHONE, deviceScaleFactor=2, mobile=True))
+    return driver
+
+
+def fail(reason):
+    print(json.dumps({"failed": reason}))
+    sys.exit(1)
+
+
+# The list is drawn anew with every change that the stream brings: a button found may be gone
+# by the time it is read, and is looked for again.
+def button_named(driver, name):
+    try:
+        for button in driver.find_elements(By.CSS_SELECTOR, "#connections button"):
+            if button.accessible_name == name and button.aria_role == "button":
+                return button
+    except StaleElementReferenceException:
+        pass
+    return None
+
+
+def wait_for_button(driver, name):
+    try:
+        return WebDriverWait(driver, PATIENCE).until(lambda d: button_named(d, name))
+    except Exception:
+        fail('no button named "%s"' % name)
+
+
+def check_page(driver, seen):
+    if driver.execute_script("return document.documentElement.scrollWidth") > PHONE["width"]:
+        fail("the page is wider than a phone")
+    log = driver.find_element(By.ID, "log")
+    seen["log live"] = log.get_attribute("aria-live")
+    seen["log role"] = log.aria_role
+    seen["heading"] = driver.find_element(By.TAG_NAME, "h1").text
+
+
+def press(driver, name, then_name, seen):
+    started = time.monotonic()
+    # The keyboard's way: the button takes the focus, and Enter presses it.
+    while True:
+        button = wait_for_button(driver, name)
+        try:
+            driver.execute_script("arguments[0].focus()", button)
+            button.send_keys("\n")
+            break
+        except StaleElementReferenceException:
+            continue
+    wait_for_button(driver, then_name)
+    seen["press to shown ms"] = round((time.monotonic() - started) * 1000)
+
+
+def desktop_request(host, text):
+    with socket.create_connection((host, 10000), timeout=PATIENCE) as client:
+        client.sendall(text.encode())
+        while client.recv(1024):
+            pass
+
+
+def log_texts(driver):
+    return [item.text for item in driver.find_elements(By.CSS_SELECTOR, "#log li span")]
+
+
+def main():
+    url, step = sys.argv[1], sys.argv[2]
+    driver = open_browser()
+    seen = {}
+    try:
+        started = time.monotonic()
+        driver.get(url)
+        WebDriverWait(driver, PATIENCE).until(
+            lambda d: d.find_element(By.ID, "link").text == "Connected")
+        seen["open ms"] = round((time.monotonic() - started) * 1000)
+        check_page(driver, seen)
+        if step == "share":
+            press(driver, "Share " + sys.argv[3], "Stop sharing " + sys.argv[3], seen)
+        elif step == "stop":
+            markup = "PC7:<b id=bold>bold</b><img src=x onerror=document.title='owned'>"
+            started = time.monotonic()
+            desktop_request(sys.argv[4], markup)
+            try:
+                WebDriverWait(driver, PATIENCE).until(
+                    lambda d: "Message Received: " + markup in log_texts(d))
+            except Exception:
+                fail("the desktop client's entry did not come as text")
+            seen["entry shown ms"] = round((time.monotonic() - started) * 1000)
+            if driver.find_elements(By.ID, "bold") or driver.title == "owned":
+                fail("markup from a desktop request was made into the page")
+            press(driver, "Stop sharing " + sys.argv[3], "Share " + sys.argv[3], seen)
+        elif step == "shot":
+            for scheme in ("light", "dark"):
+                driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+                    "features": [{"name": "prefers-color-scheme", "value": scheme}]})
+                driver.save_screenshot("%s-%s.png" % (sys.argv[3], scheme))
+    finally:
+        driver.quit()
+    print(json.dumps(seen))
+
+
+main()
