@@ -118,7 +118,8 @@ void CServerSettings::CheckPorts()
     if (m_nPagePort != m_nPort)
         return;
     m_nPagePort = m_nPort == kDefaultPagePort ? kDefaultPagePort + 1 : kDefaultPagePort;
-    Warn(m_PagePortPlace.strName.empty() ? m_PortPlace : m_PagePortPlace,
-         "the desktop protocol and the page cannot share a port: the page is at port " +
-             std::to_string(m_nPagePort));
+    const SPlace& place = m_PagePortPlace.strName.empty() ? m_PortPlace : m_PagePortPlace;
+    Warn(place.strName + " (\"" + Shown(place.strText) +
+         "\"): the desktop protocol and the page cannot share a port: the page is at port " +
+         std::to_string(m_nPagePort));
 }

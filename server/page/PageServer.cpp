@@ -32,7 +32,7 @@ public:
         if (!error)
             m_Acceptor.open(endpoint.protocol(), error);
         if (!error)
-            m_Acceptor.set_option(net::socket_base::reuse_address(true), error);
+            TakePortAlone(error);
         if (!error)
             m_Acceptor.bind(endpoint, error);
         if (!error)
@@ -42,6 +42,18 @@ public:
             return false;
         }
         return true;
+    }
+
+    // Linux: a port that a closed connection still holds is taken again at once. Windows would
+    // let a reused address share the port with another program: there the port is ours alone.
+    void TakePortAlone(boost::system::error_code& error)
+    {
+#ifdef _WIN32
+        using Exclusive = net::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
+        m_Acceptor.set_option(Exclusive(true), error);
+#else
+        m_Acceptor.set_option(net::socket_base::reuse_address(true), error);
+#endif
     }
 
     int Port() const

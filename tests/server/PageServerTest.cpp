@@ -245,8 +245,11 @@ TEST_F(PageServerTest, theSettingsMoveOrEndThePageAndAPortThatIsTakenLeavesThePr
     });
     Open();
     const std::vector<std::string> messages = m_Recorder.Messages();
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        "The server's page cannot be served at port 10002: Address already in use"),
+    EXPECT_NE(std::find_if(messages.begin(), messages.end(),
+                           [](const std::string& strMessage) {
+                               return strMessage.starts_with(
+                                   "The server's page cannot be served at port 10002: ");
+                           }),
               messages.end());
     EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
 }

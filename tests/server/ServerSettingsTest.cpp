@@ -42,6 +42,43 @@ TEST(ServerSettingsTest, ALineThatCannotBeUsedIsNamedAndLeftOut)
             "Line 9 of " + kPath + " (\"= 5\") is left out: there is no setting \"\""}));
 }
 
+// The page's port and whether it is served: a port that browsers refuse, or the protocol's own, is
+// named; the page then gives way to the protocol.
+TEST(ServerSettingsTest, ThePagesSettingsAreReadAndItsPortNeverMeetsTheProtocols)
+{
+    const CServerSettings defaults = CServerSettings::FromText("", kPath);
+    EXPECT_TRUE(defaults.PageOn());
+    EXPECT_EQ(defaults.PagePort(), 10001);
+    CServerSettings settings = CServerSettings::FromText(
+        "page-port = 8081\npage = off\npage = maybe\npage-port = 10080\npage-port = x\n", kPath);
+    EXPECT_FALSE(settings.PageOn());
+    EXPECT_EQ(settings.PagePort(), 8081);
+    EXPECT_EQ(
+        settings.Warnings(),
+        (std::vector<std::string>{"Line 3 of " + kPath +
+                                      " (\"page = maybe\") is left out: the page is \"on\" or "
+                                      "\"off\"",
+                                  "Line 4 of " + kPath +
+                                      " (\"page-port = 10080\") is left out: browsers refuse to "
+                                      "open a page at port 10080",
+                                  "Line 5 of " + kPath +
+                                      " (\"page-port = x\") is left out: the port must be a "
+                                      "number from 1 to 65535"}));
+    const std::string strShared = "the desktop protocol and the page cannot share a port: the page "
+                                  "is at port ";
+    settings = CServerSettings::FromText("page-port = 10500\nport = 10500\n", kPath);
+    EXPECT_EQ(settings.Port(), 10500);
+    EXPECT_EQ(settings.PagePort(), 10001);
+    EXPECT_EQ(settings.Warnings(),
+              std::vector<std::string>{"Line 1 of " + kPath +
+                                       " (\"page-port = 10500\"): " + strShared + "10001"});
+    settings = CServerSettings::FromText("port = 10001\n", kPath);
+    EXPECT_EQ(settings.PagePort(), 10002);
+    EXPECT_EQ(settings.Warnings(),
+              std::vector<std::string>{"Line 1 of " + kPath + " (\"port = 10001\"): " + strShared +
+                                       "10002"});
+}
+
 // A line is quoted as a log line may hold it: printable and short, whatever the file holds.
 TEST(ServerSettingsTest, AQuotedLineIsPrintableAndShort)
 {

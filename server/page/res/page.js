@@ -110,7 +110,7 @@ function follow() {
         lastEntry = 0;
         addEntries(state.entries);
         log.setAttribute("aria-busy", "false");
-        link.textContent = "Connected";
+        link.textContent = "Up to date";
     });
     events.addEventListener("connections", event => showConnections(JSON.parse(event.data)));
     events.addEventListener("address", event => showAddress(JSON.parse(event.data)));

@@ -54,7 +54,8 @@ def button_named(driver, name):
 
 def wait_for_button(driver, name):
     try:
-        return WebDriverWait(driver, PATIENCE).until(lambda d: button_named(d, name))
+        return WebDriverWait(driver, PATIENCE, poll_frequency=0.02).until(
+            lambda d: button_named(d, name))
     except Exception:
         fail('no button named "%s"' % name)
 
@@ -101,8 +102,11 @@ def main():
     try:
         started = time.monotonic()
         driver.get(url)
-        WebDriverWait(driver, PATIENCE).until(
-            lambda d: d.find_element(By.ID, "link").text == "Connected")
+        try:
+            WebDriverWait(driver, PATIENCE).until(
+                lambda d: d.find_element(By.ID, "link").text == "Up to date")
+        except Exception:
+            fail("the page did not open")
         seen["open ms"] = round((time.monotonic() - started) * 1000)
         check_page(driver, seen)
         if step == "share":
