@@ -187,26 +187,29 @@ void CMyNetConnection::AddConnection(CComPtr<INetConnection> pConnection)
 
 std::string CMyNetConnection::GetName(int nIndex)
 {
-    const CComPtr<INetConnectionProps> pNCP = PropertiesAt(nIndex);
-    if (!pNCP)
-        return std::string();
-    BSTR bstrName = nullptr;
-    pNCP->get_Name(&bstrName);
-    std::string strName = NarrowText(bstrName);
-    SysFreeString(bstrName);
-    return strName;
+    return TextAt(nIndex, [](INetConnectionProps* pNCP, BSTR* pbstrText) {
+        return pNCP->get_Name(pbstrText);
+    });
 }
 
 std::string CMyNetConnection::GetGuid(int nIndex)
 {
+    return TextAt(nIndex, [](INetConnectionProps* pNCP, BSTR* pbstrText) {
+        return pNCP->get_Guid(pbstrText);
+    });
+}
+
+std::string CMyNetConnection::TextAt(int nIndex,
+                                     HRESULT (*pRead)(INetConnectionProps* pNCP, BSTR* pbstrText))
+{
     const CComPtr<INetConnectionProps> pNCP = PropertiesAt(nIndex);
     if (!pNCP)
         return std::string();
-    BSTR bstrGuid = nullptr;
-    pNCP->get_Guid(&bstrGuid);
-    std::string strGuid = NarrowText(bstrGuid);
-    SysFreeString(bstrGuid);
-    return strGuid;
+    BSTR bstrText = nullptr;
+    pRead(pNCP.Get(), &bstrText);
+    std::string strText = NarrowText(bstrText);
+    SysFreeString(bstrText);
+    return strText;
 }
 
 int CMyNetConnection::IndexOf(const std::string& strGuid)

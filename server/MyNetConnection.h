@@ -90,6 +90,9 @@ public:
 private:
     CComPtr<INetConnectionProps> PropertiesOf(INetConnection* pConnection);
     CComPtr<INetConnectionProps> PropertiesAt(int nIndex);
+    // A text that the reader asks of the properties of the connection at the index; empty where
+    // they cannot be read.
+    std::string TextAt(int nIndex, HRESULT (*pRead)(INetConnectionProps* pNCP, BSTR* pbstrText));
     static int MediaTypeOf(const CComPtr<INetConnectionProps>& pNCP);
     CComPtr<INetSharingConfiguration> ConfigurationAt(int nIndex);
     CComPtr<INetSharingConfiguration> ConfigurationOf(INetConnection* pConnection);
