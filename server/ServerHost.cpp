@@ -71,17 +71,8 @@ bool CServerHost::Start(int nPort)
 
 bool CServerHost::Reload(const CServerSettings& settings)
 {
-    const bool bPageChanged =
-        settings.PageOn() != m_Settings.PageOn() || settings.PagePort() != m_Settings.PagePort();
-    m_Settings = settings;
     SayWarnings(settings);
-    if (bPageChanged) {
-        StopPage();
-        if (!m_Settings.PageOn())
-            m_Log.AddEntry("The server's page is off");
-        else if (!m_strPageAddress.empty())
-            FollowPage(m_strPageAddress);
-    }
+    MovePage(settings);
     if (settings.Port() == m_nPort)
         return true;
     m_Log.AddEntry("The server's port is now " + std::to_string(settings.Port()));
@@ -182,11 +173,32 @@ void CServerHost::FollowPage(const std::string& strShown)
     if (m_pPage && strShown == m_strPageAddress)
         return;
     m_strPageAddress = strShown;
+    StartPageLocked();
+}
+
+// The settings change under the page's lock, which the listener's thread takes to read them.
+void CServerHost::MovePage(const CServerSettings& settings)
+{
+    const std::lock_guard lock(m_PageMutex);
+    const bool bPageChanged =
+        settings.PageOn() != m_Settings.PageOn() || settings.PagePort() != m_Settings.PagePort();
+    m_Settings = settings;
+    if (!bPageChanged)
+        return;
+    m_pPage.reset();
+    if (!m_Settings.PageOn())
+        m_Log.AddEntry("The server's page is off");
+    else if (!m_strPageAddress.empty())
+        StartPageLocked();
+}
+
+void CServerHost::StartPageLocked()
+{
+    m_pPage.reset();
     if (!m_Settings.PageOn() || m_bStopping)
         return;
-    if (!m_pPage)
-        m_pPage = std::make_unique<CPageServer>(m_PageState, PageHooks(), m_Options.PageLimits);
-    const std::string strAddress = strShown == "none" ? std::string() : strShown;
+    m_pPage = std::make_unique<CPageServer>(m_PageState, PageHooks(), m_Options.PageLimits);
+    const std::string strAddress = m_strPageAddress == "none" ? std::string() : m_strPageAddress;
     const int nPort = m_Settings.PagePort();
     std::string strError;
     if (!m_pPage->Start(strAddress, nPort, strError)) {
@@ -197,8 +209,8 @@ void CServerHost::FollowPage(const std::string& strShown)
         return;
     }
     const std::string strShownHost = strAddress.empty() ? m_Handler.HostName() : strAddress;
-    m_Log.AddEntry(
-        FormatText("The server's page is at http://%s:%d/", strShownHost.c_str(), m_pPage->Port()));
+    m_Log.AddEntry(FormatText("The server's page is at http://%s:%d/", strShownHost.c_str(),
+                              m_pPage->Port()));
 }
 
 void CServerHost::StopPage()

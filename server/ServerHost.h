@@ -105,8 +105,11 @@ private:
     void SayWarnings(const CServerSettings& settings);
     CListener::SReports ListenerReports();
     void ShowAddress(const std::string& strShown);
-    // The page follows the listener's address (none: any), or stops where it is not wanted.
+    // The page follows the listener's address (none: any), and the settings; it is not started
+    // where it is not wanted.
     void FollowPage(const std::string& strShown);
+    void MovePage(const CServerSettings& settings);
+    void StartPageLocked();
     void StopPage();
     CPageServer::SHooks PageHooks();
 
@@ -121,7 +124,8 @@ private:
     CPageState m_PageState;
     // Whom the page names as kept away; its change thread's alone.
     CClientRule m_PageRule;
-    // The page is moved by the listener's thread and by a reload: one at a time.
+    // The page is moved by the listener's thread and by a reload, one at a time; the settings
+    // change under it too.
     std::mutex m_PageMutex;
     std::unique_ptr<CPageServer> m_pPage;
     std::string m_strPageAddress;
