@@ -209,8 +209,8 @@ void CServerHost::StartPageLocked()
         return;
     }
     const std::string strShownHost = strAddress.empty() ? m_Handler.HostName() : strAddress;
-    m_Log.AddEntry(FormatText("The server's page is at http://%s:%d/", strShownHost.c_str(),
-                              m_pPage->Port()));
+    m_Log.AddEntry(
+        FormatText("The server's page is at http://%s:%d/", strShownHost.c_str(), m_pPage->Port()));
 }
 
 void CServerHost::StopPage()

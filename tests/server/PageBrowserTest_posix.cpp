@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The server's page in a real browser: Debian's Chromium, headless, at a phone's size, in the
 // LAN's namespace (the phone's), over the gateway whose uplink it shares and stops sharing; the
-// traffic from the LAN passes and stops with it, and a desktop client's entry comes as text.
+// traffic from the LAN passes and stops with it, a desktop client's entry comes as text, and
+// another site's page cannot drive the server.
 #include "GatewayNetnsTest_posix.h"
 
 #include <nlohmann/json.hpp>
@@ -55,6 +56,20 @@ TEST_F(PageBrowserTest, aPhoneSharesAndStopsTheUplinkAndADesktopClientsEntryCome
     messages = MessagesSince(nBefore);
     EXPECT_TRUE(HasEntry(messages, "The page at 10.77.1.2 asks to stop sharing gw-isp"));
     std::cout << "[ FIGURES  ] stop: " << seen.dump() << "\n";
+}
+
+// Another site's page in the phone's browser asks for a share as its script can and as a form
+// can: the browser lets its script read nothing, the form's request is refused, and the Log has
+// no request of the page's.
+TEST_F(PageBrowserTest, anotherSitesPageInThePhonesBrowserCannotDriveTheServer)
+{
+    const std::size_t nBefore = m_pServer->Lines().size();
+    const nlohmann::json seen = Browse("foreign {00000000-0000-0000-0000-000000000000}");
+    ASSERT_FALSE(seen.contains("failed")) << seen.dump();
+    EXPECT_EQ(seen["foreign"], "refused, form answered");
+    for (const std::string& strMessage : MessagesSince(nBefore))
+        EXPECT_EQ(strMessage.find("The page at"), std::string::npos) << strMessage;
+    EXPECT_EQ(ReachIspFromLan(), "");
 }
 
 } // namespace

@@ -6,8 +6,12 @@
 #   share NAME      presses "Share NAME" and waits until the page shows it shared
 #   stop NAME HOST  sends HOST's desktop client a request with markup in it, sees its entry come as
 #                   text, then presses "Stop sharing NAME" and waits until it is shown unshared
+#   foreign ID      from a page of another origin, asks the server to share the connection ID as
+#                   its script can (a fetch with the page's header and JSON) and as a form can
+#                   (text that looks like JSON), and reports what the browser let it read
 #   shot PATH       saves the page (light and dark) as PATH-light.png and PATH-dark.png
 # Prints one JSON object of what it measured and saw; exits 1 with the reason where a check fails.
+import base64
 import json
 import socket
 import sys
@@ -95,10 +99,44 @@ def log_texts(driver):
     return [item.text for item in driver.find_elements(By.CSS_SELECTOR, "#log li span")]
 
 
+# Another site's page, as a data: URL (its origin is opaque): its script's request is preflighted
+# and gets no leave; its form's request arrives without the page's header or origin.
+def foreign(driver, url, ident, seen):
+    body = json.dumps({"id": ident, "share": True})
+    page = """<!doctype html><body><p id=said>waiting</p>
+<form method=post action="%ssharing" enctype=text/plain target=sink>
+<input name='%s' value='"}'></form><iframe name=sink></iframe><script>
+const sink = document.querySelector("iframe");
+fetch("%ssharing", {method: "POST", headers: {"Content-Type": "application/json",
+    "X-Tarnlow-Page": "1"}, body: '%s'})
+  .then(r => r.text()).then(t => { said.textContent = "read: " + t; },
+                          e => {
+    said.textContent = "refused";
+    sink.onload = () => { said.textContent += ", form answered"; };
+    document.forms[0].submit();
+  });
+</script>""" % (url, body[:-1] + ',"x":"', url, body)
+    driver.get("data:text/html;base64," + base64.b64encode(page.encode()).decode())
+    try:
+        WebDriverWait(driver, PATIENCE).until(
+            lambda d: d.find_element(By.ID, "said").text.startswith("read")
+            or d.find_element(By.ID, "said").text.endswith("form answered"))
+    except Exception:
+        fail("the other site's page did not finish")
+    seen["foreign"] = driver.find_element(By.ID, "said").text
+
+
 def main():
     url, step = sys.argv[1], sys.argv[2]
     driver = open_browser()
     seen = {}
+    if step == "foreign":
+        try:
+            foreign(driver, url, sys.argv[3], seen)
+        finally:
+            driver.quit()
+        print(json.dumps(seen))
+        return
     try:
         started = time.monotonic()
         driver.get(url)
