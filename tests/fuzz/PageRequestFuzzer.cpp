@@ -4,6 +4,8 @@
 // page's own origin with its header and a JSON body naming a connection; a name not the server's
 // is refused; and the same bytes as a Log entry reach the page's stream as JSON that reads back.
 #include "FuzzCheck.h"
+#include "ServerSettings.h"
+#include "server/page/PageProtocol.h"
 #include "server/page/PageRoutes.h"
 #include "server/page/PageServer.h"
 
