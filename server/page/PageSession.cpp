@@ -30,15 +30,18 @@ CPageSession::~CPageSession()
     --m_Shared.nConnections;
 }
 
+// The change thread hands the session back whole: the last reference to it is let go on the
+// loop's thread, which owns its socket and the count of connections.
 void CPageSession::Start()
 {
     if (m_Ends.strPeerAddress.empty())
         return Close();
-    net::post(m_Shared.ChangeContext, [self = shared_from_this()] {
+    net::post(m_Shared.ChangeContext, [self = shared_from_this()]() mutable {
         const bool bAdmitted =
             !self->m_Shared.Hooks.Admit ||
             self->m_Shared.Hooks.Admit(self->m_Ends.strLocalAddress, self->m_Ends.strPeerAddress);
-        net::post(self->m_Stream.get_executor(), [self, bAdmitted] {
+        const auto loop = self->m_Stream.get_executor();
+        net::post(loop, [self = std::move(self), bAdmitted] {
             if (bAdmitted)
                 self->ReadRequest();
             else
@@ -99,10 +102,11 @@ void CPageSession::Respond(PageResponse response)
 void CPageSession::Change(std::string strId, bool bShare)
 {
     net::post(m_Shared.ChangeContext,
-              [self = shared_from_this(), strId = std::move(strId), bShare] {
+              [self = shared_from_this(), strId = std::move(strId), bShare]() mutable {
                   const CRequestHandler::SPageOutcome outcome = self->m_Shared.Hooks.Change(
                       strId, bShare, self->m_Ends.strPeerAddress, self->m_Ends.strLocalAddress);
-                  net::post(self->m_Stream.get_executor(), [self, outcome] {
+                  const auto loop = self->m_Stream.get_executor();
+                  net::post(loop, [self = std::move(self), outcome] {
                       self->Respond(CPageRoutes::ChangeAnswer(self->m_Request, outcome.bDone,
                                                               outcome.strReason));
                   });
