@@ -18,6 +18,20 @@ std::string CClientRule::UplinkTowards(const sockaddr_in& local, const sockaddr_
         [&](CMyNetConnection& manager) { return manager.DialupConnectionOf(strAdapter); });
 }
 
+bool CClientRule::Admits(const sockaddr_in& local, const sockaddr_in& client,
+                         CSharedConnections& connections, ILogSink& log, Clock::time_point now)
+{
+    const std::string strUplink = UplinkTowards(local, client, connections);
+    if (strUplink.empty())
+        return true;
+    const std::string strAddress = Winsock::inet_ntoa(client.sin_addr);
+    if (IsToBeNamed(strAddress, now))
+        log.AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
+                                strAddress.c_str(), strUplink.c_str()),
+                     ILogSink::EPriority::Warning);
+    return false;
+}
+
 std::string CClientRule::RouteAdapter(const sockaddr_in& local, const sockaddr_in& client)
 {
     SOCKADDR_INET source{};

@@ -7,6 +7,7 @@
 // the rule must never lock the LAN out.
 #pragma once
 
+#include "LogSink.h"
 #include "WinSock.h"
 #include "server/SharedConnections.h"
 
@@ -32,6 +33,10 @@ public:
     // GUID in braces; empty, with a trace, when the route cannot be had.
     static std::string RouteAdapter(const sockaddr_in& local, const sockaddr_in& client);
 
+    // Whether the client is answered: one beyond a dial-up connection is not, and is named in the
+    // log as IsToBeNamed allows. Takes the sharing manager's lock.
+    bool Admits(const sockaddr_in& local, const sockaddr_in& client,
+                CSharedConnections& connections, ILogSink& log, Clock::time_point now);
     // Whether a client kept away at this address is to be named in the log now.
     bool IsToBeNamed(const std::string& strAddress, Clock::time_point now = Clock::now());
 

@@ -76,17 +76,9 @@ bool CClientSession::Accept(WSAEVENT hEvent, sockaddr_in& peer)
 bool CClientSession::Admit(const sockaddr_in& peer)
 {
     const sockaddr_in local = LocalAddress();
-    const std::string strUplink =
-        local.sin_family == AF_INET
-            ? CClientRule::UplinkTowards(local, peer, m_Handler.Connections())
-            : std::string();
-    if (strUplink.empty())
+    if (local.sin_family != AF_INET ||
+        m_Rule.Admits(local, peer, m_Handler.Connections(), m_Log, m_Clock.SteadyNow()))
         return true;
-    const std::string strAddress = Winsock::inet_ntoa(peer.sin_addr);
-    if (m_Rule.IsToBeNamed(strAddress, m_Clock.SteadyNow()))
-        m_Log.AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
-                                  strAddress.c_str(), strUplink.c_str()),
-                       ILogSink::EPriority::Warning);
     Winsock::closesocket(m_hClient);
     m_hClient = INVALID_SOCKET;
     return false;

@@ -73,11 +73,16 @@ bool CRequestHandler::SendReply(const Sender& send, const std::string& strReply)
     return true;
 }
 
+void CRequestHandler::LogReply(const std::string& strReply)
+{
+    m_Log.AddEntry("Replied with: " + strReply);
+}
+
 bool CRequestHandler::ReplyAndLog(const Sender& send, const std::string& strReply)
 {
     if (!SendReply(send, strReply))
         return false;
-    m_Log.AddEntry("Replied with: " + strReply);
+    LogReply(strReply);
     return true;
 }
 
@@ -124,13 +129,13 @@ CRequestHandler::ChangeSharingForPage(const std::string& strGuid, bool bShare,
 {
     const ILogSink::CEntryHold hold(m_Log);
     const char* pszChange = bShare ? "share" : "unshare";
+    const char* pszAsked = bShare ? "share" : "stop sharing";
     int nIndex = -1;
     const CMyNetConnection::SOutcome outcome = m_Connections.With([&](CMyNetConnection& manager) {
         nIndex = manager.IndexOf(strGuid);
         if (nIndex < 0)
             return CMyNetConnection::SOutcome();
-        m_Log.AddEntry(FormatText("The page at %s asks to %s %s", strDevice.c_str(),
-                                  bShare ? "share" : "stop sharing",
+        m_Log.AddEntry(FormatText("The page at %s asks to %s %s", strDevice.c_str(), pszAsked,
                                   manager.GetName(nIndex).c_str()));
         m_Log.AddEntry(FormatText(bShare ? "Share request for connection %d"
                                          : "Unshare request for connection %d",
@@ -140,12 +145,12 @@ CRequestHandler::ChangeSharingForPage(const std::string& strGuid, bool bShare,
     if (nIndex < 0) {
         const std::string strReason =
             FormatText("The page at %s asks to %s a connection that is no longer there",
-                       strDevice.c_str(), bShare ? "share" : "stop sharing");
+                       strDevice.c_str(), pszAsked);
         m_Log.AddEntry(strReason, ILogSink::EPriority::Warning);
         return {false, strReason};
     }
     const std::string strRefusal = LogOutcome(outcome, pszChange, nIndex);
-    m_Log.AddEntry("Replied with: " + BuildReply(m_strHostName, outcome.bDone ? kOkay : kFailed));
+    LogReply(BuildReply(m_strHostName, outcome.bDone ? kOkay : kFailed));
     if (outcome.bDone)
         return {true, std::string()};
     return {false, strRefusal.empty()

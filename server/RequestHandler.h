@@ -54,6 +54,7 @@ public:
 private:
     bool SendReply(const Sender& send, const std::string& strReply);
     bool ReplyAndLog(const Sender& send, const std::string& strReply);
+    void LogReply(const std::string& strReply);
     bool ChangeSharing(const Sender& send, const std::string& strCommandPart,
                        const char* pszLogFormat, VARIANT_BOOL bShared,
                        const std::string& strLocalAddress);

@@ -5,7 +5,6 @@
 
 #include "Administrator.h"
 #include "Format.h"
-#include "server/ClientRule.h"
 
 #include <utility>
 
@@ -80,10 +79,7 @@ bool CServerHost::Reload(const CServerSettings& settings)
     // to the close, and the service manager starts the server again.
     m_Handler.Connections().With(
         [](CMyNetConnection& manager) { manager.SetAdviceEvent(nullptr); });
-    {
-        const std::lock_guard lock(m_AdviceMutex);
-        m_hAdviceEvent = nullptr;
-    }
+    WakeOnPageChanges(nullptr);
     if (StopListener() && Listen(settings.Port()))
         return true;
     m_bFailed = true;
@@ -128,10 +124,7 @@ bool CServerHost::Listen(int nPort)
         manager.SetClientPort(nPort);
         manager.SetAdviceEvent(m_pListener->AdviceEvent());
     });
-    {
-        const std::lock_guard lock(m_AdviceMutex);
-        m_hAdviceEvent = m_pListener->AdviceEvent();
-    }
+    WakeOnPageChanges(m_pListener->AdviceEvent());
     m_Handler.LogSharingAdvice();
     return true;
 }
@@ -225,6 +218,12 @@ int CServerHost::PagePort()
     return m_pPage ? m_pPage->Port() : 0;
 }
 
+void CServerHost::WakeOnPageChanges(HANDLE hEvent)
+{
+    const std::lock_guard lock(m_AdviceMutex);
+    m_hAdviceEvent = hEvent;
+}
+
 // The page's requests take the protocol's ways: the client rule at its accept, the request
 // handler and its lock for a change, and the listener's wake to follow the change.
 CPageServer::SHooks CServerHost::PageHooks()
@@ -243,15 +242,9 @@ CPageServer::SHooks CServerHost::PageHooks()
         local.sin_addr.s_addr = Winsock::inet_addr(strLocal.c_str());
         device.sin_addr.s_addr = Winsock::inet_addr(strDevice.c_str());
         // Not IPv4: no route of ours to ask.
-        if (local.sin_addr.s_addr == INADDR_NONE || device.sin_addr.s_addr == INADDR_NONE)
-            return true;
-        const std::string strUplink =
-            CClientRule::UplinkTowards(local, device, m_Handler.Connections());
-        if (!strUplink.empty() && m_PageRule.IsToBeNamed(strDevice, m_Options.pClock->SteadyNow()))
-            m_Log.AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
-                                      strDevice.c_str(), strUplink.c_str()),
-                           ILogSink::EPriority::Warning);
-        return strUplink.empty();
+        return local.sin_addr.s_addr == INADDR_NONE || device.sin_addr.s_addr == INADDR_NONE ||
+               m_PageRule.Admits(local, device, m_Handler.Connections(), m_Log,
+                                 m_Options.pClock->SteadyNow());
     };
     hooks.Change = [this](const std::string& strId, bool bShare, const std::string& strDevice,
                           const std::string& strLocal) {
@@ -305,10 +298,7 @@ void CServerHost::Stop()
         return;
     OutputDebugStringA("CTarnlowServerDlg::CleanClose()\n");
     StopPage();
-    {
-        const std::lock_guard lock(m_AdviceMutex);
-        m_hAdviceEvent = nullptr;
-    }
+    WakeOnPageChanges(nullptr);
     StopListener();
     if (m_Sockets.GetSocketsInit())
         m_Sockets.ShutdownSockets();

@@ -112,6 +112,9 @@ private:
     void StartPageLocked();
     void StopPage();
     CPageServer::SHooks PageHooks();
+    // The event that a change made by the page sets, for the listener to follow it; none while
+    // no listener runs.
+    void WakeOnPageChanges(HANDLE hEvent);
 
     const SOptions m_Options;
     CServerSettings m_Settings;

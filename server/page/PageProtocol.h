@@ -13,7 +13,6 @@ namespace PageProtocol
 inline constexpr const char* kPagePath = "/";
 inline constexpr const char* kStylePath = "/page.css";
 inline constexpr const char* kScriptPath = "/page.js";
-inline constexpr const char* kIconPath = "/favicon.ico";
 inline constexpr const char* kEventsPath = "/events";
 inline constexpr const char* kSharingPath = "/sharing";
 // A page of another site cannot send it without the server's leave, which no answer gives.

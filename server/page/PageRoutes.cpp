@@ -37,10 +37,16 @@ void SetCommonFields(PageResponse& response)
 PageResponse CPageRoutes::Answer(const PageRequest& request, http::status status,
                                  const char* pszType, std::string strBody)
 {
-    PageResponse response{status, request.version()};
+    return Made(status, request.version(), request.keep_alive(), pszType, std::move(strBody));
+}
+
+PageResponse CPageRoutes::Made(http::status status, unsigned nVersion, bool bKeepAlive,
+                               const char* pszType, std::string strBody)
+{
+    PageResponse response{status, nVersion};
     SetCommonFields(response);
     response.set(http::field::content_type, pszType);
-    response.keep_alive(request.keep_alive());
+    response.keep_alive(bKeepAlive);
     response.body() = std::move(strBody);
     response.prepare_payload();
     return response;
@@ -58,31 +64,29 @@ PageResponse CPageRoutes::StreamHeader(const PageRequest& request)
 
 PageResponse CPageRoutes::Refusal(http::status status, const std::string& strWhy, unsigned nVersion)
 {
-    PageResponse response{status, nVersion};
-    SetCommonFields(response);
-    response.set(http::field::content_type, "text/plain; charset=utf-8");
-    response.keep_alive(false);
-    response.body() = strWhy + "\n";
-    response.prepare_payload();
-    return response;
+    return Made(status, nVersion, false, "text/plain; charset=utf-8", strWhy + "\n");
+}
+
+CPageRoutes::SRouted CPageRoutes::Refused(const PageRequest& request, http::status status,
+                                          const std::string& strWhy)
+{
+    return {EAction::Respond, Refusal(status, strWhy, request.version()), {}, false};
 }
 
 CPageRoutes::SRouted CPageRoutes::Route(const PageRequest& request, const SEnds& ends) const
 {
-    const auto refuse = [&request](http::status status, const std::string& strWhy) {
-        return SRouted{EAction::Respond, Refusal(status, strWhy, request.version()), {}, false};
-    };
     if (static_cast<std::size_t>(std::distance(request.begin(), request.end())) > kMaxFields)
-        return refuse(http::status::request_header_fields_too_large, "Too many header fields");
+        return Refused(request, http::status::request_header_fields_too_large,
+                       "Too many header fields");
     // A name of another's (a DNS rebinding) would make this server another site's page.
     if (!IsOwnHost(std::string(request[http::field::host]), ends))
-        return refuse(http::status::misdirected_request,
-                      "This server answers to its own addresses and names only");
+        return Refused(request, http::status::misdirected_request,
+                       "This server answers to its own addresses and names only");
     const std::string_view target = request.target();
     if (request.method() == http::verb::post && target == kSharingPath)
         return RouteChange(request);
     if (request.method() != http::verb::get)
-        return refuse(http::status::method_not_allowed, "Not a request of the page");
+        return Refused(request, http::status::method_not_allowed, "Not a request of the page");
     if (target == kEventsPath)
         return {EAction::OpenStream, StreamHeader(request), {}, false};
     static const struct {
@@ -98,7 +102,7 @@ CPageRoutes::SRouted CPageRoutes::Route(const PageRequest& request, const SEnds&
                     Answer(request, http::status::ok, file.pszType, std::string(file.text)),
                     {},
                     false};
-    return refuse(http::status::not_found, "No such page");
+    return Refused(request, http::status::not_found, "No such page");
 }
 
 // The Host names one of the addresses that reached the server or its own name, with the page's
@@ -126,22 +130,21 @@ bool CPageRoutes::IsOwnHost(const std::string& strHost, const SEnds& ends) const
 // a form or a page of another site cannot send without the leave that no answer here gives.
 CPageRoutes::SRouted CPageRoutes::RouteChange(const PageRequest& request) const
 {
-    const auto refuse = [&request](http::status status, const std::string& strWhy) {
-        return SRouted{EAction::Respond, Refusal(status, strWhy, request.version()), {}, false};
-    };
     if (request[http::field::origin] != "http://" + std::string(request[http::field::host]))
-        return refuse(http::status::forbidden, "A change comes from the page's own origin only");
+        return Refused(request, http::status::forbidden,
+                       "A change comes from the page's own origin only");
     if (request[kPageHeader] != kPageHeaderValue)
-        return refuse(http::status::forbidden, "A change comes from the page's own script only");
+        return Refused(request, http::status::forbidden,
+                       "A change comes from the page's own script only");
     const std::string_view type = request[http::field::content_type];
     if (type.substr(0, type.find(';')) != "application/json")
-        return refuse(http::status::unsupported_media_type, "A change is sent as JSON");
+        return Refused(request, http::status::unsupported_media_type, "A change is sent as JSON");
     const nlohmann::json body = nlohmann::json::parse(request.body(), nullptr, false);
     if (!body.is_object() || !body.contains("id") || !body["id"].is_string() ||
         !body.contains("share") || !body["share"].is_boolean() ||
         body["id"].get_ref<const std::string&>().size() > kMaxIdBytes)
-        return refuse(http::status::bad_request,
-                      "A change names a connection's \"id\" and whether to \"share\" it");
+        return Refused(request, http::status::bad_request,
+                       "A change names a connection's \"id\" and whether to \"share\" it");
     return {EAction::ChangeSharing, PageResponse(), body["id"].get<std::string>(),
             body["share"].get<bool>()};
 }

@@ -52,7 +52,11 @@ public:
 private:
     bool IsOwnHost(const std::string& strHost, const SEnds& ends) const;
     SRouted RouteChange(const PageRequest& request) const;
+    static SRouted Refused(const PageRequest& request, boost::beast::http::status status,
+                           const std::string& strWhy);
     static PageResponse StreamHeader(const PageRequest& request);
+    static PageResponse Made(boost::beast::http::status status, unsigned nVersion, bool bKeepAlive,
+                             const char* pszType, std::string strBody);
     static PageResponse Answer(const PageRequest& request, boost::beast::http::status status,
                                const char* pszType, std::string strBody);
 

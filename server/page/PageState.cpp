@@ -4,6 +4,7 @@
 #include "ControlProtocol.h"
 #include "PageProtocol.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -59,46 +60,52 @@ void CPageState::ShowConnections(const std::vector<SConnectionRow>& rows)
 {
     const std::lock_guard lock(m_Mutex);
     m_Rows = rows;
-    PublishLocked("connections", PageProtocol::Dump(ConnectionsJson(m_Rows)));
+    PublishLocked("connections", [this] { return ConnectionsJson(m_Rows); });
 }
 
 void CPageState::ShowAddress(const std::string& strShown)
 {
     const std::lock_guard lock(m_Mutex);
     m_strAddress = strShown;
-    PublishLocked("address", PageProtocol::Dump(nlohmann::json(strShown)));
+    PublishLocked("address", [&strShown] { return nlohmann::json(strShown); });
 }
 
 void CPageState::ShowEntries(const std::vector<SLogEntry>& entries)
 {
     const std::lock_guard lock(m_Mutex);
-    nlohmann::json added = nlohmann::json::array();
     for (const SLogEntry& entry : entries) {
-        added.push_back(EntryJson(m_nNextEntryId, entry));
         m_Entries.push_back({m_nNextEntryId++, entry});
         if (m_Entries.size() > kEntriesKept)
             m_Entries.pop_front();
     }
-    PublishLocked("entries", PageProtocol::Dump(added));
+    const std::size_t nAdded = std::min(entries.size(), m_Entries.size());
+    PublishLocked("entries", [this, nAdded] { return EntriesJson(m_Entries.size() - nAdded); });
 }
 
 std::string CPageState::Snapshot(std::uint64_t& nVersion) const
 {
     const std::lock_guard lock(m_Mutex);
-    nlohmann::json entries = nlohmann::json::array();
-    for (const SEntry& entry : m_Entries)
-        entries.push_back(EntryJson(entry.nId, entry.entry));
     const nlohmann::json state = {{"host", m_strHostName},
                                   {"address", m_strAddress},
                                   {"connections", ConnectionsJson(m_Rows)},
-                                  {"entries", std::move(entries)}};
+                                  {"entries", EntriesJson(0)}};
     nVersion = m_nVersion;
     return StreamEvent("state", PageProtocol::Dump(state));
 }
 
-void CPageState::PublishLocked(const char* pszEvent, const std::string& strData)
+nlohmann::json CPageState::EntriesJson(std::size_t nFrom) const
+{
+    nlohmann::json entries = nlohmann::json::array();
+    for (std::size_t i = nFrom; i < m_Entries.size(); ++i)
+        entries.push_back(EntryJson(m_Entries[i].nId, m_Entries[i].entry));
+    return entries;
+}
+
+// The event is written only where a page is served: without one, the log and the list cost
+// nothing more.
+void CPageState::PublishLocked(const char* pszEvent, const std::function<nlohmann::json()>& data)
 {
     ++m_nVersion;
     if (m_Publish)
-        m_Publish(m_nVersion, StreamEvent(pszEvent, strData));
+        m_Publish(m_nVersion, StreamEvent(pszEvent, PageProtocol::Dump(data())));
 }

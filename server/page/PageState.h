@@ -8,6 +8,8 @@
 #include "LogFanOut.h"
 #include "ServerFront.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -43,8 +45,10 @@ private:
         SLogEntry entry;
     };
 
-    // The caller holds the lock.
-    void PublishLocked(const char* pszEvent, const std::string& strData);
+    // The caller holds the lock: the entries from the one at the place, and an event of data made
+    // only for an open stream.
+    nlohmann::json EntriesJson(std::size_t nFrom) const;
+    void PublishLocked(const char* pszEvent, const std::function<nlohmann::json()>& data);
 
     mutable std::mutex m_Mutex;
     std::string m_strHostName;
