@@ -8,6 +8,7 @@
 #   page_bench.py SERVER BROWSER_SCRIPT
 import json
 import os
+import re
 import socket
 import statistics
 import subprocess
@@ -19,18 +20,28 @@ SERVER, BROWSER = sys.argv[1], sys.argv[2]
 HOST = "127.0.0.1"
 PAGE = 10001
 ROUNDS = 20
+# The server's Log and its paired devices, and the browser's profile: the run's own.
+SCRATCH = tempfile.mkdtemp(prefix="tarnlow-page-bench-")
+LOG = os.path.join(SCRATCH, "log")
+cookie = ""
+
+
+def log_holds(pattern):
+    while True:
+        with open(LOG, encoding="utf-8", errors="replace") as log:
+            found = re.findall(pattern, log.read())
+        if found:
+            return found[-1]
+        time.sleep(0.05)
 
 
 def start(settings):
-    conf = tempfile.NamedTemporaryFile("w", suffix=".conf", delete=False)
-    conf.write(settings)
-    conf.close()
-    server = subprocess.Popen([SERVER], env=dict(os.environ, TARNLOW_SETTINGS=conf.name),
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    for line in server.stdout:
-        if "Waiting for a socket event" in line:
-            break
-    subprocess.Popen(["cat"], stdin=server.stdout, stdout=subprocess.DEVNULL)
+    conf = os.path.join(SCRATCH, "tarnlow.conf")
+    with open(conf, "w") as file:
+        file.write(settings)
+    server = subprocess.Popen([SERVER], stdout=open(LOG, "w"), stderr=subprocess.DEVNULL,
+                              env=dict(os.environ, TARNLOW_SETTINGS=conf, STATE_DIRECTORY=SCRATCH))
+    log_holds("Waiting for a socket event")
     return server
 
 
@@ -43,21 +54,43 @@ def desktop(request):
     return reply.decode()
 
 
-def http(method, path, body=""):
-    with socket.create_connection((HOST, PAGE)) as client:
+# The bench's own requests come from an address of their own, so that the browser may ask for a
+# code of its own within the minute.
+def http(method, path, body="", sent_cookie=None):
+    with socket.create_connection((HOST, PAGE), source_address=("127.0.0.2", 0)) as client:
         client.sendall(("%s %s HTTP/1.1\r\nHost: %s:%d\r\nOrigin: http://%s:%d\r\n"
                         "X-Tarnlow-Page: 1\r\nContent-Type: application/json\r\n"
-                        "Content-Length: %d\r\nConnection: close\r\n\r\n%s"
-                        % (method, path, HOST, PAGE, HOST, PAGE, len(body), body)).encode())
+                        "Cookie: %s\r\nContent-Length: %d\r\nConnection: close\r\n\r\n%s"
+                        % (method, path, HOST, PAGE, HOST, PAGE,
+                           cookie if sent_cookie is None else sent_cookie, len(body),
+                           body)).encode())
         answer = b""
         while chunk := client.recv(65536):
             answer += chunk
     return answer
 
 
+def set_cookie(answer, name):
+    return re.search(rb"Set-Cookie: (" + name + rb"=[0-9a-f]+)", answer).group(1).decode()
+
+
+# Pairs this client as the page's script does, with the code from the server's Log.
+def pair():
+    global cookie
+    key = set_cookie(http("POST", "/pairing", json.dumps({"name": "Bench"}), ""), b"tarnlow-pairing")
+    code = log_holds(r'Pairing code ([0-9]{3} [0-9]{3}) for "Bench"')
+    cookie = set_cookie(http("POST", "/pairing/code", json.dumps({"code": code}), key),
+                        b"tarnlow-device")
+
+
+def events_request():
+    return ("GET /events HTTP/1.1\r\nHost: %s:%d\r\nCookie: %s\r\n\r\n"
+            % (HOST, PAGE, cookie)).encode()
+
+
 def first_event():
     with socket.create_connection((HOST, PAGE)) as client:
-        client.sendall(("GET /events HTTP/1.1\r\nHost: %s:%d\r\n\r\n" % (HOST, PAGE)).encode())
+        client.sendall(events_request())
         answer = b""
         while b"\n\n" not in answer.split(b"\r\n\r\n", 1)[-1] or b"event: state" not in answer:
             answer += client.recv(65536)
@@ -106,8 +139,9 @@ def main():
         if settings == "page = on\n":
             for path in ("/", "/page.css", "/page.js"):
                 http("GET", path)
+            pair()
             held = socket.create_connection((HOST, PAGE))
-            held.sendall(("GET /events HTTP/1.1\r\nHost: %s:%d\r\n\r\n" % (HOST, PAGE)).encode())
+            held.sendall(events_request())
             for _ in range(ROUNDS):
                 desktop("PC7:Hello")
             # Idle: a page open and nothing happening, for ten seconds.
@@ -127,10 +161,12 @@ def main():
             requests = iter(["PC7:Share:1", "PC7:Unshare:1"] * ROUNDS)
             protocol = timed(lambda: desktop(next(requests)))
             presses = []
+            browse = ["/usr/bin/python3", BROWSER, "http://%s:%d/" % (HOST, PAGE),
+                      os.path.join(SCRATCH, "profile")]
+            subprocess.run(browse + ["pair", "Bench phone", LOG], capture_output=True, check=True)
             for _ in range(5):
-                seen = json.loads(subprocess.run(
-                    ["/usr/bin/python3", BROWSER, "http://%s:%d/" % (HOST, PAGE), "share", "My ISP"],
-                    capture_output=True, text=True).stdout)
+                seen = json.loads(subprocess.run(browse + ["share", "My ISP"],
+                                                 capture_output=True, text=True).stdout)
                 presses.append(seen["press to shown ms"])
                 desktop("PC7:Unshare:1")
         held and held.close()

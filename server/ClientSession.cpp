@@ -75,10 +75,18 @@ bool CClientSession::Accept(WSAEVENT hEvent, sockaddr_in& peer)
 
 bool CClientSession::Admit(const sockaddr_in& peer)
 {
-    const sockaddr_in local = LocalAddress();
-    if (local.sin_family != AF_INET ||
-        m_Rule.Admits(local, peer, m_Handler.Connections(), m_Log, m_Clock.SteadyNow()))
-        return true;
+    if (!m_Handler.IsAllowedClient(peer.sin_addr.s_addr)) {
+        const std::string strAddress = Winsock::inet_ntoa(peer.sin_addr);
+        if (m_Rule.IsToBeNamed(strAddress, m_Clock.SteadyNow()))
+            m_Log.AddEntry(FormatText("Refused a client at %s, not among the allowed clients",
+                                      strAddress.c_str()),
+                           ILogSink::EPriority::Warning);
+    } else {
+        const sockaddr_in local = LocalAddress();
+        if (local.sin_family != AF_INET ||
+            m_Rule.Admits(local, peer, m_Handler.Connections(), m_Log, m_Clock.SteadyNow()))
+            return true;
+    }
     Winsock::closesocket(m_hClient);
     m_hClient = INVALID_SOCKET;
     return false;

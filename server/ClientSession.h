@@ -32,8 +32,8 @@ public:
 
 private:
     bool Accept(WSAEVENT hEvent, sockaddr_in& peer);
-    // Closes a client beyond a dial-up connection at once, naming it in the log once a minute;
-    // true when the client is answered.
+    // Closes a client that is not among the allowed clients, or beyond a dial-up connection, at
+    // once, naming it in the log once a minute; true when the client is answered.
     bool Admit(const sockaddr_in& peer);
     void Answer();
     void Close();

@@ -124,10 +124,11 @@ std::string CRequestHandler::LogOutcome(const CMyNetConnection::SOutcome& outcom
 // could give its index to another connection.
 CRequestHandler::SPageOutcome
 CRequestHandler::ChangeSharingForPage(const std::string& strGuid, bool bShare,
-                                      const std::string& strDevice,
-                                      const std::string& strLocalAddress)
+                                      const SPageDevice& device, const std::string& strLocalAddress)
 {
     const ILogSink::CEntryHold hold(m_Log);
+    const std::string strDevice =
+        FormatText("The device \"%s\" at %s", device.strName.c_str(), device.strAddress.c_str());
     const char* pszChange = bShare ? "share" : "unshare";
     const char* pszAsked = bShare ? "share" : "stop sharing";
     int nIndex = -1;
@@ -135,7 +136,7 @@ CRequestHandler::ChangeSharingForPage(const std::string& strGuid, bool bShare,
         nIndex = manager.IndexOf(strGuid);
         if (nIndex < 0)
             return CMyNetConnection::SOutcome();
-        m_Log.AddEntry(FormatText("The page at %s asks to %s %s", strDevice.c_str(), pszAsked,
+        m_Log.AddEntry(FormatText("%s asks to %s %s", strDevice.c_str(), pszAsked,
                                   manager.GetName(nIndex).c_str()));
         m_Log.AddEntry(FormatText(bShare ? "Share request for connection %d"
                                          : "Unshare request for connection %d",
@@ -143,9 +144,8 @@ CRequestHandler::ChangeSharingForPage(const std::string& strGuid, bool bShare,
         return manager.SetShared(nIndex, bShare ? 1 : 0, strLocalAddress);
     });
     if (nIndex < 0) {
-        const std::string strReason =
-            FormatText("The page at %s asks to %s a connection that is no longer there",
-                       strDevice.c_str(), pszAsked);
+        const std::string strReason = FormatText(
+            "%s asks to %s a connection that is no longer there", strDevice.c_str(), pszAsked);
         m_Log.AddEntry(strReason, ILogSink::EPriority::Warning);
         return {false, strReason};
     }
@@ -156,6 +156,18 @@ CRequestHandler::ChangeSharingForPage(const std::string& strGuid, bool bShare,
     return {false, strRefusal.empty()
                        ? FormatText("The server could not %s connection %d", pszChange, nIndex)
                        : strRefusal};
+}
+
+void CRequestHandler::SetClients(const CClientList& clients)
+{
+    const std::lock_guard lock(m_ClientsMutex);
+    m_Clients = clients;
+}
+
+bool CRequestHandler::IsAllowedClient(std::uint32_t nNetworkAddress) const
+{
+    const std::lock_guard lock(m_ClientsMutex);
+    return m_Clients.Admits(nNetworkAddress);
 }
 
 void CRequestHandler::LogSharingAdvice()

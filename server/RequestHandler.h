@@ -7,9 +7,11 @@
 #pragma once
 
 #include "LogSink.h"
+#include "server/ClientList.h"
 #include "server/SharedConnections.h"
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -32,18 +34,26 @@ public:
     // sent.
     bool ProcessRequest(const char* pBuffer, int nBytes, const std::string& strLocalAddress,
                         const Sender& send);
-    // A share or unshare that the server's page asks for on behalf of the device at the address,
-    // of a connection known by its adapter's GUID: the entries and the change of a protocol
-    // request for its index, after one entry that names the page's device. The caller wakes the
-    // listener, which follows the change as it follows the service's own.
+    // A share or unshare that the server's page asks for on behalf of a paired device, of a
+    // connection known by its adapter's GUID: the entries and the change of a protocol request
+    // for its index, after one entry that names the device. The caller wakes the listener, which
+    // follows the change as it follows the service's own.
     struct SPageOutcome {
         bool bDone = false;
         // Where it was not done, the Log's reason.
         std::string strReason;
     };
+    struct SPageDevice {
+        std::string strName;
+        std::string strAddress;
+    };
     SPageOutcome ChangeSharingForPage(const std::string& strGuid, bool bShare,
-                                      const std::string& strDevice,
+                                      const SPageDevice& device,
                                       const std::string& strLocalAddress);
+    // Which clients the desktop protocol serves: set at the start and by a reload, read by the
+    // listener's thread for each client; the address in network order.
+    void SetClients(const CClientList& clients);
+    bool IsAllowedClient(std::uint32_t nNetworkAddress) const;
     // The reply to a connection list request, read from the sharing manager under its lock.
     std::string ConnectionListReply();
     // Whether a share or unshare was answered since the last call: the list then changes.
@@ -67,5 +77,7 @@ private:
     ILogSink& m_Log;
     CSharedConnections m_Connections;
     std::string m_strHostName;
+    mutable std::mutex m_ClientsMutex;
+    CClientList m_Clients;
     bool m_bSharingChanged = false;
 };

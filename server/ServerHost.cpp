@@ -10,10 +10,12 @@
 
 CServerHost::CServerHost(SOptions options)
     : m_Options(std::move(options)), m_Settings(m_Options.Settings), m_Log(*m_Options.pClock),
-      m_Handler(m_Log)
+      m_Handler(m_Log), m_Pairing(m_Log, *m_Options.pClock, m_Options.strStateDirectory)
 {
     m_Fronts.push_back(&m_PageState);
     m_Log.AddView(m_PageState);
+    m_Pairing.SetDevicesShown(
+        [this](const std::vector<SPairedDevice>& devices) { m_PageState.ShowDevices(devices); });
 }
 
 CServerHost::~CServerHost()
@@ -52,6 +54,8 @@ bool CServerHost::Start(int nPort)
     const CLogFanOut::CStartHold hold(m_Log);
     m_Log.AddEntry("Program started");
     SayWarnings(m_Settings);
+    m_Handler.SetClients(m_Settings.Clients());
+    m_Pairing.Load();
     if (!RunsAsAdministrator())
         m_Log.AddEntry("The server does not run as an administrator, so it cannot change sharing",
                        ILogSink::EPriority::Warning);
@@ -71,6 +75,7 @@ bool CServerHost::Start(int nPort)
 bool CServerHost::Reload(const CServerSettings& settings)
 {
     SayWarnings(settings);
+    m_Handler.SetClients(settings.Clients());
     MovePage(settings);
     if (settings.Port() == m_nPort)
         return true;
@@ -190,7 +195,8 @@ void CServerHost::StartPageLocked()
     m_pPage.reset();
     if (!m_Settings.PageOn() || m_bStopping)
         return;
-    m_pPage = std::make_unique<CPageServer>(m_PageState, PageHooks(), m_Options.PageLimits);
+    m_pPage =
+        std::make_unique<CPageServer>(m_PageState, m_Pairing, PageHooks(), m_Options.PageLimits);
     const std::string strAddress = m_strPageAddress == "none" ? std::string() : m_strPageAddress;
     const int nPort = m_Settings.PagePort();
     std::string strError;
@@ -246,10 +252,10 @@ CPageServer::SHooks CServerHost::PageHooks()
                m_PageRule.Admits(local, device, m_Handler.Connections(), m_Log,
                                  m_Options.pClock->SteadyNow());
     };
-    hooks.Change = [this](const std::string& strId, bool bShare, const std::string& strDevice,
-                          const std::string& strLocal) {
+    hooks.Change = [this](const std::string& strId, bool bShare,
+                          const CRequestHandler::SPageDevice& device, const std::string& strLocal) {
         const CRequestHandler::SPageOutcome outcome =
-            m_Handler.ChangeSharingForPage(strId, bShare, strDevice, strLocal);
+            m_Handler.ChangeSharingForPage(strId, bShare, device, strLocal);
         const std::lock_guard lock(m_AdviceMutex);
         if (m_hAdviceEvent)
             SetEvent(m_hAdviceEvent);

@@ -18,6 +18,7 @@
 #include "server/RequestHandler.h"
 #include "server/page/PageServer.h"
 #include "server/page/PageState.h"
+#include "server/page/Pairing.h"
 
 #include <atomic>
 #include <functional>
@@ -51,6 +52,9 @@ public:
             CConnectionsFollower::SNotifications::System();
         // The page's bounds: a test's shorter deadlines.
         CPageServer::SLimits PageLimits;
+        // Where the paired devices are kept (StateDirectory::Default() for the programs); none:
+        // only until the server stops.
+        std::string strStateDirectory;
         // Waits for the listener's thread at the close; a window's wait serves its thread
         // meanwhile.
         std::function<DWORD(HANDLE hThread, DWORD dwMilliseconds)> WaitForThread =
@@ -90,6 +94,7 @@ public:
     CRequestHandler& Handler() { return m_Handler; }
     CSockets& Sockets() { return m_Sockets; }
     const CListener* Listener() const { return m_pListener.get(); }
+    CPairing& Pairing() { return m_Pairing; }
     // The page's port while it is served; 0 when it is not.
     int PagePort();
     // A front hears what changes: it is added before the host starts and removed once it has
@@ -125,6 +130,7 @@ private:
     CRequestHandler m_Handler;
     std::unique_ptr<CListener> m_pListener;
     CPageState m_PageState;
+    CPairing m_Pairing;
     // Whom the page names as kept away; its change thread's alone.
     CClientRule m_PageRule;
     // The page is moved by the listener's thread and by a reload, one at a time; the settings

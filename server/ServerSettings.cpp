@@ -105,6 +105,12 @@ void CServerSettings::Set(const SPlace& place, const std::string& strKey,
             Warn(place, "the page is \"on\" or \"off\"");
         return;
     }
+    if (strKey == "clients") {
+        std::string strError;
+        if (!m_Clients.Parse(strValue, strError))
+            Warn(place, strError);
+        return;
+    }
     Warn(place, "there is no setting \"" + Shown(strKey) + "\"");
 }
 

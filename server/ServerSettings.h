@@ -7,6 +7,7 @@
 #pragma once
 
 #include "ControlProtocol.h"
+#include "server/ClientList.h"
 
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ public:
     // Whether the page for phones is served, and at which port.
     bool PageOn() const { return m_bPageOn; }
     int PagePort() const { return m_nPagePort; }
+    // Which LAN clients may use the desktop protocol.
+    const CClientList& Clients() const { return m_Clients; }
     // Ports that browsers refuse to open (the Fetch standard's bad ports): a page there could not
     // be opened.
     static bool IsRefusedByBrowsers(int nPort);
@@ -54,6 +57,7 @@ private:
     int m_nPort = ControlProtocol::kDefaultPort;
     bool m_bPageOn = true;
     int m_nPagePort = kDefaultPagePort;
+    CClientList m_Clients;
     // Where each port was set, for a warning that they meet.
     SPlace m_PortPlace;
     SPlace m_PagePortPlace;

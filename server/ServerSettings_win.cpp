@@ -12,12 +12,15 @@ CServerSettings CServerSettings::Read()
     static const struct {
         const char* pszValue;
         const char* pszKey;
-    } kValues[] = {{"ServerPort", "port"}, {"PagePort", "page-port"}, {"Page", "page"}};
+    } kValues[] = {{"ServerPort", "port"},
+                   {"PagePort", "page-port"},
+                   {"Page", "page"},
+                   {"Clients", "clients"}};
     CServerSettings settings;
     for (const auto& value : kValues) {
         const std::string strName =
             std::string("The value ") + value.pszValue + " of HKLM\\Software\\Tarnlow";
-        char cData[256] = {};
+        char cData[2048] = {};
         DWORD dwType = 0;
         DWORD dwSize = sizeof cData;
         const LSTATUS status =

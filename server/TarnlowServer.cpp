@@ -5,6 +5,7 @@
 #include "SharingRegistration.h"
 #include "TarnlowServerDlg.h"
 #include "UiApplication.h"
+#include "server/page/StateDirectory.h"
 
 int main(int argc, char** argv)
 {
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     CServerHost::SOptions options;
     options.bHeadless = CUiApplication::IsHeadless();
     options.Settings = CServerSettings::Read();
+    options.strStateDirectory = StateDirectory::Default();
     options.RequestClose = [&pMainWnd] { pMainWnd->PostMessage(WM_CLOSE); };
     // The listener may have posted to the window: its calls are served while the close waits.
     options.WaitForThread = WaitForSingleObjectPumping;

@@ -7,6 +7,7 @@
 #include "ServerHost.h"
 #include "SharingRegistration.h"
 #include "TerminationWait.h"
+#include "server/page/StateDirectory.h"
 
 int main()
 {
@@ -15,6 +16,7 @@ int main()
     CServerHost::SOptions options;
     options.bHeadless = true;
     options.Settings = CServerSettings::Read();
+    options.strStateDirectory = StateDirectory::Default();
     options.RequestClose = [&termination] { termination.Wake(); };
     CServerHost host(std::move(options));
     // COM's security is the process's, set once: before anything else can make COM choose it.

@@ -16,9 +16,9 @@ using tcp = net::ip::tcp;
 class CPageServer::CImpl
 {
 public:
-    CImpl(CPageState& state, const SHooks& hooks, const SLimits& limits)
+    CImpl(CPageState& state, CPairing& pairing, const SHooks& hooks, const SLimits& limits)
         : m_State(state),
-          m_Routes(state), m_Shared{state, m_Routes, limits, hooks, m_ChangeContext, {}, 0}
+          m_Routes(state, pairing), m_Shared{state, m_Routes, limits, hooks, m_ChangeContext, {}, 0}
     {
     }
 
@@ -140,8 +140,8 @@ private:
     std::thread m_LoopThread;
 };
 
-CPageServer::CPageServer(CPageState& state, SHooks hooks, SLimits limits)
-    : m_State(state), m_Hooks(std::move(hooks)), m_Limits(limits)
+CPageServer::CPageServer(CPageState& state, CPairing& pairing, SHooks hooks, SLimits limits)
+    : m_State(state), m_Pairing(pairing), m_Hooks(std::move(hooks)), m_Limits(limits)
 {
 }
 
@@ -153,7 +153,7 @@ CPageServer::~CPageServer()
 bool CPageServer::Start(const std::string& strAddress, int nPort, std::string& strError)
 {
     Stop();
-    auto pImpl = std::make_unique<CImpl>(m_State, m_Hooks, m_Limits);
+    auto pImpl = std::make_unique<CImpl>(m_State, m_Pairing, m_Hooks, m_Limits);
     if (!pImpl->Bind(strAddress, nPort, strError))
         return false;
     m_nPort = pImpl->Port();

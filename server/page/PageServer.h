@@ -9,6 +9,7 @@
 
 #include "server/RequestHandler.h"
 #include "server/page/PageState.h"
+#include "server/page/Pairing.h"
 
 #include <chrono>
 #include <functional>
@@ -34,15 +35,18 @@ public:
         // Whether a device is answered at all: false keeps it away unanswered. The addresses
         // are dotted.
         std::function<bool(const std::string& strLocalAddress, const std::string& strDevice)> Admit;
-        // Makes a change that the page asks for, for the device at the address.
+        // Makes a change that the page asks for, for the paired device.
         std::function<CRequestHandler::SPageOutcome(const std::string& strId, bool bShare,
-                                                    const std::string& strDevice,
+                                                    const CRequestHandler::SPageDevice& device,
                                                     const std::string& strLocalAddress)>
             Change;
     };
 
-    CPageServer(CPageState& state, SHooks hooks, SLimits limits);
-    CPageServer(CPageState& state, SHooks hooks) : CPageServer(state, std::move(hooks), {}) {}
+    CPageServer(CPageState& state, CPairing& pairing, SHooks hooks, SLimits limits);
+    CPageServer(CPageState& state, CPairing& pairing, SHooks hooks)
+        : CPageServer(state, pairing, std::move(hooks), {})
+    {
+    }
     ~CPageServer();
     CPageServer(const CPageServer&) = delete;
     CPageServer& operator=(const CPageServer&) = delete;
@@ -59,6 +63,7 @@ public:
 
 private:
     CPageState& m_State;
+    CPairing& m_Pairing;
     const SHooks m_Hooks;
     const SLimits m_Limits;
     std::unique_ptr<CImpl> m_pImpl;

@@ -74,6 +74,10 @@ void CPageSession::OnRequest(beast::error_code error)
         return Close();
     m_Request = m_Parser->release();
     CPageRoutes::SRouted routed = m_Shared.Routes.Route(m_Request, m_Ends);
+    if (routed.Device)
+        m_Device = std::move(*routed.Device);
+    if (!routed.strForgotten.empty())
+        EndStreamsOf(routed.strForgotten);
     switch (routed.Action) {
     case CPageRoutes::EAction::Respond:
         return Respond(std::move(routed.Response));
@@ -104,7 +108,8 @@ void CPageSession::Change(std::string strId, bool bShare)
     net::post(m_Shared.ChangeContext,
               [self = shared_from_this(), strId = std::move(strId), bShare]() mutable {
                   const CRequestHandler::SPageOutcome outcome = self->m_Shared.Hooks.Change(
-                      strId, bShare, self->m_Ends.strPeerAddress, self->m_Ends.strLocalAddress);
+                      strId, bShare, {self->m_Device.strName, self->m_Ends.strPeerAddress},
+                      self->m_Ends.strLocalAddress);
                   const auto loop = self->m_Stream.get_executor();
                   net::post(loop, [self = std::move(self), outcome] {
                       self->Respond(CPageRoutes::ChangeAnswer(self->m_Request, outcome.bDone,
@@ -159,6 +164,15 @@ void CPageSession::SendNextEvent()
                              return self->Close();
                          self->SendNextEvent();
                      });
+}
+
+// A forgotten device's streams end: it sees no more of the server.
+void CPageSession::EndStreamsOf(const std::string& strDeviceId)
+{
+    const auto streams = m_Shared.Streams;
+    for (const auto& pSession : streams)
+        if (pSession->m_Device.strId == strDeviceId)
+            pSession->Close();
 }
 
 // A stream's device sends nothing more: whatever comes, or its closing, ends the stream.

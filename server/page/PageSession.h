@@ -48,6 +48,7 @@ private:
     void Respond(PageResponse response);
     void Change(std::string strId, bool bShare);
     void OpenStream(PageResponse header);
+    void EndStreamsOf(const std::string& strDeviceId);
     void SendNextEvent();
     void WatchForClose();
     void Close();
@@ -58,6 +59,8 @@ private:
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_Parser;
     PageRequest m_Request;
     CPageRoutes::SEnds m_Ends;
+    // The paired device that the last request came from.
+    SPairedDevice m_Device;
     bool m_bClosed = false;
     std::deque<std::shared_ptr<const std::string>> m_Owed;
     std::size_t m_nOwedBytes = 0;

@@ -3,6 +3,7 @@
 
 #include "ControlProtocol.h"
 #include "PageProtocol.h"
+#include "server/page/Pairing.h"
 
 #include <algorithm>
 #include <utility>
@@ -29,6 +30,23 @@ nlohmann::json ConnectionsJson(const std::vector<SConnectionRow>& rows)
                                {"shared", row.bShared},
                                {"dialup", row.bDialup}});
     return connections;
+}
+
+std::int64_t Milliseconds(std::chrono::system_clock::time_point time)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+}
+
+// The devices as every paired device may see them: never a token's hash.
+nlohmann::json DevicesJson(const std::vector<SPairedDevice>& devices)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const SPairedDevice& device : devices)
+        list.push_back({{"id", device.strId},
+                        {"name", device.strName},
+                        {"paired", Milliseconds(device.Paired)},
+                        {"seen", Milliseconds(device.LastSeen)}});
+    return list;
 }
 
 std::string StreamEvent(const char* pszEvent, const std::string& strData)
@@ -70,11 +88,20 @@ void CPageState::ShowAddress(const std::string& strShown)
     PublishLocked("address", [&strShown] { return nlohmann::json(strShown); });
 }
 
+void CPageState::ShowDevices(const std::vector<SPairedDevice>& devices)
+{
+    const std::lock_guard lock(m_Mutex);
+    m_Devices = devices;
+    PublishLocked("devices", [this] { return DevicesJson(m_Devices); });
+}
+
+// A pairing code is for whoever reads the server's own Log, never for a page.
 void CPageState::ShowEntries(const std::vector<SLogEntry>& entries)
 {
     const std::lock_guard lock(m_Mutex);
-    for (const SLogEntry& entry : entries) {
-        m_Entries.push_back({m_nNextEntryId++, entry});
+    for (SLogEntry entry : entries) {
+        entry.strText = CPairing::Hidden(entry.strText);
+        m_Entries.push_back({m_nNextEntryId++, std::move(entry)});
         if (m_Entries.size() > kEntriesKept)
             m_Entries.pop_front();
     }
@@ -88,6 +115,7 @@ std::string CPageState::Snapshot(std::uint64_t& nVersion) const
     const nlohmann::json state = {{"host", m_strHostName},
                                   {"address", m_strAddress},
                                   {"connections", ConnectionsJson(m_Rows)},
+                                  {"devices", DevicesJson(m_Devices)},
                                   {"entries", EntriesJson(0)}};
     nVersion = m_nVersion;
     return StreamEvent("state", PageProtocol::Dump(state));

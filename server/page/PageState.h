@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CPageState: what the page shows, as the host last told it: the server's name and address, its
-// connections and its newest Log entries. It is a front and a view of the host's log like the
-// window's pages, called from whichever thread changed something; every change is one event of the
-// page's stream, numbered, so that a stream that began from a later state leaves it out.
+// connections, its paired devices and its newest Log entries. It is a front and a view of the
+// host's log like the window's pages, called from whichever thread changed something; every change
+// is one event of the page's stream, numbered, so that a stream that began from a later state
+// leaves it out.
 #pragma once
 
 #include "LogFanOut.h"
 #include "ServerFront.h"
+#include "server/page/DeviceFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -34,6 +36,7 @@ public:
     void ShowNoDialupNotice() override {}
     void ShowAddress(const std::string& strShown) override;
     void ShowEntries(const std::vector<SLogEntry>& entries) override;
+    void ShowDevices(const std::vector<SPairedDevice>& devices);
 
     // The stream's first event, the whole state, and the number of the last change in it.
     std::string Snapshot(std::uint64_t& nVersion) const;
@@ -54,6 +57,7 @@ private:
     std::string m_strHostName;
     std::string m_strAddress;
     std::vector<SConnectionRow> m_Rows;
+    std::vector<SPairedDevice> m_Devices;
     std::deque<SEntry> m_Entries;
     std::uint64_t m_nNextEntryId = 1;
     std::uint64_t m_nVersion = 0;

@@ -20,11 +20,20 @@ namespace http = beast::http;
 using HttpRequest = http::request<http::string_body>;
 using HttpResponse = http::response<http::string_body>;
 
+// The cookies that the test's browser sends with every request, as "name=value; name=value".
+inline std::string& Cookies()
+{
+    static std::string strCookies;
+    return strCookies;
+}
+
 // A request as the page's script sends it, to the page at the port.
 inline HttpRequest PageRequest(http::verb method, const std::string& strTarget, int nPort)
 {
     HttpRequest request{method, strTarget, 11};
     request.set(http::field::host, "127.0.0.1:" + std::to_string(nPort));
+    if (!Cookies().empty())
+        request.set(http::field::cookie, Cookies());
     if (method == http::verb::post) {
         request.set(http::field::origin, "http://127.0.0.1:" + std::to_string(nPort));
         request.set(PageProtocol::kPageHeader, PageProtocol::kPageHeaderValue);
@@ -39,6 +48,32 @@ inline HttpRequest ChangeRequest(const std::string& strId, bool bShare, int nPor
     request.body() = PageProtocol::Dump({{"id", strId}, {"share", bShare}});
     request.prepare_payload();
     return request;
+}
+
+inline HttpRequest JsonRequest(const std::string& strTarget, const nlohmann::json& body, int nPort)
+{
+    HttpRequest request = PageRequest(http::verb::post, strTarget, nPort);
+    request.body() = PageProtocol::Dump(body);
+    request.prepare_payload();
+    return request;
+}
+
+// The whole Set-Cookie field that the answer gives the cookie, and the cookie's value.
+inline std::string SetCookieField(const HttpResponse& response, const std::string& strName)
+{
+    const auto [first, last] = response.equal_range(http::field::set_cookie);
+    for (auto field = first; field != last; ++field)
+        if (field->value().starts_with(strName + "="))
+            return std::string(field->value());
+    return std::string();
+}
+
+inline std::string CookieValue(const HttpResponse& response, const std::string& strName)
+{
+    const std::string strField = SetCookieField(response, strName);
+    return strField.empty()
+               ? strField
+               : strField.substr(strName.size() + 1, strField.find(';') - strName.size() - 1);
 }
 
 inline beast::tcp_stream Connect(int nPort)

@@ -9,10 +9,11 @@
 
 #include <boost/asio/write.hpp>
 
+#include <regex>
 #include <thread>
 
 using namespace PageClient;
-using PageServerTest = CServerHostTest;
+using namespace PageProtocol;
 
 namespace
 {
@@ -45,7 +46,80 @@ bool PageAnswers()
            http::status::ok;
 }
 
+HttpResponse Post(const std::string& strTarget, const nlohmann::json& body)
+{
+    return Send(JsonRequest(strTarget, body, kPagePort), kPagePort);
+}
+
+nlohmann::json Get(const std::string& strTarget)
+{
+    return nlohmann::json::parse(
+        Send(PageRequest(http::verb::get, strTarget, kPagePort), kPagePort).body(), nullptr, false);
+}
+
 } // namespace
+
+// The test's browser pairs as the page's script does, with the code that the Log gave it.
+class PageServerTest : public CServerHostTest
+{
+protected:
+    void TearDown() override
+    {
+        Cookies().clear();
+        CServerHostTest::TearDown();
+    }
+
+    // Asks for a code under the name, with the browser's cookies; the request's key, and the code
+    // as the Log gave it.
+    std::string Ask(const std::string& strName, std::string& strCode)
+    {
+        const std::size_t nBefore = m_Recorder.Count();
+        const HttpResponse asked = Post(kPairingPath, {{"name", strName}});
+        EXPECT_EQ(nlohmann::json::parse(asked.body())["done"], true) << asked.body();
+        const std::regex entry("Pairing code ([0-9]{3}) ([0-9]{3}) for \"" + strName +
+                               "\" at 127\\.0\\.0\\.1, valid for 5 minutes");
+        EXPECT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
+            std::smatch match;
+            for (std::size_t i = nBefore; i < r.m_Messages.size(); ++i)
+                if (std::regex_match(r.m_Messages[i], match, entry))
+                    strCode = match[1].str() + " " + match[2].str();
+            return !strCode.empty();
+        }));
+        return CookieValue(asked, kPairingCookie);
+    }
+
+    HttpResponse Confirm(const std::string& strKey, const std::string& strCode)
+    {
+        Cookies() = std::string(kPairingCookie) + "=" + strKey;
+        const HttpResponse answer = Post(kCodePath, {{"code", strCode}});
+        Cookies().clear();
+        return answer;
+    }
+
+    // Pairs a device; its token becomes the browser's cookie. The next request from the address
+    // may come at once.
+    std::string Pair(const std::string& strName)
+    {
+        Cookies().clear();
+        std::string strCode;
+        const std::string strKey = Ask(strName, strCode);
+        const std::string strToken = CookieValue(Confirm(strKey, strCode), kDeviceCookie);
+        UseToken(strToken);
+        m_Clock.Advance(CPairing::kAskEvery);
+        return strToken;
+    }
+
+    static void UseToken(const std::string& strToken)
+    {
+        Cookies() = std::string(kDeviceCookie) + "=" + strToken;
+    }
+
+    void OpenPaired()
+    {
+        Open();
+        Pair("Test phone");
+    }
+};
 
 TEST_F(PageServerTest, thePageIsSaidAfterTheListenerAndItsFilesComeWithTheirDefences)
 {
@@ -84,7 +158,7 @@ TEST_F(PageServerTest, aChangeFromThePageTakesTheProtocolsWayAndTheStreamShowsEv
 {
     m_pService->AddConnection(TestConnection(L"LAN", NCM_LAN));
     m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE, NCS_DISCONNECTED));
-    Open();
+    OpenPaired();
     std::string strRead;
     beast::tcp_stream events = OpenEvents(kPagePort, strRead);
     const std::string strId = IdOf(strRead, "My ISP");
@@ -100,8 +174,8 @@ TEST_F(PageServerTest, aChangeFromThePageTakesTheProtocolsWayAndTheStreamShowsEv
         EXPECT_EQ(
             m_Recorder.Messages(nBefore),
             (std::vector<std::string>{
-                bShare ? "The page at 127.0.0.1 asks to share My ISP"
-                       : "The page at 127.0.0.1 asks to stop sharing My ISP",
+                bShare ? "The device \"Test phone\" at 127.0.0.1 asks to share My ISP"
+                       : "The device \"Test phone\" at 127.0.0.1 asks to stop sharing My ISP",
                 bShare ? "Share request for connection 1" : "Unshare request for connection 1",
                 "Replied with: " + m_strHost + ":Okay", "Populated connection list"}));
         ASSERT_TRUE(ReadUntilShown(events, strRead, strId, bShare));
@@ -112,8 +186,8 @@ TEST_F(PageServerTest, aChangeFromThePageTakesTheProtocolsWayAndTheStreamShowsEv
         Send(ChangeRequest("{00000000-0000-0000-0000-000000000000}", true, kPagePort), kPagePort);
     EXPECT_EQ(nlohmann::json::parse(gone.body()),
               (nlohmann::json{{"done", false},
-                              {"reason", "The page at 127.0.0.1 asks to share a connection that "
-                                         "is no longer there"}}));
+                              {"reason", "The device \"Test phone\" at 127.0.0.1 asks to share a "
+                                         "connection that is no longer there"}}));
     // Markup that a desktop client sends reaches the page as text in JSON, never as markup.
     Request("PC7:<img src=x onerror=alert(1)>\x01\xff");
     ASSERT_TRUE(ReadUntil(events, strRead, "Message Received: PC7:<img src=x onerror=alert(1)>"));
@@ -123,7 +197,7 @@ TEST_F(PageServerTest, aChangeFromThePageTakesTheProtocolsWayAndTheStreamShowsEv
 TEST_F(PageServerTest, requestsThatAreNotThePagesAreRefusedAndThePageAnswersAfterEach)
 {
     m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
-    Open();
+    OpenPaired();
     const std::size_t nBefore = m_Recorder.Count();
     const auto refused = [](HttpRequest request) {
         request.prepare_payload();
@@ -149,8 +223,9 @@ TEST_F(PageServerTest, requestsThatAreNotThePagesAreRefusedAndThePageAnswersAfte
     other = change;
     other.set(http::field::content_type, "text/plain");
     EXPECT_EQ(refused(other), http::status::unsupported_media_type);
-    for (const char* pszBody : {"", "{", "[]", "{\"id\":1,\"share\":true}", "{\"id\":\"x\"}",
-                                "{\"id\":\"x\",\"share\":\"yes\"}"}) {
+    for (const char* pszBody :
+         {"", "{", "[]", "{\"id\":1,\"share\":true}", "{\"id\":\"x\"}",
+          "{\"id\":\"\",\"share\":true}", "{\"id\":\"x\",\"share\":\"yes\"}"}) {
         other.set(http::field::content_type, "application/json");
         other.body() = pszBody;
         EXPECT_EQ(refused(other), http::status::bad_request) << pszBody;
@@ -201,7 +276,7 @@ TEST_F(PageServerTest, connectionsAndStreamsAreBounded)
     m_PageLimits.RequestDeadline = std::chrono::minutes(10);
     m_PageLimits.nStreams = 2;
     m_PageLimits.nConnections = 4;
-    Open();
+    OpenPaired();
     {
         std::vector<beast::tcp_stream> idle;
         for (int i = 0; i < 4; ++i)
@@ -270,4 +345,113 @@ TEST_F(PageServerTest, aDeviceBeyondTheDialupConnectionGetsNothingFromThePage)
         return r.m_Messages.back() ==
                "Refused a client at 127.0.0.1, beyond the dial-up connection My ISP";
     }));
+}
+
+// A device that is not paired gets the page's files and the pairing only. Its code is bound to
+// its browser, given once in the Log and never in the page's copy of it; a paired device's every
+// answer renews its cookie.
+TEST_F(PageServerTest, aDeviceThatIsNotPairedPairsWithTheCodeFromTheLogInItsOwnBrowserOnly)
+{
+    m_pService->AddConnection(TestConnection(L"My ISP", NCM_PHONE));
+    Open();
+    EXPECT_TRUE(PageAnswers());
+    EXPECT_EQ(Send(PageRequest(http::verb::get, kEventsPath, kPagePort), kPagePort).result(),
+              http::status::forbidden);
+    EXPECT_EQ(Send(ChangeRequest("{x}", true, kPagePort), kPagePort).result(),
+              http::status::forbidden);
+    EXPECT_EQ(Post(kForgetPath, {{"id", "0123456789abcdef"}}).result(), http::status::forbidden);
+    EXPECT_EQ(Get(kDevicePath), (nlohmann::json{{"paired", false}, {"asked", false}}));
+    const std::size_t nBefore = m_Recorder.Count();
+    for (const std::string& strName :
+         std::vector<std::string>{"", "   ", "Anna\nphone", "Anna\rphone", "\x1b[2J",
+                                  "Anna\xe2\x80\xa8phone", "Anna\xc2\x85", std::string(33, 'a')})
+        EXPECT_EQ(nlohmann::json::parse(Post(kPairingPath, {{"name", strName}}).body())["reason"],
+                  "A device's name is 1 to 32 printable characters on one line")
+            << strName;
+    EXPECT_EQ(m_Recorder.Count(), nBefore);
+
+    const std::string strName = "Anna's <b>phone</b> \xc3\xa9";
+    std::string strCode;
+    const std::string strKey = Ask(strName, strCode);
+    ASSERT_EQ(strKey.size(), 64u);
+    Cookies() = std::string(kPairingCookie) + "=" + strKey;
+    EXPECT_EQ(Get(kDevicePath)["asked"], true);
+    Cookies().clear();
+    // Another browser has no request: the right code is no use there, and is not counted.
+    const nlohmann::json elsewhere =
+        nlohmann::json::parse(Post(kCodePath, {{"code", strCode}}).body());
+    EXPECT_EQ(elsewhere["reason"],
+              "No code is waiting for this browser, or it has expired: ask for a new one");
+    const HttpResponse paired = Confirm(strKey, strCode);
+    EXPECT_EQ(nlohmann::json::parse(paired.body())["done"], true);
+    const std::string strToken = CookieValue(paired, kDeviceCookie);
+    EXPECT_TRUE(std::regex_match(strToken, std::regex("[0-9a-f]{64}"))) << strToken;
+    EXPECT_EQ(SetCookieField(paired, kDeviceCookie),
+              std::string(kDeviceCookie) + "=" + strToken +
+                  "; Path=/; Max-Age=34560000; HttpOnly; SameSite=Strict");
+    EXPECT_EQ(SetCookieField(paired, kPairingCookie),
+              std::string(kPairingCookie) + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict");
+    EXPECT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
+        return r.m_Messages.back() == "The device \"" + strName + "\" at 127.0.0.1 is paired";
+    }));
+    // The code is used up.
+    EXPECT_EQ(nlohmann::json::parse(Confirm(strKey, strCode).body())["done"], false);
+
+    UseToken(strToken);
+    const HttpResponse device =
+        Send(PageRequest(http::verb::get, kDevicePath, kPagePort), kPagePort);
+    EXPECT_EQ(nlohmann::json::parse(device.body())["name"], strName);
+    EXPECT_EQ(SetCookieField(device, kDeviceCookie), SetCookieField(paired, kDeviceCookie));
+    std::string strRead;
+    beast::tcp_stream events = OpenEvents(kPagePort, strRead);
+    const nlohmann::json state = LastEvent(strRead, "state");
+    ASSERT_EQ(state["devices"].size(), 1u);
+    EXPECT_EQ(state["devices"][0]["name"], strName);
+    EXPECT_FALSE(state["devices"][0].contains("hash"));
+    EXPECT_EQ(strRead.find(strCode), std::string::npos);
+    EXPECT_NE(strRead.find("Pairing code (in the server's Log only) for \\\"" + strName),
+              std::string::npos);
+
+    // A code not used within five minutes has expired.
+    Cookies().clear();
+    m_Clock.Advance(CPairing::kAskEvery);
+    const std::string strLate = Ask("Late phone", strCode);
+    m_Clock.Advance(CPairing::kCodeLife);
+    EXPECT_EQ(nlohmann::json::parse(Confirm(strLate, strCode).body())["done"], false);
+}
+
+// Any paired device may forget any other, or itself: the forgotten device's stream ends at once,
+// and its cookie, kept or stolen, is refused from then on.
+TEST_F(PageServerTest, aForgottenDevicesStreamEndsAndItsCookieIsRefused)
+{
+    Open();
+    const std::string strBen = Pair("Ben");
+    const std::string strBenId = Get(kDevicePath)["id"];
+    std::string strRead;
+    beast::tcp_stream benStream = OpenEvents(kPagePort, strRead);
+    const std::string strAnna = Pair("Anna");
+    const std::string strAnnaId = Get(kDevicePath)["id"];
+    ASSERT_TRUE(ReadUntil(benStream, strRead, "\"name\":\"Anna\""));
+
+    const std::size_t nBefore = m_Recorder.Count();
+    EXPECT_EQ(nlohmann::json::parse(Post(kForgetPath, {{"id", strBenId}}).body())["done"], true);
+    while (ReadMore(benStream, strRead))
+        continue;
+    UseToken(strBen);
+    EXPECT_EQ(Send(PageRequest(http::verb::get, kEventsPath, kPagePort), kPagePort).result(),
+              http::status::forbidden);
+    EXPECT_EQ(Send(ChangeRequest("{x}", true, kPagePort), kPagePort).result(),
+              http::status::forbidden);
+    EXPECT_EQ(Get(kDevicePath)["paired"], false);
+
+    UseToken(strAnna);
+    const HttpResponse itself = Post(kForgetPath, {{"id", strAnnaId}});
+    EXPECT_EQ(SetCookieField(itself, kDeviceCookie),
+              std::string(kDeviceCookie) + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict");
+    EXPECT_EQ(Post(kForgetPath, {{"id", strAnnaId}}).result(), http::status::forbidden);
+    EXPECT_EQ(
+        m_Recorder.Messages(nBefore),
+        (std::vector<std::string>{"The device \"Anna\" at 127.0.0.1 forgot the device \"Ben\"",
+                                  "The device \"Anna\" at 127.0.0.1 forgot itself"}));
+    EXPECT_TRUE(m_pHost->Pairing().Devices().empty());
 }

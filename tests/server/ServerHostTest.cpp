@@ -124,6 +124,35 @@ TEST_F(ServerHostTest, aClientBeyondTheDialupConnectionGetsNothingAndIsNamedOnce
                   "Replied with: " + m_strHost + ":Hello", "Waiting for a socket event"}));
 }
 
+// Only the allowed clients use the desktop protocol: another is closed as a client beyond the
+// uplink is, and named once a minute; with none allowed, the page alone answers.
+TEST_F(ServerHostTest, onlyTheAllowedClientsUseTheDesktopProtocol)
+{
+    m_Settings = CServerSettings::FromText("clients = 10.0.0.5, 127.0.0.0/30\n", "tarnlow.conf");
+    Open();
+    EXPECT_EQ(Request("PC7:Hello"), m_strHost + ":Hello");
+    for (const char* pszClients : {"clients = 10.0.0.5, 10.0.1.0/24\n", "clients = none\n"}) {
+        m_pHost.reset();
+        m_Settings = CServerSettings::FromText(pszClients, "tarnlow.conf");
+        Open();
+        const std::size_t nBefore = m_Recorder.Count();
+        const std::string strRefused =
+            "Refused a client at 127.0.0.1, not among the allowed clients";
+        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+        EXPECT_TRUE(
+            m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.back() == strRefused; }));
+        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+        m_Clock.Advance(CClientRule::kNameEvery);
+        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+        EXPECT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
+            return r.m_Messages.size() == nBefore + 2 && r.m_Messages.back() == strRefused;
+        }));
+    }
+    EXPECT_TRUE(
+        Exchange("GET / HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", CServerSettings::kDefaultPagePort)
+            .starts_with("HTTP/1.0 200 OK"));
+}
+
 TEST_F(ServerHostTest, everyRequestGetsItsReplyAndLogEntries)
 {
     m_pService->AddConnection(TestConnection(L"Local Area Connection", NCM_LAN));

@@ -24,6 +24,11 @@ protected:
 
     void Start()
     {
+#ifndef _WIN32
+        // What the server keeps (its paired devices) is the test's own, never the user's.
+        ::setenv("STATE_DIRECTORY",
+                 std::filesystem::absolute(m_strStderrPath + ".state").string().c_str(), 1);
+#endif
         m_pServer = std::make_unique<CServerProcess>(TARNLOW_SERVER_PATH, m_strStderrPath);
         ASSERT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience));
     }

@@ -64,5 +64,19 @@ TEST_F(ServerReloadTest, aReloadSaysWhatItCannotUseAndMovesToANewPort)
     ASSERT_TRUE(m_pServer->WaitForLine("The server's page is off", m_Patience, nBefore));
     EXPECT_EQ(ConnectLoopback(10005), -1);
     EXPECT_EQ(greet(10004), m_strHost + ":Hello");
+
+    // The allowed clients change with a reload: none, then loopback's.
+    settings.Write("port = 10004\nclients = none\n");
+    nBefore = m_pServer->Lines().size();
+    m_pServer->Signal(SIGHUP);
+    while (Exchange("PC7:Hello", 10004) != "")
+        continue;
+    EXPECT_TRUE(m_pServer->WaitForLine(
+        "Refused a client at 127.0.0.1, not among the allowed clients", m_Patience, nBefore));
+    settings.Write("port = 10004\nclients = 127.0.0.1\n");
+    m_pServer->Signal(SIGHUP);
+    while (Exchange("PC7:Hello", 10004) == "")
+        continue;
+    EXPECT_EQ(greet(10004), m_strHost + ":Hello");
     StopAndExpectCleanExit();
 }

@@ -2,6 +2,7 @@
 // The server's settings as a file's text gives them: what is used, and what is said and left out.
 #include "ServerSettings.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace
@@ -77,6 +78,46 @@ TEST(ServerSettingsTest, ThePagesSettingsAreReadAndItsPortNeverMeetsTheProtocols
     EXPECT_EQ(settings.Warnings(),
               std::vector<std::string>{"Line 1 of " + kPath + " (\"port = 10001\"): " + strShared +
                                        "10002"});
+}
+
+// Addresses in network order, as a socket gives a client's.
+std::uint32_t Address(unsigned char a, unsigned char b, unsigned char c, unsigned char d)
+{
+    const unsigned char bytes[4] = {a, b, c, d};
+    std::uint32_t nAddress = 0;
+    std::memcpy(&nAddress, bytes, sizeof nAddress);
+    return nAddress;
+}
+
+TEST(ServerSettingsTest, TheClientsAreAnyNoneOrAListOfAddressesAndSubnets)
+{
+    EXPECT_TRUE(CServerSettings::FromText("", kPath).Clients().Admits(Address(192, 168, 7, 9)));
+    const CServerSettings listed =
+        CServerSettings::FromText("clients = 10.0.0.5, 10.0.1.0/24,192.168.0.0/16\n", kPath);
+    EXPECT_TRUE(listed.Warnings().empty());
+    for (const std::uint32_t nInside : {Address(10, 0, 0, 5), Address(10, 0, 1, 0),
+                                        Address(10, 0, 1, 255), Address(192, 168, 9, 1)})
+        EXPECT_TRUE(listed.Clients().Admits(nInside));
+    for (const std::uint32_t nOutside : {Address(10, 0, 0, 6), Address(10, 0, 2, 1),
+                                         Address(192, 169, 0, 1), Address(127, 0, 0, 1)})
+        EXPECT_FALSE(listed.Clients().Admits(nOutside));
+    EXPECT_FALSE(CServerSettings::FromText("clients = none\n", kPath)
+                     .Clients()
+                     .Admits(Address(10, 0, 0, 5)));
+    EXPECT_TRUE(CServerSettings::FromText("clients = 0.0.0.0/0\n", kPath)
+                    .Clients()
+                    .Admits(Address(10, 0, 0, 5)));
+    // A list that cannot be read leaves the clients as they were.
+    for (const char* pszList :
+         {"10.0.0.256", "10.0.0", "10.0.0.5/33", "10.0.0.5,", "10.0.0.5 10.0.0.6", "fe80::1",
+          "0x0a.0.0.1", "10.0.0.1/", "anyone"}) {
+        const CServerSettings bad = CServerSettings::FromText(
+            "clients = 10.0.0.5\nclients = " + std::string(pszList) + "\n", kPath);
+        EXPECT_TRUE(bad.Clients().Admits(Address(10, 0, 0, 5))) << pszList;
+        EXPECT_FALSE(bad.Clients().Admits(Address(10, 0, 0, 6))) << pszList;
+        ASSERT_EQ(bad.Warnings().size(), 1u) << pszList;
+        EXPECT_NE(bad.Warnings()[0].find("is not an IPv4 address or subnet"), std::string::npos);
+    }
 }
 
 // A line is quoted as a log line may hold it: printable and short, whatever the file holds.

@@ -1,9 +1,13 @@
-// The page's script: one stream of the server's events keeps the page as the server is, and a
-// press of a button asks for one change. Every text of the server is set as text, never markup.
+// The page's script. A device that is not paired sees only the pairing: a name, then the code from
+// the server's Log. A paired device follows one stream of the server's events, which keeps the
+// page as the server is, and a press of a button asks for one change. Every text of the server is
+// set as text, never markup.
 "use strict";
 
 const kEntriesShown = 200;
 let lastEntry = 0;
+let deviceId = "";
+let events = null;
 
 function element(tag, text, className) {
     const made = document.createElement(tag);
@@ -14,30 +18,45 @@ function element(tag, text, className) {
     return made;
 }
 
-function showRefusal(reason) {
-    const refusal = document.getElementById("refusal");
-    refusal.textContent = reason;
-    refusal.hidden = !reason;
+function showText(id, text) {
+    const shown = document.getElementById(id);
+    shown.textContent = text;
+    shown.hidden = !text;
+}
+
+// Every change is the page's own script's JSON; the answer says whether it was done, and why not.
+async function post(path, body) {
+    try {
+        const response = await fetch(path, {
+            method: "POST",
+            cache: "no-store",
+            headers: {"Content-Type": "application/json", "X-Tarnlow-Page": "1"},
+            body: JSON.stringify(body),
+        });
+        if (response.status === 403)
+            checkDevice();
+        return response.ok ? await response.json() : {done: false, reason: await response.text()};
+    } catch (error) {
+        return {done: false, reason: "The server cannot be reached"};
+    }
 }
 
 async function changeSharing(connection, button) {
     button.disabled = true;
-    showRefusal("");
-    try {
-        const response = await fetch("/sharing", {
-            method: "POST",
-            cache: "no-store",
-            headers: {"Content-Type": "application/json", "X-Tarnlow-Page": "1"},
-            body: JSON.stringify({id: connection.id, share: !connection.shared}),
-        });
-        const answer = response.ok ? await response.json()
-                                   : {done: false, reason: await response.text()};
-        if (!answer.done)
-            showRefusal(answer.reason);
-    } catch (error) {
-        showRefusal("The server cannot be reached");
-    }
+    showText("refusal", "");
+    const answer = await post("/sharing", {id: connection.id, share: !connection.shared});
+    if (!answer.done)
+        showText("refusal", answer.reason);
     button.disabled = false;
+}
+
+// Its name is visible text and, for a reader of the screen, the button's own words.
+function nameButton(text, name, className, pressed) {
+    const button = element("button", text, className);
+    button.type = "button";
+    button.append(element("span", " " + name, "hidden-text"));
+    button.addEventListener("click", () => pressed(button));
+    return button;
 }
 
 function connectionItem(connection) {
@@ -51,12 +70,10 @@ function connectionItem(connection) {
     about.append(details);
     item.append(about);
     if (connection.dialup) {
-        const button = element("button", connection.shared ? "Stop sharing" : "Share",
-                               connection.shared ? "stop" : "");
-        button.type = "button";
+        const button = nameButton(connection.shared ? "Stop sharing" : "Share", connection.name,
+                                  connection.shared ? "stop" : "",
+                                  pressed => changeSharing(connection, pressed));
         button.dataset.id = connection.id;
-        button.append(element("span", " " + connection.name, "hidden-text"));
-        button.addEventListener("click", () => changeSharing(connection, button));
         item.append(button);
     }
     return item;
@@ -74,6 +91,36 @@ function showConnections(connections) {
         if (button)
             button.focus();
     }
+}
+
+function when(milliseconds) {
+    return new Date(milliseconds).toLocaleString([], {dateStyle: "medium", timeStyle: "short"});
+}
+
+async function forget(device, button) {
+    button.disabled = true;
+    showText("refusal", "");
+    const answer = await post("/forget", {id: device.id});
+    if (!answer.done)
+        showText("refusal", answer.reason);
+    else if (device.id === deviceId)
+        checkDevice();
+    button.disabled = false;
+}
+
+function deviceItem(device) {
+    const item = element("li", undefined, "device");
+    const about = element("div", undefined, "about");
+    const self = device.id === deviceId;
+    about.append(element("div", device.name + (self ? " (this device)" : ""), "name"));
+    about.append(element("div", "Paired " + when(device.paired) + " \u00b7 Last seen " +
+                                    when(device.seen), "details"));
+    item.append(about, nameButton("Forget", device.name, "stop", pressed => forget(device, pressed)));
+    return item;
+}
+
+function showDevices(devices) {
+    document.getElementById("devices").replaceChildren(...devices.map(deviceItem));
 }
 
 function showAddress(address) {
@@ -94,28 +141,99 @@ function addEntries(entries) {
         log.lastElementChild.remove();
 }
 
+function showState(state) {
+    document.getElementById("host").textContent = state.host;
+    document.title = "Tarnlow Server: " + state.host;
+    showAddress(state.address);
+    showConnections(state.connections);
+    showDevices(state.devices);
+    // The whole log is shown again, not read out again.
+    const log = document.getElementById("log");
+    log.setAttribute("aria-busy", "true");
+    log.replaceChildren();
+    lastEntry = 0;
+    addEntries(state.entries);
+    log.setAttribute("aria-busy", "false");
+}
+
 function follow() {
     const link = document.getElementById("link");
-    const events = new EventSource("/events");
+    events = new EventSource("/events");
     events.addEventListener("state", event => {
-        const state = JSON.parse(event.data);
-        document.getElementById("host").textContent = state.host;
-        document.title = "Tarnlow Server: " + state.host;
-        showAddress(state.address);
-        showConnections(state.connections);
-        // The whole log is shown again, not read out again.
-        const log = document.getElementById("log");
-        log.setAttribute("aria-busy", "true");
-        log.replaceChildren();
-        lastEntry = 0;
-        addEntries(state.entries);
-        log.setAttribute("aria-busy", "false");
+        showState(JSON.parse(event.data));
         link.textContent = "Up to date";
     });
     events.addEventListener("connections", event => showConnections(JSON.parse(event.data)));
+    events.addEventListener("devices", event => showDevices(JSON.parse(event.data)));
     events.addEventListener("address", event => showAddress(JSON.parse(event.data)));
     events.addEventListener("entries", event => addEntries(JSON.parse(event.data)));
-    events.addEventListener("error", () => { link.textContent = "Reconnecting\u2026"; });
+    // A stream that is refused (a device forgotten meanwhile) is not tried again.
+    events.addEventListener("error", () => {
+        link.textContent = "Reconnecting\u2026";
+        if (events.readyState === EventSource.CLOSED)
+            checkDevice();
+    });
 }
 
-follow();
+function showPairing(asked) {
+    if (events) {
+        events.close();
+        events = null;
+    }
+    deviceId = "";
+    document.getElementById("paired").hidden = true;
+    document.getElementById("address-line").hidden = true;
+    document.getElementById("pairing").hidden = false;
+    document.getElementById("ask-form").hidden = asked;
+    document.getElementById("code-form").hidden = !asked;
+    document.getElementById("link").textContent = "This device is not paired";
+    document.getElementById(asked ? "code" : "device-name").focus();
+}
+
+function showPaired(device) {
+    deviceId = device.id;
+    document.getElementById("pairing").hidden = true;
+    document.getElementById("paired").hidden = false;
+    document.getElementById("address-line").hidden = false;
+    if (!events)
+        follow();
+}
+
+async function checkDevice() {
+    try {
+        const response = await fetch("/device", {cache: "no-store"});
+        const device = await response.json();
+        if (device.paired)
+            showPaired(device);
+        else
+            showPairing(device.asked);
+    } catch (error) {
+        document.getElementById("link").textContent = "The server cannot be reached";
+    }
+}
+
+function onSubmit(formId, path, field) {
+    document.getElementById(formId).addEventListener("submit", async event => {
+        event.preventDefault();
+        const form = event.target;
+        const button = form.querySelector("button[type=submit]");
+        button.disabled = true;
+        showText("pairing-refusal", "");
+        const answer = await post(path, {[field]: form.elements[field].value});
+        button.disabled = false;
+        if (!answer.done)
+            showText("pairing-refusal", answer.reason);
+        if (answer.done || field === "code")
+            checkDevice();
+    });
+}
+
+onSubmit("ask-form", "/pairing", "name");
+onSubmit("code-form", "/pairing/code", "code");
+document.getElementById("new-code").addEventListener("click", () => {
+    showText("pairing-refusal", "");
+    document.getElementById("code-form").hidden = true;
+    document.getElementById("ask-form").hidden = false;
+    document.getElementById("device-name").focus();
+});
+checkDevice();

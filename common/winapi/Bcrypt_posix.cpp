@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Bcrypt.h"
+
+#include <cerrno>
+#include <cwchar>
+#include <nettle/sha2.h>
+#include <sys/random.h>
+
+namespace
+{
+
+// The one algorithm this layer provides; its handle is its own address.
+const int kSha256Provider = 0;
+
+} // namespace
+
+NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* phAlgorithm, LPCWSTR pszAlgId,
+                                     LPCWSTR pszImplementation, ULONG dwFlags)
+{
+    if (phAlgorithm == nullptr || pszAlgId == nullptr || pszImplementation != nullptr ||
+        dwFlags != 0)
+        return STATUS_INVALID_PARAMETER;
+    if (std::wcscmp(pszAlgId, BCRYPT_SHA256_ALGORITHM) != 0)
+        return STATUS_NOT_FOUND;
+    *phAlgorithm = const_cast<int*>(&kSha256Provider);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE hAlgorithm, ULONG)
+{
+    return hAlgorithm == &kSha256Provider ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
+}
+
+// A keyed hash (an HMAC) is not provided: the secret must be none.
+NTSTATUS BCryptHash(BCRYPT_ALG_HANDLE hAlgorithm, PUCHAR pbSecret, ULONG cbSecret, PUCHAR pbInput,
+                    ULONG cbInput, PUCHAR pbOutput, ULONG cbOutput)
+{
+    if (hAlgorithm != &kSha256Provider)
+        return STATUS_INVALID_HANDLE;
+    if (pbSecret != nullptr || cbSecret != 0 || cbOutput != SHA256_DIGEST_SIZE ||
+        pbOutput == nullptr || (pbInput == nullptr && cbInput != 0))
+        return STATUS_INVALID_PARAMETER;
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, cbInput, pbInput);
+    sha256_digest(&context, SHA256_DIGEST_SIZE, pbOutput);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS BCryptGenRandom(BCRYPT_ALG_HANDLE hAlgorithm, PUCHAR pbBuffer, ULONG cbBuffer,
+                         ULONG dwFlags)
+{
+    if (hAlgorithm != nullptr || dwFlags != BCRYPT_USE_SYSTEM_PREFERRED_RNG ||
+        (pbBuffer == nullptr && cbBuffer != 0))
+        return STATUS_INVALID_PARAMETER;
+    for (ULONG nDone = 0; nDone < cbBuffer;) {
+        const ssize_t nGot = getrandom(pbBuffer + nDone, cbBuffer - nDone, 0);
+        if (nGot < 0 && errno != EINTR)
+            return STATUS_UNSUCCESSFUL;
+        nDone += nGot > 0 ? static_cast<ULONG>(nGot) : 0;
+    }
+    return STATUS_SUCCESS;
+}
