@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The page's handling of what a stranger sends: the bytes are parsed by Beast within the server's
 // bounds and routed. Every answer carries the page's defences; a change is routed only from the
-// page's own origin with its header and a JSON body naming a connection; a name not the server's
-// is refused; and the same bytes as a Log entry reach the page's stream as JSON that reads back.
+// page's own origin with its header and a JSON body naming a connection, and only for a paired
+// device; the stream and the data are a paired device's only; a name not the server's is refused;
+// and the same bytes as a Log entry reach the page's stream as JSON that reads back. "@TOKEN@" in
+// the bytes stands for a paired device's token, so that the paired routes are reached too.
 #include "FuzzCheck.h"
 #include "ServerSettings.h"
 #include "server/page/PageProtocol.h"
 #include "server/page/PageRoutes.h"
 #include "server/page/PageServer.h"
+#include "server/page/Pairing.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,6 +22,37 @@ namespace http = boost::beast::http;
 
 namespace
 {
+
+// Keeps the codes that pairing gives.
+class CCodes : public ILogSink
+{
+public:
+    void AddEntry(std::string strText, EPriority) override
+    {
+        if (strText.rfind(CPairing::kCodeEntryStart, 0) == 0)
+            m_strCode = strText.substr(std::string(CPairing::kCodeEntryStart).size(), 7);
+    }
+    std::string m_strCode;
+
+protected:
+    void HoldEntries() override {}
+    void ReleaseEntries() override {}
+};
+
+bool IsOpenToAll(const PageRequest& request)
+{
+    const std::string_view target = request.target();
+    return target == PageProtocol::kPagePath || target == PageProtocol::kStylePath ||
+           target == PageProtocol::kScriptPath || target == PageProtocol::kDevicePath ||
+           target == PageProtocol::kPairingPath || target == PageProtocol::kCodePath;
+}
+
+void Replace(std::string& strText, const std::string& strFrom, const std::string& strTo)
+{
+    for (std::size_t nAt = 0; (nAt = strText.find(strFrom, nAt)) != std::string::npos;
+         nAt += strTo.size())
+        strText.replace(nAt, strFrom.size(), strTo);
+}
 
 void CheckEntryReadsBack(const std::string& strText)
 {
@@ -35,8 +71,14 @@ void CheckEntryReadsBack(const std::string& strText)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
 {
-    const std::string strBytes(reinterpret_cast<const char*>(pData), nSize);
+    std::string strBytes(reinterpret_cast<const char*>(pData), nSize);
     CheckEntryReadsBack(strBytes);
+    CCodes codes;
+    CPairing pairing(codes, CClock::System(), std::string());
+    const std::string strKey = pairing.Ask("Phone", "10.0.0.24", std::string()).strCookie;
+    const std::string strToken = pairing.Confirm(strKey, codes.m_strCode, "10.0.0.24").strCookie;
+    FUZZ_CHECK(strToken.size() == 2 * CPairing::kTokenBytes);
+    Replace(strBytes, "@TOKEN@", strToken);
 
     const CPageServer::SLimits limits;
     http::request_parser<http::string_body> parser;
@@ -51,10 +93,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
 
     CPageState state;
     state.SetHostName("gateway");
-    const CPageRoutes routes(state);
+    const CPageRoutes routes(state, pairing);
     const CPageRoutes::SRouted routed =
         routes.Route(request, {"10.0.0.1", "10.0.0.23", CServerSettings::kDefaultPagePort});
     const PageResponse& response = routed.Response;
+    bool bPaired = false;
+    const auto [first, last] = request.equal_range(http::field::cookie);
+    for (auto field = first; field != last; ++field)
+        bPaired = bPaired || field->value().find(strToken) != std::string_view::npos;
+    FUZZ_CHECK(routed.Device.has_value() == bPaired || !routed.Device.has_value());
+    if (routed.Action != CPageRoutes::EAction::Respond)
+        FUZZ_CHECK(routed.Device.has_value() && bPaired);
     if (routed.Action == CPageRoutes::EAction::ChangeSharing) {
         FUZZ_CHECK(request.method() == http::verb::post);
         FUZZ_CHECK(request[http::field::origin] ==
@@ -67,12 +116,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     FUZZ_CHECK(response["X-Content-Type-Options"] == "nosniff");
     FUZZ_CHECK(response["Referrer-Policy"] == "no-referrer");
     FUZZ_CHECK(response[http::field::cache_control] == "no-store");
-    const std::string strHost(request[http::field::host]);
+    // Names are told apart whatever their case.
+    std::string strHost(request[http::field::host]);
+    std::transform(strHost.begin(), strHost.end(), strHost.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const bool bOwnHost = strHost == "10.0.0.1" || strHost == "10.0.0.1:10001" ||
-                          strHost.rfind("gateway", 0) == 0 || strHost.rfind("GATEWAY", 0) == 0 ||
-                          strHost.find("ocalhost") != std::string::npos ||
-                          strHost.find("OCALHOST") != std::string::npos;
-    if (response.result() == http::status::ok)
+                          strHost.rfind("gateway", 0) == 0 || strHost.rfind("localhost", 0) == 0;
+    if (response.result() == http::status::ok) {
         FUZZ_CHECK(bOwnHost);
+        FUZZ_CHECK(bPaired || IsOpenToAll(request));
+    }
     return 0;
 }
