@@ -31,19 +31,46 @@ NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE hAlgorithm, ULONG)
     return hAlgorithm == &kSha256Provider ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
 }
 
-// A keyed hash (an HMAC) is not provided: the secret must be none.
-NTSTATUS BCryptHash(BCRYPT_ALG_HANDLE hAlgorithm, PUCHAR pbSecret, ULONG cbSecret, PUCHAR pbInput,
-                    ULONG cbInput, PUCHAR pbOutput, ULONG cbOutput)
+NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE hAlgorithm, BCRYPT_HASH_HANDLE* phHash,
+                          PUCHAR pbHashObject, ULONG cbHashObject, PUCHAR pbSecret, ULONG cbSecret,
+                          ULONG dwFlags)
 {
     if (hAlgorithm != &kSha256Provider)
         return STATUS_INVALID_HANDLE;
-    if (pbSecret != nullptr || cbSecret != 0 || cbOutput != SHA256_DIGEST_SIZE ||
-        pbOutput == nullptr || (pbInput == nullptr && cbInput != 0))
+    if (phHash == nullptr || pbHashObject != nullptr || cbHashObject != 0 || pbSecret != nullptr ||
+        cbSecret != 0 || dwFlags != 0)
         return STATUS_INVALID_PARAMETER;
-    sha256_ctx context;
-    sha256_init(&context);
-    sha256_update(&context, cbInput, pbInput);
-    sha256_digest(&context, SHA256_DIGEST_SIZE, pbOutput);
+    auto* pContext = new sha256_ctx;
+    sha256_init(pContext);
+    *phHash = pContext;
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE hHash, PUCHAR pbInput, ULONG cbInput, ULONG dwFlags)
+{
+    if (hHash == nullptr)
+        return STATUS_INVALID_HANDLE;
+    if ((pbInput == nullptr && cbInput != 0) || dwFlags != 0)
+        return STATUS_INVALID_PARAMETER;
+    sha256_update(static_cast<sha256_ctx*>(hHash), cbInput, pbInput);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hHash, PUCHAR pbOutput, ULONG cbOutput, ULONG dwFlags)
+{
+    if (hHash == nullptr)
+        return STATUS_INVALID_HANDLE;
+    if (pbOutput == nullptr || cbOutput != SHA256_DIGEST_SIZE || dwFlags != 0)
+        return STATUS_INVALID_PARAMETER;
+    sha256_digest(static_cast<sha256_ctx*>(hHash), SHA256_DIGEST_SIZE, pbOutput);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hHash)
+{
+    if (hHash == nullptr)
+        return STATUS_INVALID_HANDLE;
+    delete static_cast<sha256_ctx*>(hHash);
     return STATUS_SUCCESS;
 }
 

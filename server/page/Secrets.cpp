@@ -60,9 +60,13 @@ std::string Secrets::Sha256Hex(std::string_view text)
         return std::string();
     unsigned char digest[kSha256Bytes] = {};
     std::vector<unsigned char> input(text.begin(), text.end());
-    const bool bHashed =
-        BCRYPT_SUCCESS(BCryptHash(hAlgorithm, nullptr, 0, input.data(),
-                                  static_cast<ULONG>(input.size()), digest, sizeof digest));
+    BCRYPT_HASH_HANDLE hHash = nullptr;
+    bool bHashed = BCRYPT_SUCCESS(BCryptCreateHash(hAlgorithm, &hHash, nullptr, 0, nullptr, 0, 0));
+    bHashed = bHashed && BCRYPT_SUCCESS(BCryptHashData(hHash, input.data(),
+                                                       static_cast<ULONG>(input.size()), 0));
+    bHashed = bHashed && BCRYPT_SUCCESS(BCryptFinishHash(hHash, digest, sizeof digest, 0));
+    if (hHash != nullptr)
+        BCryptDestroyHash(hHash);
     BCryptCloseAlgorithmProvider(hAlgorithm, 0);
     return bHashed ? Hex(digest, sizeof digest) : std::string();
 }

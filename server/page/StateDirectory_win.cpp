@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StateDirectory.h"
 
+#include <filesystem>
 #include <windows.h>
 
 #include <sddl.h>
@@ -36,6 +37,9 @@ bool StateDirectory::MakePrivate(const std::string& strDirectory, std::string& s
         strError = ErrorText(GetLastError());
         return false;
     }
+    // The folders above it are the system's, as they are (ProgramData's, say).
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(strDirectory).parent_path(), error);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, pDescriptor, FALSE};
     BOOL bDone = CreateDirectoryA(strDirectory.c_str(), &attributes);
     if (!bDone && GetLastError() == ERROR_ALREADY_EXISTS)

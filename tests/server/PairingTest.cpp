@@ -138,8 +138,11 @@ TEST_F(PairingTest, pairedDevicesOutliveARestartAndADamagedStateIsSetAside)
         strToken = pairing.Confirm(asked.strCookie, m_Log.LastCode(), "10.0.0.1").strCookie;
     }
     ASSERT_EQ(strToken.size(), 64u);
-    std::ifstream written(file);
-    const std::string strText((std::istreambuf_iterator<char>(written)), {});
+    std::string strText;
+    {
+        std::ifstream written(file);
+        strText.assign(std::istreambuf_iterator<char>(written), {});
+    }
     EXPECT_EQ(strText.find(strToken), std::string::npos);
     EXPECT_NE(strText.find(Secrets::Sha256Hex(strToken)), std::string::npos);
 #ifndef _WIN32

@@ -170,6 +170,22 @@ protected:
         return strReply;
     }
 
+    // A client kept away: closed unanswered three times, named at the first and again once the
+    // host's clock has moved a minute on.
+    void ExpectKeptAwayAndNamedOnceAMinute(const std::string& strNamed)
+    {
+        const std::size_t nBefore = m_Recorder.Count();
+        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+        EXPECT_TRUE(
+            m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.back() == strNamed; }));
+        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+        m_Clock.Advance(CClientRule::kNameEvery);
+        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
+        EXPECT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
+            return r.m_Messages.size() == nBefore + 2 && r.m_Messages.back() == strNamed;
+        }));
+    }
+
     std::string Row(std::size_t nRow)
     {
         return m_Recorder.Read(

@@ -104,14 +104,7 @@ TEST_F(ServerHostTest, aClientBeyondTheDialupConnectionGetsNothingAndIsNamedOnce
     const std::size_t nBefore = m_Recorder.Count();
     const std::string strRefused = "Refused a client at 127.0.0.1, beyond the dial-up connection "
                                    "My ISP";
-    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
-    EXPECT_TRUE(
-        m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.back() == strRefused; }));
-    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
-    m_Clock.Advance(CClientRule::kNameEvery);
-    EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
-    EXPECT_TRUE(
-        m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.size() == nBefore + 2; }));
+    ExpectKeptAwayAndNamedOnceAMinute(strRefused);
 
     // Once the adapter is no dial-up connection's, the client is answered; its entries follow the
     // ones naming the client, with none for the client between them.
@@ -135,18 +128,8 @@ TEST_F(ServerHostTest, onlyTheAllowedClientsUseTheDesktopProtocol)
         m_pHost.reset();
         m_Settings = CServerSettings::FromText(pszClients, "tarnlow.conf");
         Open();
-        const std::size_t nBefore = m_Recorder.Count();
-        const std::string strRefused =
-            "Refused a client at 127.0.0.1, not among the allowed clients";
-        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
-        EXPECT_TRUE(
-            m_Recorder.WaitUntil([&](CRecorder& r) { return r.m_Messages.back() == strRefused; }));
-        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
-        m_Clock.Advance(CClientRule::kNameEvery);
-        EXPECT_EQ(Exchange("PC7:Hello", kServerPort), "");
-        EXPECT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
-            return r.m_Messages.size() == nBefore + 2 && r.m_Messages.back() == strRefused;
-        }));
+        ExpectKeptAwayAndNamedOnceAMinute(
+            "Refused a client at 127.0.0.1, not among the allowed clients");
     }
     EXPECT_TRUE(
         Exchange("GET / HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", CServerSettings::kDefaultPagePort)
