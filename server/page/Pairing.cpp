@@ -131,7 +131,10 @@ CPairing::SAnswer CPairing::Ask(const std::string& strName, const std::string& s
     const auto asked = m_LastAsked.find(strAddress);
     if ((asked != m_LastAsked.end() && now - asked->second < kAskEvery) ||
         (asked == m_LastAsked.end() && m_LastAsked.size() >= kMaxAskers))
-        return {false, "A code was asked for from this address less than a minute ago", {}};
+        return {
+            false,
+            "A code was asked for from this address less than a minute ago: try again in a minute",
+            {}};
     m_Pending.erase(strEarlierRequest);
     if (m_Pending.size() >= kMaxPending)
         return {false, "Three devices are waiting for their codes: try again in a few minutes", {}};

@@ -76,7 +76,8 @@ TEST_F(PairingTest, guessingAndFloodingAreBounded)
     const std::string strFirstCode = m_Log.LastCode();
     // One request an address a minute; three waiting at once.
     EXPECT_EQ(Ask(pairing, "10.0.0.1").strReason,
-              "A code was asked for from this address less than a minute ago");
+              "A code was asked for from this address less than a minute ago: try again in a "
+              "minute");
     const CPairing::SAnswer second = Ask(pairing, "10.0.0.2");
     const std::string strSecondCode = m_Log.LastCode();
     const CPairing::SAnswer third = Ask(pairing, "10.0.0.3");

@@ -187,7 +187,8 @@ function showPairing(asked) {
     document.getElementById("ask-form").hidden = asked;
     document.getElementById("code-form").hidden = !asked;
     document.getElementById("link").textContent = "This device is not paired";
-    document.getElementById(asked ? "code" : "device-name").focus();
+    // What was typed is chosen whole, so that typing again replaces it.
+    document.getElementById(asked ? "code" : "device-name").select();
 }
 
 function showPaired(device) {

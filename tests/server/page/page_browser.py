@@ -120,6 +120,8 @@ def pair(driver, name, log, seen):
     if driver.find_elements(By.CSS_SELECTOR, "#connections button") or shown(driver, "paired"):
         fail("a device that is not paired was shown the connections")
     check_width(driver)
+    if shown(driver, "code-form"):
+        fail("the code's field is shown before a code was asked for")
     field = driver.find_element(By.ID, "device-name")
     seen["name label"] = field.accessible_name
     field.send_keys(name + "\n")
