@@ -181,13 +181,19 @@ TEST_F(PageServerTest, aChangeFromThePageTakesTheProtocolsWayAndTheStreamShowsEv
         ASSERT_TRUE(ReadUntilShown(events, strRead, strId, bShare));
     }
 
-    // A connection that a refresh took away is refused with the Log's reason.
+    // A connection that a refresh took away is refused with the Log's reason; the listener follows
+    // the page's request all the same.
+    const std::size_t nBeforeGone = m_Recorder.Count();
     const HttpResponse gone =
         Send(ChangeRequest("{00000000-0000-0000-0000-000000000000}", true, kPagePort), kPagePort);
     EXPECT_EQ(nlohmann::json::parse(gone.body()),
               (nlohmann::json{{"done", false},
                               {"reason", "The device \"Test phone\" at 127.0.0.1 asks to share a "
                                          "connection that is no longer there"}}));
+    ASSERT_TRUE(m_Recorder.WaitUntil([&](CRecorder& r) {
+        return r.m_Messages.size() > nBeforeGone + 1 &&
+               r.m_Messages.back() == "Populated connection list";
+    }));
     // Markup that a desktop client sends reaches the page as text in JSON, never as markup.
     Request("PC7:<img src=x onerror=alert(1)>\x01\xff");
     ASSERT_TRUE(ReadUntil(events, strRead, "Message Received: PC7:<img src=x onerror=alert(1)>"));
