@@ -57,9 +57,8 @@ CDeviceFile::ERead CDeviceFile::Read(std::vector<SPairedDevice>& devices,
         return ERead::None;
     std::ifstream file(m_strPath, std::ios::binary);
     if (!file) {
-        // Not damaged, only unreadable: it stays where it is.
         strError = std::strerror(errno);
-        return ERead::Damaged;
+        return ERead::Unreadable;
     }
     std::string strText(kMaxFileBytes + 1, '\0');
     file.read(strText.data(), static_cast<std::streamsize>(strText.size()));

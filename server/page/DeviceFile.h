@@ -28,8 +28,9 @@ public:
     // No directory: nothing is read or kept.
     explicit CDeviceFile(std::string strDirectory);
 
-    enum class ERead { None, Read, Damaged };
-    // Damaged: strError says why, and the file is kept aside (Aside()) for whoever looks.
+    enum class ERead { None, Read, Unreadable, Damaged };
+    // Unreadable or Damaged: strError says why; a damaged file is kept aside (Aside()) for whoever
+    // looks, and an unreadable one stays where it is.
     ERead Read(std::vector<SPairedDevice>& devices, std::string& strError) const;
     bool Write(const std::vector<SPairedDevice>& devices, std::string& strError) const;
     const std::string& Path() const { return m_strPath; }

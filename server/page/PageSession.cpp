@@ -74,8 +74,7 @@ void CPageSession::OnRequest(beast::error_code error)
         return Close();
     m_Request = m_Parser->release();
     CPageRoutes::SRouted routed = m_Shared.Routes.Route(m_Request, m_Ends);
-    if (routed.Device)
-        m_Device = std::move(*routed.Device);
+    m_Device = routed.Device.value_or(SPairedDevice());
     if (!routed.strForgotten.empty())
         EndStreamsOf(routed.strForgotten);
     switch (routed.Action) {

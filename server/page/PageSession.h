@@ -59,7 +59,7 @@ private:
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_Parser;
     PageRequest m_Request;
     CPageRoutes::SEnds m_Ends;
-    // The paired device that the last request came from.
+    // The paired device that the last request came from; none (no id) where it was not paired.
     SPairedDevice m_Device;
     bool m_bClosed = false;
     std::deque<std::shared_ptr<const std::string>> m_Owed;

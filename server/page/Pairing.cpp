@@ -60,9 +60,13 @@ void CPairing::Load()
 {
     const std::lock_guard lock(m_Mutex);
     std::string strError;
-    if (m_File.Read(m_Devices, strError) == CDeviceFile::ERead::Damaged)
+    const CDeviceFile::ERead read = m_File.Read(m_Devices, strError);
+    if (read == CDeviceFile::ERead::Damaged || read == CDeviceFile::ERead::Unreadable)
         m_Log.AddEntry("The paired devices in " + m_File.Path() + " cannot be read (" + strError +
-                           "): no device is paired; the file is kept as " + m_File.Aside(),
+                           "): no device is paired" +
+                           (read == CDeviceFile::ERead::Damaged
+                                ? "; the file is kept as " + m_File.Aside()
+                                : std::string()),
                        ILogSink::EPriority::Warning);
     ShowLocked();
 }
