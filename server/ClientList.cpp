@@ -42,9 +42,9 @@ bool CClientList::Parse(const std::string& strText, std::string& strError)
         nAt = nEnd + 1;
         SNet net;
         if (!ParseNet(strNet, net)) {
-            strError = "\"" + strNet.substr(0, 40) +
-                       "\" is not an IPv4 address or subnet (clients are \"any\", \"none\", or "
-                       "addresses and subnets separated by commas)";
+            strError = std::string(1, '"').append(strNet, 0, 40);
+            strError += "\" is not an IPv4 address or subnet (clients are \"any\", \"none\", or "
+                        "addresses and subnets separated by commas)";
             return false;
         }
         nets.push_back(net);

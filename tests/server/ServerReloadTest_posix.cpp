@@ -18,8 +18,9 @@ TEST_F(ServerReloadTest, aReloadSaysWhatItCannotUseAndMovesToANewPort)
     const auto greet = [this](unsigned short nPort) {
         const std::size_t nFrom = m_pServer->Lines().size();
         const std::string strReply = Exchange("PC7:Hello", nPort);
-        if (strReply != "(no connection)")
+        if (strReply != "(no connection)") {
             EXPECT_TRUE(m_pServer->WaitForLine("Waiting for a socket event", m_Patience, nFrom));
+        }
         return strReply;
     };
     EXPECT_EQ(greet(10003), m_strHost + ":Hello");
