@@ -20,3 +20,11 @@ std::string FormatText(const char* pszFormat, ...)
     va_end(args);
     return strText;
 }
+
+std::string Trimmed(const std::string& strText, const char* pszSpaces)
+{
+    const auto nFirst = strText.find_first_not_of(pszSpaces);
+    if (nFirst == std::string::npos)
+        return std::string();
+    return strText.substr(nFirst, strText.find_last_not_of(pszSpaces) - nFirst + 1);
+}

@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClientList.h"
 
+#include "Format.h"
+#include "WinSock.h"
+
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 
 namespace
 {
 
-std::string Trimmed(const std::string& strText)
-{
-    const auto nFirst = strText.find_first_not_of(" \t");
-    if (nFirst == std::string::npos)
-        return std::string();
-    return strText.substr(nFirst, strText.find_last_not_of(" \t") - nFirst + 1);
-}
+constexpr const char* kSpaces = " \t";
 
 // A decimal number within the bound, all of the text and nothing else.
 bool ParseNumber(const std::string& strText, unsigned nMax, unsigned& nNumber)
@@ -29,7 +25,7 @@ bool ParseNumber(const std::string& strText, unsigned nMax, unsigned& nNumber)
 
 bool CClientList::Parse(const std::string& strText, std::string& strError)
 {
-    const std::string strList = Trimmed(strText);
+    const std::string strList = Trimmed(strText, kSpaces);
     if (strList == "any" || strList == "none") {
         m_bAny = strList == "any";
         m_Nets.clear();
@@ -38,7 +34,7 @@ bool CClientList::Parse(const std::string& strText, std::string& strError)
     std::vector<SNet> nets;
     for (std::size_t nAt = 0; nAt <= strList.size();) {
         const std::size_t nEnd = std::min(strList.find(',', nAt), strList.size());
-        const std::string strNet = Trimmed(strList.substr(nAt, nEnd - nAt));
+        const std::string strNet = Trimmed(strList.substr(nAt, nEnd - nAt), kSpaces);
         nAt = nEnd + 1;
         SNet net;
         if (!ParseNet(strNet, net)) {
@@ -79,15 +75,8 @@ bool CClientList::ParseNet(const std::string& strText, SNet& net)
         nAt = nDot + 1;
     }
     const std::uint32_t nMask = nPrefix == 0 ? 0 : ~std::uint32_t{0} << (32 - nPrefix);
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(nHost >> 24), static_cast<unsigned char>(nHost >> 16),
-        static_cast<unsigned char>(nHost >> 8), static_cast<unsigned char>(nHost)};
-    const unsigned char maskBytes[4] = {
-        static_cast<unsigned char>(nMask >> 24), static_cast<unsigned char>(nMask >> 16),
-        static_cast<unsigned char>(nMask >> 8), static_cast<unsigned char>(nMask)};
-    std::memcpy(&net.nAddress, bytes, 4);
-    std::memcpy(&net.nMask, maskBytes, 4);
-    net.nAddress &= net.nMask;
+    net.nMask = Winsock::htonl(nMask);
+    net.nAddress = Winsock::htonl(nHost & nMask);
     return true;
 }
 

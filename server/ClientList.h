@@ -18,13 +18,11 @@ public:
     bool Parse(const std::string& strText, std::string& strError);
     // The address in network order, as sockaddr_in holds it.
     bool Admits(std::uint32_t nNetworkAddress) const;
-    bool operator==(const CClientList& other) const = default;
 
 private:
     struct SNet {
         std::uint32_t nAddress = 0;
         std::uint32_t nMask = 0;
-        bool operator==(const SNet& other) const = default;
     };
     static bool ParseNet(const std::string& strText, SNet& net);
 

@@ -24,12 +24,17 @@ bool CClientRule::Admits(const sockaddr_in& local, const sockaddr_in& client,
     const std::string strUplink = UplinkTowards(local, client, connections);
     if (strUplink.empty())
         return true;
+    NameRefused(client, "beyond the dial-up connection " + strUplink, log, now);
+    return false;
+}
+
+void CClientRule::NameRefused(const sockaddr_in& client, const std::string& strWhy, ILogSink& log,
+                              Clock::time_point now)
+{
     const std::string strAddress = Winsock::inet_ntoa(client.sin_addr);
     if (IsToBeNamed(strAddress, now))
-        log.AddEntry(FormatText("Refused a client at %s, beyond the dial-up connection %s",
-                                strAddress.c_str(), strUplink.c_str()),
+        log.AddEntry(FormatText("Refused a client at %s, %s", strAddress.c_str(), strWhy.c_str()),
                      ILogSink::EPriority::Warning);
-    return false;
 }
 
 std::string CClientRule::RouteAdapter(const sockaddr_in& local, const sockaddr_in& client)

@@ -37,6 +37,10 @@ public:
     // log as IsToBeNamed allows. Takes the sharing manager's lock.
     bool Admits(const sockaddr_in& local, const sockaddr_in& client,
                 CSharedConnections& connections, ILogSink& log, Clock::time_point now);
+    // Names a client kept away for the reason ("not among the allowed clients"), in the log as
+    // IsToBeNamed allows.
+    void NameRefused(const sockaddr_in& client, const std::string& strWhy, ILogSink& log,
+                     Clock::time_point now);
     // Whether a client kept away at this address is to be named in the log now.
     bool IsToBeNamed(const std::string& strAddress, Clock::time_point now = Clock::now());
 

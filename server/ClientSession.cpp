@@ -76,11 +76,7 @@ bool CClientSession::Accept(WSAEVENT hEvent, sockaddr_in& peer)
 bool CClientSession::Admit(const sockaddr_in& peer)
 {
     if (!m_Handler.IsAllowedClient(peer.sin_addr.s_addr)) {
-        const std::string strAddress = Winsock::inet_ntoa(peer.sin_addr);
-        if (m_Rule.IsToBeNamed(strAddress, m_Clock.SteadyNow()))
-            m_Log.AddEntry(FormatText("Refused a client at %s, not among the allowed clients",
-                                      strAddress.c_str()),
-                           ILogSink::EPriority::Warning);
+        m_Rule.NameRefused(peer, "not among the allowed clients", m_Log, m_Clock.SteadyNow());
     } else {
         const sockaddr_in local = LocalAddress();
         if (local.sin_family != AF_INET ||

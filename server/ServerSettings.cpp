@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ServerSettings.h"
 
+#include "Format.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -9,13 +11,8 @@ namespace
 
 constexpr std::size_t kMaxTextShown = 60;
 
-std::string Trimmed(const std::string& strText)
-{
-    const auto nFirst = strText.find_first_not_of(" \t\r");
-    if (nFirst == std::string::npos)
-        return std::string();
-    return strText.substr(nFirst, strText.find_last_not_of(" \t\r") - nFirst + 1);
-}
+// A line's spaces, and the carriage return of a file written on Windows.
+constexpr const char* kLineSpaces = " \t\r";
 
 // A line as a Log entry may quote it: printable, and short.
 std::string Shown(const std::string& strText)
@@ -60,7 +57,7 @@ CServerSettings CServerSettings::FromText(const std::string& strText, const std:
         const std::size_t nEnd = std::min(strText.find('\n', nStart), strText.size());
         const std::string strLine = strText.substr(nStart, nEnd - nStart);
         nStart = nEnd + 1;
-        const std::string strContent = Trimmed(strLine.substr(0, strLine.find('#')));
+        const std::string strContent = Trimmed(strLine.substr(0, strLine.find('#')), kLineSpaces);
         if (strContent.empty())
             continue;
         const SPlace place{"Line " + std::to_string(nLine) + " of " + strPath, strLine};
@@ -69,8 +66,8 @@ CServerSettings CServerSettings::FromText(const std::string& strText, const std:
             settings.Warn(place, "it is not \"key = value\"");
             continue;
         }
-        settings.Set(place, Trimmed(strContent.substr(0, nEquals)),
-                     Trimmed(strContent.substr(nEquals + 1)));
+        settings.Set(place, Trimmed(strContent.substr(0, nEquals), kLineSpaces),
+                     Trimmed(strContent.substr(nEquals + 1), kLineSpaces));
     }
     settings.CheckPorts();
     return settings;

@@ -26,11 +26,6 @@ NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* phAlgorithm, LPCWSTR psz
     return STATUS_SUCCESS;
 }
 
-NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE hAlgorithm, ULONG)
-{
-    return hAlgorithm == &kSha256Provider ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
-}
-
 NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE hAlgorithm, BCRYPT_HASH_HANDLE* phHash,
                           PUCHAR pbHashObject, ULONG cbHashObject, PUCHAR pbSecret, ULONG cbSecret,
                           ULONG dwFlags)

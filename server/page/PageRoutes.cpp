@@ -82,20 +82,20 @@ CPageRoutes::SRouted CPageRoutes::Route(const PageRequest& request, const SEnds&
     if (!IsOwnHost(std::string(request[http::field::host]), ends))
         return Refused(request, http::status::misdirected_request,
                        "This server answers to its own addresses and names only");
-    std::optional<SPairedDevice> device = m_Pairing.Recognise(Cookie(request, kDeviceCookie));
+    const std::string strToken = Cookie(request, kDeviceCookie);
+    std::optional<SPairedDevice> device = m_Pairing.Recognise(strToken);
     SRouted routed = request.method() == http::verb::post ? RoutePost(request, ends, device)
                                                           : RouteGet(request, device);
     // Each use renews the device's cookie, unless the answer ended it.
     if (device && routed.strForgotten != device->strId) {
-        SetCookie(routed.Response, kDeviceCookie, Cookie(request, kDeviceCookie),
-                  kDeviceCookieSeconds);
+        SetCookie(routed.Response, kDeviceCookie, strToken, kDeviceCookieSeconds);
         routed.Device = std::move(device);
     }
     return routed;
 }
 
 CPageRoutes::SRouted CPageRoutes::RouteGet(const PageRequest& request,
-                                           std::optional<SPairedDevice> device) const
+                                           const std::optional<SPairedDevice>& device) const
 {
     if (request.method() != http::verb::get)
         return Refused(request, http::status::method_not_allowed, "Not a request of the page");
@@ -120,7 +120,7 @@ CPageRoutes::SRouted CPageRoutes::RouteGet(const PageRequest& request,
 }
 
 CPageRoutes::SRouted CPageRoutes::RoutePost(const PageRequest& request, const SEnds& ends,
-                                            std::optional<SPairedDevice> device) const
+                                            const std::optional<SPairedDevice>& device) const
 {
     nlohmann::json body;
     if (std::optional<SRouted> refused = NotFromPage(request, body))

@@ -58,9 +58,9 @@ public:
 
 private:
     bool IsOwnHost(const std::string& strHost, const SEnds& ends) const;
-    SRouted RouteGet(const PageRequest& request, std::optional<SPairedDevice> device) const;
+    SRouted RouteGet(const PageRequest& request, const std::optional<SPairedDevice>& device) const;
     SRouted RoutePost(const PageRequest& request, const SEnds& ends,
-                      std::optional<SPairedDevice> device) const;
+                      const std::optional<SPairedDevice>& device) const;
     // Why a POST is not the page's own script's JSON object; empty where it is.
     static std::optional<SRouted> NotFromPage(const PageRequest& request, nlohmann::json& body);
     SRouted RouteChange(const PageRequest& request, const nlohmann::json& body) const;

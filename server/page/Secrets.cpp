@@ -27,6 +27,20 @@ std::string Hex(const unsigned char* pBytes, std::size_t nBytes)
     return strHex;
 }
 
+// Opened once for the process, as CNG advises, since a page's every request hashes its cookie;
+// none where the system has no SHA-256.
+BCRYPT_ALG_HANDLE Sha256Provider()
+{
+    static const BCRYPT_ALG_HANDLE hProvider = [] {
+        BCRYPT_ALG_HANDLE hOpened = nullptr;
+        return BCRYPT_SUCCESS(
+                   BCryptOpenAlgorithmProvider(&hOpened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))
+                   ? hOpened
+                   : nullptr;
+    }();
+    return hProvider;
+}
+
 } // namespace
 
 std::string Secrets::RandomHex(std::size_t nBytes)
@@ -54,9 +68,8 @@ bool Secrets::RandomBelow(std::uint32_t nBound, std::uint32_t& nNumber)
 
 std::string Secrets::Sha256Hex(std::string_view text)
 {
-    BCRYPT_ALG_HANDLE hAlgorithm = nullptr;
-    if (!BCRYPT_SUCCESS(
-            BCryptOpenAlgorithmProvider(&hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+    const BCRYPT_ALG_HANDLE hAlgorithm = Sha256Provider();
+    if (hAlgorithm == nullptr)
         return std::string();
     unsigned char digest[kSha256Bytes] = {};
     std::vector<unsigned char> input(text.begin(), text.end());
@@ -67,7 +80,6 @@ std::string Secrets::Sha256Hex(std::string_view text)
     bHashed = bHashed && BCRYPT_SUCCESS(BCryptFinishHash(hHash, digest, sizeof digest, 0));
     if (hHash != nullptr)
         BCryptDestroyHash(hHash);
-    BCryptCloseAlgorithmProvider(hAlgorithm, 0);
     return bHashed ? Hex(digest, sizeof digest) : std::string();
 }
 
