@@ -3,9 +3,9 @@
 #include "MessageBox.h"
 #include "ServerResources.h"
 #include "SharingRegistration.h"
+#include "StateDirectory.h"
 #include "TarnlowServerDlg.h"
 #include "UiApplication.h"
-#include "server/page/StateDirectory.h"
 
 int main(int argc, char** argv)
 {

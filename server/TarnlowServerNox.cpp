@@ -6,8 +6,8 @@
 #include "Journal.h"
 #include "ServerHost.h"
 #include "SharingRegistration.h"
+#include "StateDirectory.h"
 #include "TerminationWait.h"
-#include "server/page/StateDirectory.h"
 
 int main()
 {

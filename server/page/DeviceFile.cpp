@@ -108,26 +108,6 @@ bool CDeviceFile::Write(const std::vector<SPairedDevice>& devices, std::string& 
                         {"name", device.strName},
                         {"paired", Seconds(device.Paired)},
                         {"seen", Seconds(device.LastSeen)}});
-    const std::string strText = PageProtocol::Dump({{"devices", list}}) + "\n";
-    const std::string strNew = m_strPath + ".new";
-    std::error_code error;
-    {
-        // Made empty, then its owner's alone, then written.
-        std::ofstream file(strNew, std::ios::binary | std::ios::trunc);
-        fs::permissions(strNew, fs::perms::owner_read | fs::perms::owner_write,
-                        fs::perm_options::replace, error);
-        if (file && !error)
-            file.write(strText.data(), static_cast<std::streamsize>(strText.size()));
-        file.flush();
-        if (!file && !error)
-            error = std::make_error_code(std::errc::io_error);
-    }
-    if (!error)
-        fs::rename(strNew, m_strPath, error);
-    if (error) {
-        strError = error.message();
-        fs::remove(strNew, error);
-        return false;
-    }
-    return true;
+    return StateDirectory::WriteWhole(m_strPath, PageProtocol::Dump({{"devices", list}}) + "\n",
+                                      strError);
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CDeviceFile: the paired devices as the server keeps them across restarts and upgrades, one JSON
 // file in a directory that only the server's owner may read (mode 0600 within 0700; on Windows,
-// administrators only). It holds each token's hash, never a token. A file is written whole beside
-// the old one and then put in its place, so that a crash leaves the one or the other.
+// administrators only). It holds each token's hash, never a token. It is written as StateDirectory
+// writes a file: whole, on the disk, then in the old one's place.
 #pragma once
 
 #include <chrono>

@@ -7,6 +7,7 @@
 // installed program's does. The installed program never holds this file.
 #include "LinuxSharingService.h"
 #include "SharingRegistration.h"
+#include "StateDirectory.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -22,7 +23,7 @@ CLinuxSharingService::SOptions OptionsFromEnvironment()
     std::string strName;
     while (std::getline(names, strName, ','))
         options.DialupInterfaces.push_back(strName);
-    options.strStateDirectory = CSharingStateFile::DirectoryFromEnvironment();
+    options.strStateDirectory = StateDirectory::Service();
     if (const char* pszWindow = std::getenv("TARNLOW_TEST_UNDONE_WINDOW"))
         options.UndoneWindow = std::chrono::seconds(std::atoi(pszWindow));
     return options;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinuxSharingService.h"
+#include "StateDirectory.h"
 
 #include "CodePageText.h"
 #include "ForwardingSwitch.h"
@@ -33,7 +34,7 @@ std::shared_ptr<CLinuxSharingService> CLinuxSharingService::Machine()
 {
     static const auto* pMachine = new std::shared_ptr([] {
         SOptions options;
-        options.strStateDirectory = CSharingStateFile::DirectoryFromEnvironment();
+        options.strStateDirectory = StateDirectory::Service();
         return Create(std::move(options));
     }());
     return *pMachine;

@@ -3,15 +3,12 @@
 
 #include "Kernel.h"
 #include "NftSharingTable.h"
+#include "StateDirectory.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
+#include <cctype>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace
 {
@@ -39,24 +36,10 @@ bool ReadValue(std::istream& in, const std::string& strKey, std::string& strValu
     return true;
 }
 
-void TraceFailure(const char* pszOperation, const std::string& strWhat)
+void TraceFailure(const char* pszOperation, const std::string& strError)
 {
-    OutputDebugStringA(("CSharingStateFile::" + std::string(pszOperation) + "(): " + strWhat +
-                        " failed: " + std::strerror(errno) + "\n")
-                           .c_str());
-}
-
-bool WriteAll(int nFd, const std::string& strText)
-{
-    for (std::size_t nDone = 0; nDone < strText.size();) {
-        const ssize_t nWritten = ::write(nFd, strText.data() + nDone, strText.size() - nDone);
-        if (nWritten < 0 && errno == EINTR)
-            continue;
-        if (nWritten <= 0)
-            return false;
-        nDone += static_cast<std::size_t>(nWritten);
-    }
-    return true;
+    OutputDebugStringA(
+        ("CSharingStateFile::" + std::string(pszOperation) + "(): " + strError + "\n").c_str());
 }
 
 } // namespace
@@ -64,14 +47,6 @@ bool WriteAll(int nFd, const std::string& strText)
 CSharingStateFile::CSharingStateFile(std::string strDirectory)
     : m_strDirectory(std::move(strDirectory))
 {
-}
-
-std::string CSharingStateFile::DirectoryFromEnvironment()
-{
-    const char* pszDirectories = std::getenv("STATE_DIRECTORY");
-    const std::string strDirectories = pszDirectories != nullptr ? pszDirectories : "";
-    // systemd separates the unit's state directories with colons.
-    return strDirectories.substr(0, strDirectories.find(':'));
 }
 
 std::string CSharingStateFile::ReadBootId(const std::string& strPath)
@@ -115,49 +90,25 @@ bool CSharingStateFile::Write(const SRecord& record) const
     text << kFormat << "\n"
          << kInterfaceKey << record.strInterface << "\n"
          << kBootKey << record.strBootId << "\n";
-    const std::string strNew = Path() + ".new";
-    const int nFd = ::open(strNew.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (nFd < 0) {
-        TraceFailure("Write", "creating " + strNew);
+    std::string strError;
+    if (!StateDirectory::WriteWhole(Path(), text.str(), strError)) {
+        TraceFailure("Write", strError);
         return false;
     }
-    const bool bWritten = WriteAll(nFd, text.str()) && ::fsync(nFd) == 0;
-    if (!bWritten)
-        TraceFailure("Write", "writing " + strNew);
-    ::close(nFd);
-    if (!bWritten || ::rename(strNew.c_str(), Path().c_str()) != 0) {
-        if (bWritten)
-            TraceFailure("Write", "renaming " + strNew);
-        ::unlink(strNew.c_str());
-        return false;
-    }
-    return SyncDirectory();
+    return true;
 }
 
 bool CSharingStateFile::Forget() const
 {
-    if (!IsKept())
-        return true;
-    if (::unlink(Path().c_str()) != 0 && errno != ENOENT) {
-        TraceFailure("Forget", "removing " + Path());
+    std::string strError;
+    if (IsKept() && !StateDirectory::Remove(Path(), strError)) {
+        TraceFailure("Forget", strError);
         return false;
     }
-    return SyncDirectory();
+    return true;
 }
 
 std::string CSharingStateFile::Path() const
 {
     return m_strDirectory + "/" + kFileName;
-}
-
-// A rename or removal is durable only once the directory that holds the name is.
-bool CSharingStateFile::SyncDirectory() const
-{
-    const int nFd = ::open(m_strDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool bSynced = nFd >= 0 && ::fsync(nFd) == 0;
-    if (!bSynced)
-        TraceFailure("SyncDirectory", "flushing " + m_strDirectory);
-    if (nFd >= 0)
-        ::close(nFd);
-    return bSynced;
 }

@@ -20,8 +20,6 @@ public:
 
     explicit CSharingStateFile(std::string strDirectory = std::string());
 
-    // The first directory of systemd's $STATE_DIRECTORY; empty when the service manager gives none.
-    static std::string DirectoryFromEnvironment();
     // The kernel's identifier of the running boot, read from the file given; empty if unreadable.
     static std::string ReadBootId(const std::string& strPath = kBootIdPath);
 
@@ -36,7 +34,6 @@ public:
 
 private:
     std::string Path() const;
-    bool SyncDirectory() const;
 
     std::string m_strDirectory;
 };

@@ -2,6 +2,7 @@
 // The state file that lets a sharing outlast a reboot: what is written is read back, and what is
 // missing, damaged or cannot be written keeps nothing and never fails the service.
 #include "SharingStateFile.h"
+#include "StateDirectory.h"
 #include "TestDirectory_posix.h"
 #include "TraceCapture.h"
 
@@ -106,9 +107,9 @@ TEST_F(SharingStateFileTest, TheBootAndTheDirectoryComeFromTheKernelAndTheServic
     EXPECT_EQ(CSharingStateFile::ReadBootId(m_Directory / CSharingStateFile::kFileName), "");
 
     ::setenv("STATE_DIRECTORY", "/var/lib/tarnlow-server:/var/lib/other", 1);
-    EXPECT_EQ(CSharingStateFile::DirectoryFromEnvironment(), "/var/lib/tarnlow-server");
+    EXPECT_EQ(StateDirectory::Service(), "/var/lib/tarnlow-server");
     ::unsetenv("STATE_DIRECTORY");
-    EXPECT_EQ(CSharingStateFile::DirectoryFromEnvironment(), "");
+    EXPECT_EQ(StateDirectory::Service(), "");
 }
 
 } // namespace
